@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with, when any is missing.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q || true
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

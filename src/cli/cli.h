@@ -1,0 +1,6 @@
+// Entry of the q47v command-line tool; verbs register in cli.cpp.
+#pragma once
+
+namespace q47v::cli {
+int Main(int argc, char** argv);
+}

@@ -1,0 +1,4 @@
+// q47v: command-line tool for headless logging and batch work on .47V files.
+#include "cli.h"
+
+int main(int argc, char** argv) { return q47v::cli::Main(argc, argv); }

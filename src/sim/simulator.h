@@ -1,0 +1,5 @@
+#pragma once
+
+namespace q47vsim {
+int Main(int argc, char** argv);
+}
