@@ -1,3 +1,4 @@
+// The q47v command-line tool: one verb per file (verb_*.cpp), listed here.
 #include "cli.h"
 
 #include <cstdio>
@@ -5,11 +6,38 @@
 
 namespace q47v::cli {
 
+namespace {
+
+struct Verb {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv);  // argv[0] is the verb
+};
+
+// Each verb adds its line here.
+constexpr Verb kVerbs[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+void PrintUsage(std::FILE* out) {
+  std::fputs("usage: q47v VERB [ARGS]   (q47v VERB --help for details)\n\nVerbs:\n", out);
+  for (const Verb& v : kVerbs)
+    if (v.name) std::fprintf(out, "  %-10s %s\n", v.name, v.summary);
+}
+
+}  // namespace
+
 int Main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::puts("usage: q47v VERB [ARGS]\n\nVerbs: (none yet)");
-    return argc < 2 ? 2 : 0;
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return 2;
   }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  for (const Verb& v : kVerbs)
+    if (v.name && std::strcmp(v.name, argv[1]) == 0) return v.run(argc - 1, argv + 1);
   std::fprintf(stderr, "q47v: unknown verb '%s' (try q47v --help)\n", argv[1]);
   return 2;
 }
