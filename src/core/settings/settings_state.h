@@ -7,11 +7,12 @@
 #include <atomic>
 
 #include "settings/shared_text.h"
+#include "settings/user_config_table.h"
 
 using AtomicInt = std::atomic<int>;
 using AtomicFloat = std::atomic<float>;
 
-struct SettingsState {
+struct SettingsState : UserConfigState {
   // Section "Settings", in the order of the file.
   SharedText UserText{"Quorvane Technology Corp."};
   SharedText UserTextHead{"Quorvane Technology Corp."};
@@ -109,6 +110,9 @@ struct SettingsState {
   AtomicFloat OrientationRollOffsetHead{0.0f};
   AtomicFloat OrientationHeadingOffset{0.0f};
   AtomicFloat OrientationHeadingOffsetHead{0.0f};
+
+  // Where LoadSettings found WINQ47V.INI; SaveSettings writes to the same path.
+  SharedText SettingsPath;
 
   // Written only: the ID of the head that normal pings address; 0x10 at every start.
   AtomicInt MasterHeadID{0x10};
