@@ -6,6 +6,8 @@
 
 namespace q47v::cli {
 
+int RunSettingsVerb(int argc, char** argv);  // verb_settings.cpp
+
 namespace {
 
 struct Verb {
@@ -16,6 +18,7 @@ struct Verb {
 
 // Each verb adds its line here.
 constexpr Verb kVerbs[] = {
+    {"settings", "show or rewrite a WINQ47V.INI settings file as the program loads it", RunSettingsVerb},
     {nullptr, nullptr, nullptr},
 };
 

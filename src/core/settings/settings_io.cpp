@@ -352,7 +352,12 @@ bool SaveSettings(const SettingsState& state, std::string* error) {
 }
 
 bool SaveSettings(const SettingsState& state, const std::string& path, std::string* error) {
-  if (path.empty()) {
+  return SaveSettingsAs(state, path, path, error);
+}
+
+bool SaveSettingsAs(const SettingsState& state, const std::string& path,
+                    const std::string& out_path, std::string* error) {
+  if (path.empty() || out_path.empty()) {
     if (error) *error = "no settings file path";
     return false;
   }
@@ -364,5 +369,5 @@ bool SaveSettings(const SettingsState& state, const std::string& path, std::stri
     return false;
   }
   for (const SettingText& t : SettingsToTexts(state)) ini.Set(t.section, t.key, t.value);
-  return ini.Save(path, error);
+  return ini.Save(out_path, error);
 }

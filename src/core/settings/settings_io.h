@@ -73,6 +73,11 @@ bool SaveSettings(const SettingsState& state, const std::string& path,
                   std::string* error = nullptr);
 bool SaveSettings(const SettingsState& state, std::string* error = nullptr);
 
+// The same save, but starting from the file at base_path and writing the result to
+// out_path: out_path then holds what base_path would hold after a close.
+bool SaveSettingsAs(const SettingsState& state, const std::string& base_path,
+                    const std::string& out_path, std::string* error = nullptr);
+
 // Lenient number reading used for settings and typed fields: leading white space,
 // an optional sign, digits up to the first other character; no digits gives 0.
 // *had_digits tells whether any number was there at all.
