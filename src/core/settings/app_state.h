@@ -6,11 +6,12 @@
 #include "files/file_state.h"
 #include "gps/gps_state.h"
 #include "imaging/imaging_state.h"
+#include "link/comm_state.h"
 #include "link/link_state.h"
 #include "outputs/outputs_state.h"
 #include "settings/settings_state.h"
 
-struct AppState : SettingsState, LinkState, FileState, ImagingState, GpsState, OutputsState {
+struct AppState : SettingsState, LinkState, CommState, FileState, ImagingState, GpsState, OutputsState {
   AppState() = default;
   AppState(const AppState&) = delete;
   AppState& operator=(const AppState&) = delete;
