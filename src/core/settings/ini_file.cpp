@@ -56,13 +56,12 @@ IniFile IniFile::Parse(std::string_view text) {
   bool first_ending = true;
   while (!text.empty()) {
     std::size_t nl = text.find('\n');
+    // A line keeps its own '\r', so mixed line endings survive a save.
     std::string_view line = text.substr(0, nl);
-    bool had_cr = !line.empty() && line.back() == '\r';
-    if (nl != std::string_view::npos) {
-      if (first_ending) ini.crlf_ = had_cr;
+    if (nl != std::string_view::npos && first_ending) {
+      ini.crlf_ = !line.empty() && line.back() == '\r';
       first_ending = false;
     }
-    if (had_cr) line.remove_suffix(1);
     ini.lines_.emplace_back(line);
     if (nl == std::string_view::npos) break;
     text.remove_prefix(nl + 1);
@@ -140,14 +139,16 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     }
     if (k.kind == LineKind::Section) break;
     if (k.kind == LineKind::Key && IniNamesEqual(k.name, key)) {
-      lines_[i] = std::string(k.name) + "=" + clean;
+      bool cr = !lines_[i].empty() && lines_[i].back() == '\r';
+      lines_[i] = std::string(k.name) + "=" + clean + (cr ? "\r" : "");
       return;
     }
     if (!Trim(lines_[i]).empty()) last_content = i;
   }
-  std::string line = std::string(key) + "=" + clean;
+  const char* cr = crlf_ ? "\r" : "";
+  std::string line = std::string(key) + "=" + clean + cr;
   if (header == lines_.size()) {
-    lines_.push_back("[" + std::string(section) + "]");
+    lines_.push_back("[" + std::string(section) + "]" + cr);
     lines_.push_back(std::move(line));
     return;
   }
@@ -156,10 +157,9 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
 
 std::string IniFile::Text() const {
   std::string out;
-  const char* ending = crlf_ ? "\r\n" : "\n";
   for (const std::string& line : lines_) {
     out += line;
-    out += ending;
+    out += '\n';
   }
   return out;
 }

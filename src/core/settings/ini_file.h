@@ -33,7 +33,8 @@ class IniFile {
   // section, creating "[section]" at the end of the file when there is none.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
-  // The whole file as text, line endings as they were read ("\n" for new files).
+  // The whole file as text, line endings as they were read; new lines take the
+  // ending of the file's first line ("\n" for a new file).
   std::string Text() const;
 
   // Writes the text to path through a temporary file in the same directory and a
@@ -42,8 +43,8 @@ class IniFile {
   bool Save(const std::string& path, std::string* error = nullptr) const;
 
  private:
-  std::vector<std::string> lines_;  // raw line texts without "\n" and "\r"
-  bool crlf_ = false;               // the file used "\r\n" line endings
+  std::vector<std::string> lines_;  // raw line texts without "\n" (a '\r' is kept)
+  bool crlf_ = false;               // new lines end in "\r\n" like the file's first line
 };
 
 // Case-insensitive comparison of two ASCII names, as private-profile files do.
