@@ -3,7 +3,9 @@
 // key that took its default or fallback, why.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 #include "settings/ini_file.h"

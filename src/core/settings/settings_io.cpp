@@ -292,7 +292,6 @@ SettingsLoadReport LoadSettings(SettingsState& state, const std::string& path) {
       if (text.size() > kIniValueMax) text.resize(kIniValueMax);
     } else {
       result.origin = KeyOrigin::Missing;
-      result.note = "default " + std::string(key.default_text);
     }
     switch (key.type) {
       case KeyType::Int: LoadInt(state, key, text, result); break;
