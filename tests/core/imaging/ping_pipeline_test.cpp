@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "files/sonar_record.h"
+#include "imaging/ping_pipeline.h"
+#include "settings/app_state.h"
+
+namespace {
+
+// Records what ping processing asked the display for, in order.
+struct FakeDisplay : ImagingDisplay {
+  std::vector<std::string> calls;
+  int images = 0;
+  void ImageChanged(const DirtyRect&) override {
+    ++images;
+    calls.push_back("image");
+  }
+  void PanelsChanged(unsigned mask) override {
+    if (mask & kPanelPerPing) calls.push_back("panels");
+    if (mask & kPanelDateTime) calls.push_back("datetime");
+  }
+  void OverlaysChanged(unsigned mask) override {
+    if (mask & kOverlayMeasureLine) calls.push_back("measure");
+    if (mask & kOverlayZoom) calls.push_back("zoom");
+  }
+};
+
+std::vector<uint8_t> Pixels(AppState& s) {
+  std::vector<uint8_t> v;
+  s.Image.CopyOut(v);
+  return v;
+}
+
+// The wedge of a ping at position 600 lies left of the centre column (it fans over
+// the step from the previous position); any pixel of row 300 near it tells.
+bool CentreHas(AppState& s, int value) {
+  for (int x = 270; x <= 300; ++x)
+    if (s.Image.At(x, 300) == value) return true;
+  return false;
+}
+
+void SectorPing(AppState& s, int position, int level) {
+  PingData& p = s.Ping;
+  p.ReplyType = 'G';
+  p.HeadPosition = position;
+  p.BeamAngleRad = static_cast<float>((position - 600) * 3.141592654 / 600);
+  p.BeamAngleDeg = (position - 600) * 0.3f;
+  p.SampleCount = 499;
+  p.RangeMetres = 50;
+  p.ImageFlip = 1;
+  p.Samples.fill(static_cast<uint8_t>(level));
+}
+
+struct Pipeline : ::testing::Test {
+  std::unique_ptr<AppState> state = std::make_unique<AppState>();
+  FakeDisplay display;
+  void SetUp() override {
+    state->GridMode = 0;
+    state->SectorSize = 180;
+    state->Grid = 0;
+    state->RunMode = 0;
+    state->SpeedInUse = 4;
+  }
+  PingResult Run(char kind = 'G', bool valid = true) {
+    PingInput in;
+    in.Valid = valid;
+    in.Kind = kind;
+    return ProcessPing(*state, display, in);
+  }
+};
+
+TEST_F(Pipeline, ScanAndInvalidRepliesLeaveTheImageAndWait) {
+  SectorPing(*state, 600, 80);
+  const auto before = Pixels(*state);
+  PingResult r = Run('T');
+  EXPECT_EQ(r.Wait, std::chrono::microseconds(100000));
+  r = Run('G', false);
+  EXPECT_EQ(r.Wait, std::chrono::microseconds(100000));
+  EXPECT_FALSE(r.Drawn);
+  EXPECT_EQ(Pixels(*state), before);
+  EXPECT_EQ(display.images, 0);
+  // In playback an invalid reply costs no wait.
+  state->RunMode = 1;
+  EXPECT_EQ(Run('G', false).Wait, std::chrono::microseconds(0));
+}
+
+TEST_F(Pipeline, OrderIsPanelsImageThenOverlays) {
+  state->PixelZoom = 1;
+  state->FirstPing = true;
+  SectorPing(*state, 600, 80);
+  const PingResult r = Run();
+  EXPECT_TRUE(r.Drawn);
+  EXPECT_EQ(display.calls, (std::vector<std::string>{"panels", "image", "measure", "zoom"}));
+  EXPECT_TRUE(CentreHas(*state, 80));
+}
+
+TEST_F(Pipeline, FirstPingFillsAllEchoLines) {
+  state->FirstPing = true;
+  SectorPing(*state, 600, 60);
+  Run();
+  EXPECT_FALSE(state->FirstPing);
+  EXPECT_EQ(state->Echo.Previous[100], 60);
+  EXPECT_EQ(state->Echo.Current[100], 60);
+  // Without interpolation from stale data the whole wedge shows 60.
+  EXPECT_TRUE(CentreHas(*state, 60));
+}
+
+TEST_F(Pipeline, WithoutFirstPingTheWedgeBlendsStaleLines) {
+  SectorPing(*state, 600, 60);
+  Run();
+  EXPECT_EQ(state->Echo.Previous[100], 0);
+  EXPECT_EQ(state->Echo.Next[100], 60);
+}
+
+TEST_F(Pipeline, PointsOnlyAndProfileDisplayDrawNoEcho) {
+  state->Profile = 1;
+  SectorPing(*state, 600, 90);
+  state->Ping.ProfileSampleIndex = 100;
+  Run('P');
+  int echo = 0, points = 0;
+  for (uint8_t v : Pixels(*state)) echo += v == 90, points += v == 106;
+  EXPECT_EQ(echo, 0);
+  EXPECT_EQ(points, 1);
+}
+
+TEST_F(Pipeline, ClearRequestClearsAndDrawsNothingElse) {
+  SectorPing(*state, 600, 70);
+  Run();
+  state->ClearRequest = true;
+  Run();
+  for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+  EXPECT_FALSE(state->ClearRequest);
+}
+
+TEST_F(Pipeline, SettingsCheckClearsOnWidthOrProfileChangeAndOnShrinkingSector) {
+  state->RunMode = 1;  // playback sets the check on every ping
+  state->PlotSpeed = 100;
+  SectorPing(*state, 600, 70);
+  Run();
+  Run();
+  EXPECT_TRUE(CentreHas(*state, 70));
+  state->DataBits = 4;
+  SectorPing(*state, 700, 70);  // away from the centre
+  Run();
+  EXPECT_FALSE(CentreHas(*state, 70));  // cleared once
+  SectorPing(*state, 600, 70);
+  Run();
+  EXPECT_TRUE(CentreHas(*state, 70));
+  state->SectorSize = 360;  // widening does not clear
+  SectorPing(*state, 700, 70);
+  Run();
+  EXPECT_TRUE(CentreHas(*state, 70));
+  state->SectorSize = 90;  // shrinking does
+  Run();
+  EXPECT_FALSE(CentreHas(*state, 70));
+}
+
+TEST_F(Pipeline, PlaybackRecordWithAnotherRangeClears) {
+  state->RunMode = 1;
+  state->PlotSpeed = 100;
+  SonarRecordFields rec;
+  rec.seconds = 5;
+  PingInput in;
+  in.Valid = true;
+  in.Kind = 'G';
+  in.Record = &rec;
+  SectorPing(*state, 600, 70);
+  ProcessPing(*state, display, in);
+  ProcessPing(*state, display, in);
+  EXPECT_TRUE(CentreHas(*state, 70));
+  SectorPing(*state, 700, 70);
+  state->Ping.RangeMetres = 20;
+  ProcessPing(*state, display, in);
+  EXPECT_FALSE(CentreHas(*state, 70));
+}
+
+TEST_F(Pipeline, SoundVelocityChangeMovesTheGrid) {
+  state->RunMode = 1;
+  state->PlotSpeed = 100;
+  state->Grid = 1;
+  SonarRecordFields rec;
+  rec.sound_velocity_tenths = 15000;
+  PingInput in{true, 'G', false, &rec, {}};
+  SectorPing(*state, 600, 0);
+  ProcessPing(*state, display, in);
+  EXPECT_GE(state->Image.At(397, 505), 128);  // 100-pixel arc near the baseline
+  rec.sound_velocity_tenths = 14000;
+  ProcessPing(*state, display, in);
+  EXPECT_FLOAT_EQ(state->SoundVelocityMeters.load(), 1400.0f);
+  EXPECT_LT(state->Image.At(397, 505), 128);
+  EXPECT_GE(state->Image.At(404, 505), 128);  // 107-pixel arc
+}
+
+TEST_F(Pipeline, SideScanDrawsAWaterfallLine) {
+  state->GridMode = 2;
+  state->SSTrain = 2;
+  SectorPing(*state, 600, 40);
+  Run();
+  EXPECT_EQ(state->Image.At(95 + 10, 0), 40);
+  Run();
+  EXPECT_EQ(state->Image.At(95 + 10, 1), 40);
+}
+
+TEST_F(Pipeline, AzimuthAndOrientationRepliesDrawNoEchoes) {
+  SectorPing(*state, 600, 70);
+  state->EnableOrientationModule = 0;
+  Run('A');
+  Run('O');
+  for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+}
+
+TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 500;
+  SectorPing(*state, 490, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_TRUE(state->AutoProfileWaitSweepStart);
+  SectorPing(*state, 503, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);  // greater than before and at the start
+  EXPECT_EQ(state->ProfilePoints.Count, 2);
+  SectorPing(*state, 700, 30);
+  state->Ping.StepDirection = 0;  // the return sweep
+  Run();
+  EXPECT_EQ(state->Image.At(298 + 150, 300), 0);
+  EXPECT_EQ(state->ProfilePoints.Count, 2);
+}
+
+TEST(PlaybackDelayTest, Table) {
+  EXPECT_EQ(PlaybackDelay(0), 0);   // PlotSpeed 100
+  EXPECT_EQ(PlaybackDelay(1), 0);   // 0.25 truncates
+  EXPECT_EQ(PlaybackDelay(4), 1);
+  EXPECT_EQ(PlaybackDelay(10), 2);
+  EXPECT_EQ(PlaybackDelay(20), 10);  // PlotSpeed 80
+  EXPECT_EQ(PlaybackDelay(21), 15);
+  EXPECT_EQ(PlaybackDelay(40), 40);
+  EXPECT_EQ(PlaybackDelay(50), 100);
+  EXPECT_EQ(PlaybackDelay(60), 240);
+  EXPECT_EQ(PlaybackDelay(70), 420);
+  EXPECT_EQ(PlaybackDelay(80), 640);
+  EXPECT_EQ(PlaybackDelay(90), 900);
+  EXPECT_EQ(PlaybackDelay(100), 1200);  // PlotSpeed 0
+}
+
+TEST(ColorTableSelection, StoresColorsAndKeepsPixels) {
+  auto state = std::make_unique<AppState>();
+  FakeDisplay d;
+  state->Image.At(5, 5) = 50;
+  EXPECT_EQ(SelectColorTable(*state, d, 3), 1);
+  EXPECT_EQ(state->Colors.load(), 3);
+  EXPECT_EQ(state->Palette()[102], (Rgb{255, 255, 255}));
+  EXPECT_EQ(state->Image.At(5, 5), 50);
+}
+
+}  // namespace
