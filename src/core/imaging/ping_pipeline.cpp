@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "display.h"
+#include "files/recorder.h"
 #include "files/sonar_record.h"
 #include "settings/app_state.h"
 
@@ -42,7 +44,10 @@ void ResetEchoLinesLocked(AppState& state, bool keep_point_table) {
   state.RecentPoints.Clear();
 }
 
-bool KeepPointTable(const AppState& state) { return state.RunMode.load() == 1; }
+// The per-position point table survives while a playback file is open in playback mode.
+bool KeepPointTable(const AppState& state) {
+  return state.RunMode.load() == 1 && state.PlaybackFileOpen.load() != 0;
+}
 
 ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in) {
   ProfilePointInputs p;
@@ -140,7 +145,20 @@ int SelectColorTable(AppState& state, ImagingDisplay& display, int scheme) {
   return 1;
 }
 
-PingResult ProcessPing(AppState& state, ImagingDisplay& display, const PingInput& in) {
+PingInput PlaybackPingInput(const AppState& state) {
+  PingInput in;
+  in.Valid = true;
+  in.Kind = state.ExpectedReplyType.load();
+  in.Reverse = state.ReversePlayback.load() != 0;
+  in.Record = state.PlaybackReader.is_open() ? &state.PlaybackReader.fields() : nullptr;
+  return in;
+}
+
+void ProcessPlaybackPing(AppState& state, Display& display) {
+  ProcessPing(state, display, PlaybackPingInput(state));
+}
+
+PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
   PingResult result;
   const bool playback = state.RunMode.load() == 1;
   const PingData& ping = state.Ping;
@@ -165,9 +183,8 @@ PingResult ProcessPing(AppState& state, ImagingDisplay& display, const PingInput
   const bool flip = (ping.ImageFlip != 0) != in.Reverse;
 
   // 8: recording precedes any drawing.
-  if (!playback && in.WriteRecord) {
-    in.WriteRecord();
-    display.PanelsChanged(kPanelTitle);
+  if (!playback && state.RecordFileOpen.load()) {
+    if (RecordAcceptedReply(state, display)) display.PanelsChanged(kPanelTitle);
   }
 
   // 9: settings re-check.

@@ -5,12 +5,12 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 
 #include "imaging/grid.h"
 #include "imaging/imaging_display.h"
 
 struct AppState;
+class Display;
 struct SonarRecordFields;
 
 struct PingInput {
@@ -20,8 +20,6 @@ struct PingInput {
   // Playback: the header of the record the ping came from (time, frequency,
   // sound velocity, user text, azimuth); nullptr live.
   const SonarRecordFields* Record = nullptr;
-  // Live mode with recording on: writes the ping to the sonar file.
-  std::function<void()> WriteRecord;
 };
 
 struct PingResult {
@@ -31,7 +29,14 @@ struct PingResult {
   bool Drawn = false;   // pixels of the image changed
 };
 
-PingResult ProcessPing(AppState& state, ImagingDisplay& display, const PingInput& in);
+// Live mode with a recording file open, step 8 writes the ping through the
+// recorder (files/recorder.h) before anything is drawn.
+PingResult ProcessPing(AppState& state, Display& display, const PingInput& in);
+
+// The input of a played-back ping: accepted, kind and record from the playback
+// state (use as PlaybackHooks::process_ping; playback does its own pacing).
+PingInput PlaybackPingInput(const AppState& state);
+void ProcessPlaybackPing(AppState& state, Display& display);
 
 // Playback pacing for d = 100 - PlotSpeed (1..100): milliseconds, fractions truncated.
 int PlaybackDelay(int d);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "display.h"
 #include "files/sonar_record.h"
 #include "imaging/ping_pipeline.h"
 #include "settings/app_state.h"
@@ -10,7 +11,7 @@
 namespace {
 
 // Records what ping processing asked the display for, in order.
-struct FakeDisplay : ImagingDisplay {
+struct FakeDisplay : Display {
   std::vector<std::string> calls;
   int images = 0;
   void ImageChanged(const DirtyRect&) override {
@@ -182,7 +183,7 @@ TEST_F(Pipeline, SoundVelocityChangeMovesTheGrid) {
   state->Grid = 1;
   SonarRecordFields rec;
   rec.sound_velocity_tenths = 15000;
-  PingInput in{true, 'G', false, &rec, {}};
+  PingInput in{true, 'G', false, &rec};
   SectorPing(*state, 600, 0);
   ProcessPing(*state, display, in);
   EXPECT_GE(state->Image.At(397, 505), 128);  // 100-pixel arc near the baseline
