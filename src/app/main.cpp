@@ -1,10 +1,10 @@
 // winq47v: the sonar control and display program.
 #include <QApplication>
-#include <QLabel>
+
+#include "app_main.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel label("WinQ47V Digital Sonar");
-  label.show();
-  return app.exec();
+  app.setApplicationName("winq47v");
+  return RunWinQ47V();
 }

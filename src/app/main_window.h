@@ -1,0 +1,173 @@
+// The main window "WinQ47V Digital Sonar": fixed client layout with the sonar image,
+// the control panels and the playback strip; menu commands, keys and mouse; the data
+// source switch (ApplyRunMode); the orderly close that saves the settings.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSlider>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "files/file_texts.h"
+#include "layout.h"
+#include "menu_bar.h"
+#include "prompts.h"
+#include "shell_state.h"
+
+struct AppState;
+class CoreBridge;
+class ClientArea;
+class DiagnosticsWindow;
+class QPainter;
+
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompts> prompts);
+  ~MainWindow() override;
+
+  // Start-up after the window is shown: clear the image and bring up the data source.
+  void Start();
+  void ApplyRunMode();
+  void OnCommand(int id);
+  // The orderly close: link stopped, files closed, settings saved. Runs once.
+  void OrderlyClose();
+  bool Closed() const { return closed_; }
+  // A close for a signal (logout, kill) shows no message boxes.
+  void SetQuietClose(bool quiet) { quiet_close_ = quiet; }
+
+  // Input, in client coordinates (also driven by tests through real events).
+  void HandleChar(int ch);
+  void HandleKeyDown(int key);
+  void HandleKeyUp();
+  void HandleLeftDown(int x, int y);
+  void HandleLeftUp(int x, int y);
+  void HandleRightDown(int x, int y);
+  void HandleMouseMove(int x, int y);
+
+  // Held-button repetition: the repeat timer's tick (public so tests can drive it
+  // without waiting).
+  void RepeatTick();
+  bool RepeatActive() const { return held_button_ >= 0 && repeat_timer_.isActive(); }
+  int RepeatIntervalMs() const { return repeat_timer_.interval(); }
+
+  // Slider seek (position 0..100).
+  void SeekPercent(int percent);
+
+  // Calls from the core, already on the GUI thread.
+  void SetStatusMessage(const std::string& text, int text_color, int fill_color, int outline_color);
+  void SetAzimuthNotice(bool shown);
+  void SetDateTimeText(const std::string& text);
+  void SetGpsReadout(bool in_use, const std::string& lat, const std::string& lng, bool blink,
+                     bool available);
+  void RefreshChangedPanels();
+  void RefreshFrequency();
+  void UpdateTitle();
+  void SetTitleText(const std::string& title);
+  void SetMenuText(int id, const char* text) { menu_->SetText(id, text); }
+  void SetPlaybackPercent(int percent);
+  void RedrawDiagnostics();
+  void ShowMessage(const std::string& caption, const std::string& text, bool warning);
+  void ForcePanelRedraw();
+  void ReverseControlChanged();
+  void PanelsChanged(unsigned mask);
+  void ImageChanged();  // whole-image change (clear, palette)
+  void FlushDirty();    // coalesced repaint of what pings drew
+
+  // Painting, called by the client area.
+  void Paint(QPainter& p, const QRect& exposed);
+
+  // For tests and the demo capture.
+  ShellState& Shell() { return shell_; }
+  const Layout& GetLayout() const { return layout_; }
+  MenuBar& Menu() { return *menu_; }
+  ClientArea* Client() const { return client_; }
+  QSlider* Slider() const { return slider_; }
+  DiagnosticsWindow* Diagnostics() const { return diagnostics_; }
+  std::string StatusText() const { return status_text_; }
+  std::string PanelText(int panel) const;  // 0 Range 1 Mode 2 Gain 3 Speed 4 Sector 5 Train
+  std::string FrequencyReadout() const;
+  std::string EntryBoxText() const;
+  QImage Capture();  // the client area as shown
+
+  int PaintCount() const { return paint_count_; }
+  QRect LastPaintRect() const { return last_paint_rect_; }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
+
+ private:
+  void BuildMenuFromState();
+  void SetRunModeMenus();
+  void OpenPlayback();
+  void ToggleRecording();
+  void ToggleCopy();
+  void StepButton(int button);  // one step of a panel arrow
+  bool ButtonLimitReached(int button) const;
+  void EndHold();
+  void PlayNext();
+  void SchedulePlayback(int delay_ms);
+  void ApplyEntry();
+  void CloseEntry();
+  void ToggleHold();
+  void RevPressed();
+  void ToggleReversePlayback();
+  void DrawSectorChanged();
+  void DrawTrainChanged();
+  void DrawModeChanged();
+  void DrawRangeChanged();
+  void ModeStep(int dir);
+  void UpdatePanel(int panel);
+  void UpdateRect(int l, int t, int r, int b);
+  void CreateSlider();
+  void DestroySlider();
+  int SectorInUse() const;
+  void SetSectorInUse(int v);
+
+  // Painting helpers.
+  void PaintPanels(QPainter& p, const QRect& exposed);
+  void PaintArrow(QPainter& p, int button);
+  void PaintCheckBox(QPainter& p, int x, int y, bool on);
+  void ShadowText(QPainter& p, int x, int y, const QString& s, QColor c);
+  QColor Pal(int index) const;
+
+  AppState& state_;
+  CoreBridge& core_;
+  std::unique_ptr<Prompts> prompts_;
+  ShellState shell_;
+  Layout layout_;
+  MenuBar* menu_ = nullptr;
+  ClientArea* client_ = nullptr;
+  DiagnosticsWindow* diagnostics_ = nullptr;
+  QPointer<QSlider> slider_;
+  QImage image_;          // wraps PingImage's pixels; colour table = palette
+  QTimer repeat_timer_;   // held panel buttons
+  QTimer playback_timer_; // FILE mode: next record
+  QTimer refresh_timer_;  // coalesced image repaint
+  int held_button_ = -1;
+  QPoint pointer_;
+  bool closed_ = false;
+  bool quiet_close_ = false;
+  int train_sector_ = 0, train_polar_ = 0;
+  int last_ss_side_ = -1;
+
+  // Values last drawn by RefreshChangedPanels (1000 forces a redraw).
+  int drawn_range_ = 1000, drawn_mode_ = 1000, drawn_gain_ = 1000, drawn_speed_ = 1000;
+  int drawn_sector_ = 1000, drawn_train_ = 1000, drawn_xdcr_ = 1000, drawn_freq_ = -1;
+
+  std::string status_text_;
+  int status_colors_[3] = {0, 0, 0};
+  bool azimuth_notice_ = false;
+  std::string date_time_;
+  bool gps_in_use_ = false, gps_available_ = false, gps_blink_ = false;
+  std::string gps_lat_, gps_lng_;
+  int paint_count_ = 0;
+  QRect last_paint_rect_;
+  std::string title_;
+};

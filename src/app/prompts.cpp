@@ -1,0 +1,28 @@
+#include "prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtPrompts::Warning(const std::string& title, const std::string& text) {
+  QMessageBox::warning(parent_, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+void QtPrompts::Info(const std::string& title, const std::string& text) {
+  QMessageBox::information(parent_, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+std::string QtPrompts::AskFile(const FileDialogSpec& spec) {
+  QFileDialog dialog(parent_, QString::fromStdString(spec.title));
+  dialog.setNameFilter(QString::fromStdString(spec.filter));
+  dialog.setDefaultSuffix(QString::fromStdString(spec.default_ext));
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (spec.save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);  // overwrite is confirmed by the dialog
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front().toStdString();
+}

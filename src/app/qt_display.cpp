@@ -1,0 +1,68 @@
+#include "qt_display.h"
+
+#include <QThread>
+
+#include "main_window.h"
+
+void QtDisplay::OnGui(std::function<void(MainWindow&)> fn) {
+  if (QThread::currentThread() == thread()) {
+    if (window_) fn(*window_);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, fn = std::move(fn)] {
+        if (window_) fn(*window_);
+      },
+      Qt::QueuedConnection);
+}
+
+void QtDisplay::SetFileTitle(const std::string& title) {
+  OnGui([title](MainWindow& w) { w.SetTitleText(title); });
+}
+
+void QtDisplay::ShowFileMessage(const std::string& text, const std::string& caption, FileMessageIcon icon) {
+  OnGui([=](MainWindow& w) { w.ShowMessage(caption, text, icon == FileMessageIcon::kWarning); });
+}
+
+void QtDisplay::SetFileMenuText(int id, const std::string& text) {
+  OnGui([id, text](MainWindow& w) { w.SetMenuText(id, text.c_str()); });
+}
+
+void QtDisplay::SetPlaybackProgress(int percent) {
+  OnGui([percent](MainWindow& w) { w.SetPlaybackPercent(percent); });
+}
+
+void QtDisplay::PlaybackFileOpened(bool) {
+  OnGui([](MainWindow& w) { w.ForcePanelRedraw(); });
+}
+
+void QtDisplay::PlaybackRestarted() {
+  OnGui([](MainWindow& w) { w.ImageChanged(); });
+}
+
+void QtDisplay::PlaybackSeeked() {
+  OnGui([](MainWindow& w) { w.ImageChanged(); });
+}
+
+void QtDisplay::ReverseControlChanged() {
+  OnGui([](MainWindow& w) { w.ReverseControlChanged(); });
+}
+
+void QtDisplay::PlaybackGpsChanged() {}
+
+void QtDisplay::ImageChanged(const DirtyRect&) {
+  // The image's own dirty rectangle is read by the window's refresh timer.
+}
+
+void QtDisplay::PanelsChanged(unsigned mask) {
+  OnGui([mask](MainWindow& w) { w.PanelsChanged(mask); });
+}
+
+void QtDisplay::OverlaysChanged(unsigned) {}
+
+void QtDisplay::DrawGpsReadout(const GpsReadout& r) {
+  OnGui([r](MainWindow& w) {
+    w.SetGpsReadout(r.kind != GpsReadout::Kind::Hidden, r.latitudeText, r.longitudeText, r.mark,
+                    r.kind == GpsReadout::Kind::Position);
+  });
+}

@@ -1,0 +1,43 @@
+// The program's Display: every call from the core is carried to the GUI thread
+// (queued when it comes from another thread) and handed to the main window.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+#include "display.h"
+
+class MainWindow;
+
+class QtDisplay final : public QObject, public Display {
+  Q_OBJECT
+ public:
+  QtDisplay() = default;
+  void SetWindow(MainWindow* window) { window_ = window; }
+
+  // FileDisplay
+  void SetFileTitle(const std::string& title) override;
+  void ShowFileMessage(const std::string& text, const std::string& caption, FileMessageIcon icon) override;
+  void SetFileMenuText(int command_id, const std::string& text) override;
+  void SetPlaybackProgress(int percent) override;
+  void PlaybackFileOpened(bool opened) override;
+  void PlaybackRestarted() override;
+  void PlaybackSeeked() override;
+  void ReverseControlChanged() override;
+  void PlaybackGpsChanged() override;
+
+  // ImagingDisplay
+  void ImageChanged(const DirtyRect& area) override;
+  void PanelsChanged(unsigned mask) override;
+  void OverlaysChanged(unsigned mask) override;
+
+  // GpsDisplay
+  void DrawGpsReadout(const GpsReadout& readout) override;
+
+ private:
+  // Runs `fn` with the window on the GUI thread: at once when called there, else queued.
+  void OnGui(std::function<void(MainWindow&)> fn);
+
+  QPointer<MainWindow> window_;
+};

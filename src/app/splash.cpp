@@ -1,0 +1,46 @@
+#include "splash.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+
+namespace {
+// The logo resource when there is one, else a drawn title card.
+QPixmap LogoPixmap() {
+  QPixmap logo(":/logo.png");
+  if (!logo.isNull()) return logo;
+  QPixmap pm(280, 120);
+  pm.fill(QColor(0, 0, 90));
+  QPainter p(&pm);
+  p.setPen(Qt::white);
+  QFont f("DejaVu Sans");
+  f.setPixelSize(26);
+  f.setBold(true);
+  p.setFont(f);
+  p.drawText(pm.rect().adjusted(0, -24, 0, 0), Qt::AlignCenter, "WinQ47V");
+  f.setPixelSize(15);
+  f.setBold(false);
+  p.setFont(f);
+  p.drawText(pm.rect().adjusted(0, 36, 0, 0), Qt::AlignCenter, "Digital Sonar");
+  return pm;
+}
+}  // namespace
+
+void ShowLogoWhile(const std::function<void()>& work) {
+  QLabel logo;
+  logo.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+  const QPixmap pm = LogoPixmap();
+  logo.setPixmap(pm.scaled(pm.size() * 1.5));
+  logo.adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect s = screen->availableGeometry();
+    logo.move(s.center() - QPoint(logo.width() / 2, logo.height() / 2));
+  }
+  logo.show();
+  QGuiApplication::processEvents();
+  QGuiApplication::processEvents();
+  work();
+  logo.close();
+}
