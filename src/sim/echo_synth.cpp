@@ -5,7 +5,7 @@
 
 namespace q47vsim {
 namespace {
-constexpr double kSourceArea = 16;      // dB, area backscatter after spreading is undone
+constexpr double kSourceArea = 9;      // dB, area backscatter after spreading is undone
 constexpr double kSourcePoint = 26;     // dB, discrete echoes
 constexpr double kNoiseFloor = -67;     // dB before the time-varied gain
 constexpr double kTvgLimit = 70;        // dB, the most the time-varied gain adds
@@ -43,7 +43,8 @@ void SynthesiseEcho(const Scene& scene, double angle_deg, const PingSettings& p,
     double peak = Lin(kSourcePoint + ret.strength_db - 40 * std::log10(r) - 2 * a_phys * r);
     double sigma = std::sqrt(pulse_m * pulse_m / 4 + ret.spread_m * ret.spread_m / 4 + spacing_m * spacing_m / 4);
     // The echo's energy spreads with sigma; a longer pulse carries more of it.
-    double centre = (r - first_m) / spacing_m;
+    // The echo starts when the pulse's front comes back and lasts as long as the pulse.
+    double centre = (r + pulse_m / 2 - first_m) / spacing_m;
     double width = sigma / spacing_m;
     int lo = static_cast<int>(std::floor(centre - 4 * width)), hi = static_cast<int>(std::ceil(centre + 4 * width));
     double scale = peak * std::min(1.0, (pulse_m + ret.spread_m * 0.2) / (2 * sigma) + 0.5);
@@ -70,9 +71,9 @@ void SynthesiseEcho(const Scene& scene, double angle_deg, const PingSettings& p,
     double level = std::clamp(db * kLevelPerDb, 0.0, 255.99);
     out.s14[i] = static_cast<std::uint16_t>(level * 64);
   }
-  // First strong return: the first sample within 10 dB of the strongest and well
+  // First strong return: the first sample within 6 dB of the strongest and well
   // above the seabed's usual level.
-  double threshold = std::max(peak_db - 10, 28.0);
+  double threshold = std::max(peak_db - 6, 28.0);
   for (std::size_t i = 0; i < count; ++i) {
     double r = first_m + spacing_m * static_cast<double>(i);
     if (r >= min_profile_m && level_pre_gain[i] >= threshold) {
