@@ -229,6 +229,11 @@ bool OpenPlayback(AppState& s, FileDisplay& display, const std::string& path) {
     display.ShowFileMessage(kExtensionMessage, kPlaybackDialogTitle, FileMessageIcon::kWarning);
     return false;
   }
+  return OpenPlaybackFile(s, display, path);
+}
+
+bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path) {
+  const std::string lower = LowerCasePath(path);
   ClosePlayback(s);
   std::string error;
   bool opened = s.PlaybackReader.Open(path, error);
@@ -237,7 +242,7 @@ bool OpenPlayback(AppState& s, FileDisplay& display, const std::string& path) {
                          std::memcmp(magic, kRecordMagic, 3) == 0;
   if (!has_magic) {
     s.PlaybackReader.Close();
-    display.ShowFileMessage(opened ? std::string(kWrongMagicMessage) : "Cannot open " + lower + ": " + error,
+    display.ShowFileMessage(opened ? std::string(kWrongMagicMessage) : "Cannot open " + path + ": " + error,
                             kPlaybackDialogTitle, FileMessageIcon::kWarning);
     display.SetFileTitle(NoFileTitle());
     display.PlaybackFileOpened(false);

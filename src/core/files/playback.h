@@ -52,6 +52,8 @@ struct PlaybackStepResult {
 // Open a file for playback (the open dialog's choice): extension check on the
 // lower-cased path, magic check, titles and messages. True when open.
 bool OpenPlayback(AppState& state, FileDisplay& display, const std::string& path);
+// The same after the extension check (tools open files of any name).
+bool OpenPlaybackFile(AppState& state, FileDisplay& display, const std::string& path);
 // Close the playback file (switching to live mode, closing the window).
 void ClosePlayback(AppState& state);
 
