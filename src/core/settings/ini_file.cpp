@@ -100,7 +100,11 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
       in_section = !seen_section && IniNamesEqual(k.name, section);
       if (in_section) seen_section = true;
     } else if (in_section && k.kind == LineKind::Key && IniNamesEqual(k.name, key)) {
-      return std::string(k.value);
+      // A value enclosed in a pair of quotation marks is read without them.
+      std::string_view v = k.value;
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return std::string(v);
     }
   }
   return std::nullopt;

@@ -23,7 +23,8 @@ class IniFile {
                    std::string* error = nullptr);
 
   // The value of key in section (first section and first key of that name win),
-  // with white space around it removed; nullopt when the key is missing.
+  // with white space around it and one enclosing pair of quotation marks removed;
+  // nullopt when the key is missing.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
   std::string GetString(std::string_view section, std::string_view key,
                         std::string_view default_text) const;

@@ -273,11 +273,22 @@ SettingsLoadReport LoadSettings(SettingsState& state) {
 }
 
 SettingsLoadReport LoadSettings(SettingsState& state, const std::string& path) {
+  IniFile ini;
+  bool found = false;
+  std::string error;
+  if (!IniFile::Load(path, ini, &found, &error)) ini = IniFile();
+  SettingsLoadReport report = LoadSettingsFromIni(state, ini, path);
+  report.file_found = found;
+  report.error = error;
+  return report;
+}
+
+SettingsLoadReport LoadSettingsFromIni(SettingsState& state, const IniFile& ini,
+                                       const std::string& path) {
   SettingsLoadReport report;
   report.path = path;
+  report.file_found = true;
   state.SettingsPath = path;
-  IniFile ini;
-  if (!IniFile::Load(path, ini, &report.file_found, &report.error)) ini = IniFile();
 
   for (const SettingKey& key : SettingKeys()) {
     KeyLoadResult result;

@@ -54,6 +54,12 @@ std::string SettingsPathForDirectory(const std::string& directory);
 // error: every key takes its default.
 SettingsLoadReport LoadSettings(SettingsState& state, const std::string& path);
 
+// The same from file contents already read; path names the file (for the report,
+// SettingsPath and the directory of a relative ConfigFile).
+class IniFile;
+SettingsLoadReport LoadSettingsFromIni(SettingsState& state, const IniFile& ini,
+                                       const std::string& path);
+
 // The start-up form: WINQ47V.INI in the current working directory.
 SettingsLoadReport LoadSettings(SettingsState& state);
 

@@ -44,6 +44,11 @@ TEST(IniFileTest, LooksUpNamesWithoutRegardToCase) {
     EXPECT_EQ(ini.Get(c.section, c.key), c.want);
   }
   EXPECT_EQ(ini.GetString("Settings", "Nope", "dflt"), "dflt");
+  IniFile quoted = IniFile::Parse("[S]\na=\" x \"\nb='y'\nc=\"z'\nd=\"\n");
+  EXPECT_EQ(quoted.Get("S", "a"), " x ");
+  EXPECT_EQ(quoted.Get("S", "b"), "y");
+  EXPECT_EQ(quoted.Get("S", "c"), "\"z'");
+  EXPECT_EQ(quoted.Get("S", "d"), "\"");
   EXPECT_TRUE(ini.HasSection("other"));
 }
 
