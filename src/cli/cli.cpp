@@ -7,6 +7,7 @@
 namespace q47v::cli {
 
 int RunSettingsVerb(int argc, char** argv);  // verb_settings.cpp
+int RunRenderVerb(int argc, char** argv);    // verb_render.cpp
 int RunInfoVerb(int argc, char** argv);      // verb_info.cpp
 int RunDumpVerb(int argc, char** argv);      // verb_dump.cpp
 int RunCutVerb(int argc, char** argv);       // verb_cut.cpp
@@ -22,6 +23,7 @@ struct Verb {
 // Each verb adds its line here.
 constexpr Verb kVerbs[] = {
     {"settings", "show or rewrite a WINQ47V.INI settings file as the program loads it", RunSettingsVerb},
+    {"render", "draw the sonar pictures of a .47V file into PNG or BMP files", RunRenderVerb},
     {"info", "summarise a .47V sonar data file: records, kinds, times, GPS, damage", RunInfoVerb},
     {"dump", "one row per record of a .47V file (text, --csv or --json)", RunDumpVerb},
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},
