@@ -1,6 +1,8 @@
 // q47v dump FILE [--csv | --json]: one row per record of a .47V file, read the way
 // playback reads it: offset, header fields and the decoded ping.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,8 +87,9 @@ void PrintRow(Format format, const std::vector<std::string>& values, bool first)
       case Format::kText: {
         std::string cell = v.empty() ? "-" : v;
         if (i > 0) line += ' ';
-        if (cell.size() < static_cast<size_t>(kTextWidths[i])) {
-          const std::string pad(static_cast<size_t>(kTextWidths[i]) - cell.size(), ' ');
+        const size_t width = std::max(static_cast<size_t>(kTextWidths[i]), std::strlen(kColumns[i].name));
+        if (cell.size() < width) {
+          const std::string pad(width - cell.size(), ' ');
           cell = kColumns[i].numeric ? pad + cell : cell + pad;
         }
         line += cell;
