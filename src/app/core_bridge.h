@@ -1,5 +1,5 @@
 // The one place where the program calls into the core subsystems: settings, head
-// link, files and imaging. The main window speaks only to this class, so the
+// link, GPS, files and imaging. The main window speaks only to this class, so the
 // window code stays the same whatever shape each subsystem's calls take.
 #pragma once
 
@@ -9,15 +9,16 @@
 
 #include "imaging/color_tables.h"
 #include "imaging/ping_image.h"
+#include "settings/port_paths.h"
 
 struct AppState;
 class Display;
 class Clock;
+class LivePingSink;
+struct PlaybackHooks;
 
-// Run-time requests the shell raises for the imaging pipeline and the outputs.
+// Run-time requests the shell raises for the outputs (auto-profile, auto-azimuth).
 struct ShellRequests {
-  std::atomic<int> ClearRequest{0};
-  std::atomic<int> SettingsRecheck{0};
   std::atomic<int> AutoProfileRequest{0};
   std::atomic<int> AutoProfileVertical{0};
   std::atomic<int> AutoAzimuthRequest{0};
@@ -32,12 +33,12 @@ class CoreBridge {
   ShellRequests& Requests() { return requests_; }
   const Clock& GetClock() const { return clock_; }
 
-  // Settings.
+  // Settings and ports.
   void BuildDefaultConfig();
   void LoadSettings();
   bool SaveSettings();
   void ProbePorts();
-  bool GpsPortAvailable() const { return gps_port_available_; }
+  bool GpsPortAvailable() const;
   int CalibrateDelay();
 
   // Head link and GPS.
@@ -45,10 +46,11 @@ class CoreBridge {
   void StopHeadLink();
   void StartGps();
   void StopGps();
-  bool HeadLinkRunning() const { return head_link_running_; }
+  bool HeadLinkRunning() const;
   void ZeroPingCounters();
   void ClearGpsFix();
   void ResetOrientation();
+  void TickGps();
 
   // Files.
   bool Recording() const;
@@ -65,25 +67,30 @@ class CoreBridge {
   int PlayNextRecord();
   void SeekPercent(int percent);
   int PlaybackPercent() const;
+  void ToggleReversePlayback();
+  void ToggleAutoFrameCapture();
+  void PlotSpeedUp();
+  void PlotSpeedDown();
 
   // Imaging.
-  PingImage& Image() { return *image_; }
+  PingImage& Image();
   PaletteTable Palette() const;
+  void SelectColorTable(int scheme);
   void ClearImage();
   void ResetEchoLines();
   void RedrawGridLines();
   int PlaybackFrequency() const;
 
  private:
+  std::string PortPath(int index) const;
+
   AppState& state_;
   Display& display_;
   const Clock& clock_;
   ShellRequests requests_;
-  std::unique_ptr<PingImage> image_;
-  bool gps_port_available_ = false;
-  bool head_link_running_ = false;
-  struct Files;
-  std::unique_ptr<Files> files_;
+  ComPortPaths paths_;
+  std::unique_ptr<LivePingSink> sink_;
+  std::unique_ptr<PlaybackHooks> hooks_;
 };
 
 // PlaybackDelay: milliseconds waited after a played ping for PlotSpeed 0..100.

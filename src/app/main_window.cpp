@@ -87,10 +87,7 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   train_sector_ = train_polar_ = state_.Train.load();
 
   image_ = QImage(core_.Image().Pixels(), kImageWidth, kImageHeight, kImageWidth, QImage::Format_Indexed8);
-  const PaletteTable pal = core_.Palette();
-  QList<QRgb> table;
-  for (const Rgb& c : pal) table.push_back(qRgb(c.Red, c.Green, c.Blue));
-  image_.setColorTable(table);
+  PaletteChanged();
 
   repeat_timer_.setSingleShot(true);
   connect(&repeat_timer_, &QTimer::timeout, this, &MainWindow::RepeatTick);
@@ -180,8 +177,7 @@ void MainWindow::Start() {
 }
 
 void MainWindow::ApplyRunMode() {
-  // 1. Counters, reverse control, measurement.
-  core_.ZeroPingCounters();
+  // 1. Reverse control, measurement (the ping counters are zeroed once the link is down).
   state_.ReverseAvailable = 0;
   shell_.MeasureMode = 0;
   // 2. Files and ports.
@@ -192,6 +188,7 @@ void MainWindow::ApplyRunMode() {
   playback_timer_.stop();
   core_.StopHeadLink();
   if (core_.GpsPortAvailable()) core_.StopGps();
+  core_.ZeroPingCounters();
   // 3. GPS fix and orientation.
   core_.ClearGpsFix();
   gps_lat_.clear();
@@ -301,7 +298,7 @@ void MainWindow::PanelsChanged(unsigned mask) {
       SetDateTimeText(state_.PlaybackDateText.get() + "  " + state_.PlaybackTimeText.get());
   }
   if (mask & kPanelUserText) UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
-  if (mask & kPanelPalette) ImageChanged();
+  if (mask & kPanelPalette) PaletteChanged();
   if (mask & (kPanelHeadMarker | kPanelGridLabel)) client_->update(0, 0, 610, 532);
   if (mask & kPanelStatusMessage) SetStatusMessage("", 121, 121, 121);
 }
@@ -413,9 +410,8 @@ void MainWindow::OnCommand(int id) {
     m.Check(cmd::kColors + state_.Colors, false);
     state_.Colors = id - cmd::kColors;
     m.Check(id, true);
-    const PaletteTable pal = BuildPalette(state_.Colors);
-    for (int i = 0; i < 256; ++i) image_.setColor(i, qRgb(pal[i].Red, pal[i].Green, pal[i].Blue));
-    client_->update();
+    core_.SelectColorTable(state_.Colors);
+    PaletteChanged();
     return;
   }
   if (id >= cmd::kProfileMode && id <= cmd::kProfileMode + 4) {
@@ -426,7 +422,7 @@ void MainWindow::OnCommand(int id) {
     if (id - cmd::kProfileMode == 1) {
       core_.ClearImage();
       ImageChanged();
-      rq.SettingsRecheck = 1;
+      state_.SettingsCheck = true;
     }
     return;
   }
@@ -447,14 +443,7 @@ void MainWindow::OnCommand(int id) {
       return;
     case cmd::kAutoFrameCapture:
       if (head) return;
-      state_.AutoFrameCaptureOn ^= 1;
-      if (state_.AutoFrameCaptureOn) {
-        m.SetText(id, "&Auto Frame Capture Stop...");
-        prompts_->Info("Auto Frame Capture", "Capture Started...");
-      } else {
-        m.SetText(id, "&Auto Frame Capture Start...");
-        prompts_->Info("Auto Frame Capture", "Capture Stopped!");
-      }
+      core_.ToggleAutoFrameCapture();
       return;
     case cmd::kExit:
       close();
@@ -657,7 +646,6 @@ void MainWindow::HandleChar(int ch) {
 
 void MainWindow::ApplyEntry() {
   const int value = static_cast<int>(std::strtod(shell_.KeyEntryText.c_str(), nullptr));
-  ShellRequests& rq = core_.Requests();
   if (shell_.KeyEntryMode == 1) {
     const int idx = RangeIndexForEntry(value, state_.Units);
     if (idx < 0)
@@ -665,7 +653,7 @@ void MainWindow::ApplyEntry() {
     else
       state_.Range = idx;
     DrawRangeChanged();
-    rq.ClearRequest = 1;
+    state_.ClearRequest = true;
     state_.SendRequest = true;
   } else if (shell_.KeyEntryMode == 2) {
     if (value < 0 || value > 40) {
@@ -730,7 +718,7 @@ void MainWindow::RevPressed() {
 }
 
 void MainWindow::ToggleReversePlayback() {
-  state_.ReversePlayback = state_.ReversePlayback ? 0 : 1;
+  core_.ToggleReversePlayback();
   UpdateRect(361, 533, 441, 551);
 }
 
@@ -866,7 +854,6 @@ int MainWindow::SectorInUse() const { return state_.SectorSize; }
 void MainWindow::SetSectorInUse(int v) { state_.SectorSize = v; }
 
 void MainWindow::StepButton(int b) {
-  ShellRequests& rq = core_.Requests();
   const bool head = state_.RunMode == 0;
   const int mode = state_.GridMode;
   const LayoutRect& r = layout_.ButtonRects[b];
@@ -881,7 +868,7 @@ void MainWindow::StepButton(int b) {
       if (mode != 2) core_.ClearImage();
       ImageChanged();
       DrawRangeChanged();
-      rq.ClearRequest = 1;
+      state_.ClearRequest = true;
       break;
     }
     case kGainUp:
@@ -916,7 +903,7 @@ void MainWindow::StepButton(int b) {
       else if (s < 0) s = mode == 1 ? 360 : 180;
       SetSectorInUse(s);
       DrawSectorChanged();
-      rq.SettingsRecheck = 1;
+      state_.SettingsCheck = true;
       break;
     }
     case kTrainUp:
@@ -931,7 +918,7 @@ void MainWindow::StepButton(int b) {
         if (t >= 360) t = 0;
         if (t < 0) t = 357;
         state_.Train = t;
-        rq.ClearRequest = 1;
+        state_.ClearRequest = true;
       }
       DrawTrainChanged();
       break;
@@ -942,11 +929,11 @@ void MainWindow::StepButton(int b) {
       ModeStep(-1);
       return;
     case kPlayRight:
-      if (state_.PlotSpeed <= 90) state_.PlotSpeed = state_.PlotSpeed + 10;
+      core_.PlotSpeedUp();
       UpdateRect(251, 533, 353, 551);
       return;
     case kPlayLeft:
-      if (state_.PlotSpeed > 9) state_.PlotSpeed = state_.PlotSpeed - 10;
+      core_.PlotSpeedDown();
       UpdateRect(251, 533, 353, 551);
       return;
     default:
@@ -964,7 +951,7 @@ void MainWindow::ModeStep(int dir) {
   if (mode == 1) state_.PolarSectorSize = SectorInUse();
   if (mode == 0) train_sector_ = state_.Train;
   if (mode == 1) train_polar_ = state_.Train;
-  core_.Requests().ClearRequest = 1;
+  state_.ClearRequest = true;
   const int next = mode + dir;
   state_.GridMode = next;
   if (next == 2 && state_.ProfileGrid == 1) OnCommand(cmd::kProfileGrid);
@@ -1125,8 +1112,23 @@ void MainWindow::SetGpsReadout(bool in_use, const std::string& lat, const std::s
   UpdateRect(2, 532, 200, 536 + layout_.LineH);
 }
 
+void MainWindow::ClockTick(const LocalTime& t) {
+  if (state_.RunMode != 0) return;  // in FILE mode the records carry the time
+  SetDateTimeText(DateTimeText(t.day, t.month, t.year, t.hour, t.minute, t.second));
+  core_.TickGps();
+}
+
 void MainWindow::RedrawDiagnostics() {
   if (shell_.DiagnosticsShown) diagnostics_->update();
+}
+
+void MainWindow::PaletteChanged() {
+  const PaletteTable pal = core_.Palette();
+  QList<QRgb> table;
+  table.reserve(256);
+  for (const Rgb& c : pal) table.push_back(qRgb(c.Red, c.Green, c.Blue));
+  image_.setColorTable(table);
+  client_->update();
 }
 
 void MainWindow::ImageChanged() { client_->update(2, 2, 599, 509); }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "clock.h"
 #include "files/file_texts.h"
 #include "layout.h"
 #include "menu_bar.h"
@@ -62,6 +63,7 @@ class MainWindow : public QMainWindow {
   void SetStatusMessage(const std::string& text, int text_color, int fill_color, int outline_color);
   void SetAzimuthNotice(bool shown);
   void SetDateTimeText(const std::string& text);
+  void ClockTick(const LocalTime& now);
   void SetGpsReadout(bool in_use, const std::string& lat, const std::string& lng, bool blink,
                      bool available);
   void RefreshChangedPanels();
@@ -75,7 +77,8 @@ class MainWindow : public QMainWindow {
   void ForcePanelRedraw();
   void ReverseControlChanged();
   void PanelsChanged(unsigned mask);
-  void ImageChanged();  // whole-image change (clear, palette)
+  void ImageChanged();  // whole-image change (clear, grid)
+  void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew
 
   // Painting, called by the client area.

@@ -16,6 +16,30 @@ void QtDisplay::OnGui(std::function<void(MainWindow&)> fn) {
       Qt::QueuedConnection);
 }
 
+void QtDisplay::ShowStatus(const std::string& text, const StatusColours& c) {
+  OnGui([text, c](MainWindow& w) { w.SetStatusMessage(text, c.text, c.fill, c.frame); });
+}
+
+void QtDisplay::EraseStatus() {
+  OnGui([](MainWindow& w) { w.SetStatusMessage("", 121, 121, 121); });
+}
+
+void QtDisplay::ShowAzimuthNotFound(bool shown) {
+  OnGui([shown](MainWindow& w) { w.SetAzimuthNotice(shown); });
+}
+
+void QtDisplay::DiagnosticsChanged() {
+  OnGui([](MainWindow& w) { w.RedrawDiagnostics(); });
+}
+
+void QtDisplay::ClockTick(const LocalTime& t) {
+  OnGui([t](MainWindow& w) { w.ClockTick(t); });
+}
+
+void QtDisplay::LinkError(const std::string& text, const std::string& caption) {
+  OnGui([=](MainWindow& w) { w.ShowMessage(caption, text, true); });
+}
+
 void QtDisplay::SetFileTitle(const std::string& title) {
   OnGui([title](MainWindow& w) { w.SetTitleText(title); });
 }

@@ -16,6 +16,14 @@ class QtDisplay final : public QObject, public Display {
   QtDisplay() = default;
   void SetWindow(MainWindow* window) { window_ = window; }
 
+  // LinkDisplay
+  void ShowStatus(const std::string& text, const StatusColours& colours) override;
+  void EraseStatus() override;
+  void ShowAzimuthNotFound(bool shown) override;
+  void DiagnosticsChanged() override;
+  void ClockTick(const LocalTime& now) override;
+  void LinkError(const std::string& text, const std::string& caption) override;
+
   // FileDisplay
   void SetFileTitle(const std::string& title) override;
   void ShowFileMessage(const std::string& text, const std::string& caption, FileMessageIcon icon) override;
