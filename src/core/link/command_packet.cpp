@@ -32,7 +32,8 @@ int DataPointsByte(int grid_mode, int ss_train, int previous) {
     case kModeSector: return 50;
     case kModePolar: return 25;
     case kModeSs: return ss_train == kSsTrainBoth ? 25 : 50;
-    default: return previous;  // Profile: keep the previous packet's value
+    case kModeProfile: return previous;  // keep the previous packet's value
+    default: return previous;
   }
 }
 
