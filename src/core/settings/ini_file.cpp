@@ -16,30 +16,8 @@ std::string_view Trim(std::string_view s) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// What one line of the file is.
-struct LineKind {
-  enum { Other, Section, Key } kind = Other;
-  std::string_view name;   // section or key name
-  std::string_view value;  // key value, trimmed
-};
-
-LineKind Classify(std::string_view line, bool first_line) {
-  if (first_line && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-  std::string_view t = Trim(line);
-  LineKind k;
-  if (t.empty() || t.front() == ';' || t.front() == '#') return k;
-  if (t.front() == '[') {
-    std::size_t close = t.find(']');
-    k.kind = LineKind::Section;
-    k.name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-    return k;
-  }
-  std::size_t eq = t.find('=');
-  if (eq == std::string_view::npos) return k;
-  k.kind = LineKind::Key;
-  k.name = Trim(t.substr(0, eq));
-  k.value = Trim(t.substr(eq + 1));
-  return k;
+uint32_t Offset(std::string_view part, std::string_view whole) {
+  return static_cast<uint32_t>(part.data() - whole.data());
 }
 
 }  // namespace
@@ -49,6 +27,55 @@ bool IniNamesEqual(std::string_view a, std::string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (Lower(a[i]) != Lower(b[i])) return false;
   return true;
+}
+
+// A line is a section header "[name]", a key line "name=value", or anything else
+// (blank, a comment starting with ';' or '#', text without '='), which lookups skip.
+IniFile::LineInfo IniFile::Classify(std::string_view line, bool first_line) {
+  LineInfo info;
+  if (line.size() > UINT32_MAX) return info;
+  std::string_view whole = line;
+  if (first_line && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+  std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '#') return info;
+  if (t.front() == '[') {
+    std::size_t close = t.find(']');
+    std::string_view name =
+        Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    info.kind = LineInfo::Section;
+    info.name_pos = name.empty() ? 0 : Offset(name, whole);
+    info.name_len = static_cast<uint32_t>(name.size());
+    return info;
+  }
+  std::size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return info;
+  std::string_view name = Trim(t.substr(0, eq));
+  std::string_view value = Trim(t.substr(eq + 1));
+  info.kind = LineInfo::Key;
+  info.name_pos = name.empty() ? 0 : Offset(name, whole);
+  info.name_len = static_cast<uint32_t>(name.size());
+  info.value_pos = value.empty() ? 0 : Offset(value, whole);
+  info.value_len = static_cast<uint32_t>(value.size());
+  return info;
+}
+
+void IniFile::Append(std::string line) {
+  info_.push_back(Classify(line, lines_.empty()));
+  lines_.push_back(std::move(line));
+}
+
+std::string_view IniFile::Name(std::size_t i) const {
+  return std::string_view(lines_[i]).substr(info_[i].name_pos, info_[i].name_len);
+}
+
+std::string_view IniFile::Value(std::size_t i) const {
+  return std::string_view(lines_[i]).substr(info_[i].value_pos, info_[i].value_len);
+}
+
+std::size_t IniFile::FindSection(std::string_view section) const {
+  for (std::size_t i = 0; i < lines_.size(); ++i)
+    if (info_[i].kind == LineInfo::Section && IniNamesEqual(Name(i), section)) return i;
+  return lines_.size();
 }
 
 IniFile IniFile::Parse(std::string_view text) {
@@ -62,7 +89,7 @@ IniFile IniFile::Parse(std::string_view text) {
       ini.crlf_ = !line.empty() && line.back() == '\r';
       first_ending = false;
     }
-    ini.lines_.emplace_back(line);
+    ini.Append(std::string(line));
     if (nl == std::string_view::npos) break;
     text.remove_prefix(nl + 1);
   }
@@ -90,18 +117,12 @@ bool IniFile::Load(const std::string& path, IniFile& out, bool* found, std::stri
 }
 
 std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
-  bool in_section = false;
-  bool seen_section = false;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    LineKind k = Classify(lines_[i], i == 0);
-    if (k.kind == LineKind::Section) {
-      // Only the first section of a name counts.
-      if (in_section) return std::nullopt;
-      in_section = !seen_section && IniNamesEqual(k.name, section);
-      if (in_section) seen_section = true;
-    } else if (in_section && k.kind == LineKind::Key && IniNamesEqual(k.name, key)) {
+  // Only the first section of a name counts.
+  for (std::size_t i = FindSection(section) + 1; i < lines_.size(); ++i) {
+    if (info_[i].kind == LineInfo::Section) break;
+    if (info_[i].kind == LineInfo::Key && IniNamesEqual(Name(i), key)) {
       // A value enclosed in a pair of quotation marks is read without them.
-      std::string_view v = k.value;
+      std::string_view v = Value(i);
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
       return std::string(v);
@@ -117,11 +138,7 @@ std::string IniFile::GetString(std::string_view section, std::string_view key,
 }
 
 bool IniFile::HasSection(std::string_view section) const {
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    LineKind k = Classify(lines_[i], i == 0);
-    if (k.kind == LineKind::Section && IniNamesEqual(k.name, section)) return true;
-  }
-  return false;
+  return FindSection(section) < lines_.size();
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -129,34 +146,30 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
   std::string clean(value);
   for (char& c : clean)
     if (c == '\n' || c == '\r') c = ' ';
+  const char* cr = crlf_ ? "\r" : "";
 
-  std::size_t header = lines_.size();  // index of the section's header line
-  std::size_t last_content = 0;        // last non-blank line of the section
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    LineKind k = Classify(lines_[i], i == 0);
-    if (header == lines_.size()) {
-      if (k.kind == LineKind::Section && IniNamesEqual(k.name, section)) {
-        header = i;
-        last_content = i;
-      }
-      continue;
-    }
-    if (k.kind == LineKind::Section) break;
-    if (k.kind == LineKind::Key && IniNamesEqual(k.name, key)) {
-      bool cr = !lines_[i].empty() && lines_[i].back() == '\r';
-      lines_[i] = std::string(k.name) + "=" + clean + (cr ? "\r" : "");
+  std::size_t header = FindSection(section);
+  if (header == lines_.size()) {
+    Append("[" + std::string(section) + "]" + cr);
+    Append(std::string(key) + "=" + clean + cr);
+    return;
+  }
+  std::size_t last_content = header;  // last non-blank line of the section
+  for (std::size_t i = header + 1; i < lines_.size(); ++i) {
+    if (info_[i].kind == LineInfo::Section) break;
+    if (info_[i].kind == LineInfo::Key && IniNamesEqual(Name(i), key)) {
+      // Replaced in place, with the file's spelling of the key and its line ending.
+      bool had_cr = !lines_[i].empty() && lines_[i].back() == '\r';
+      lines_[i] = std::string(Name(i)) + "=" + clean + (had_cr ? "\r" : "");
+      info_[i] = Classify(lines_[i], i == 0);
       return;
     }
     if (!Trim(lines_[i]).empty()) last_content = i;
   }
-  const char* cr = crlf_ ? "\r" : "";
   std::string line = std::string(key) + "=" + clean + cr;
-  if (header == lines_.size()) {
-    lines_.push_back("[" + std::string(section) + "]" + cr);
-    lines_.push_back(std::move(line));
-    return;
-  }
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last_content + 1), std::move(line));
+  auto at = static_cast<std::ptrdiff_t>(last_content + 1);
+  info_.insert(info_.begin() + at, Classify(line, false));
+  lines_.insert(lines_.begin() + at, std::move(line));
 }
 
 std::string IniFile::Text() const {

@@ -4,6 +4,7 @@
 // to its section), so unknown keys, sections and comment lines survive a save.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,7 +45,21 @@ class IniFile {
   bool Save(const std::string& path, std::string* error = nullptr) const;
 
  private:
+  // Where the name and value of a line lie, worked out once per line.
+  struct LineInfo {
+    enum Kind : uint8_t { Other, Section, Key } kind = Other;
+    uint32_t name_pos = 0, name_len = 0;
+    uint32_t value_pos = 0, value_len = 0;
+  };
+  static LineInfo Classify(std::string_view line, bool first_line);
+  void Append(std::string line);
+  std::string_view Name(std::size_t i) const;
+  std::string_view Value(std::size_t i) const;
+  // Index of the first section of that name, or lines_.size().
+  std::size_t FindSection(std::string_view section) const;
+
   std::vector<std::string> lines_;  // raw line texts without "\n" (a '\r' is kept)
+  std::vector<LineInfo> info_;      // one per line
   bool crlf_ = false;               // new lines end in "\r\n" like the file's first line
 };
 
