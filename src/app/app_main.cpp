@@ -1,6 +1,9 @@
 #include "app_main.h"
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QTimer>
+#include <cstdio>
 
 #include "clock.h"
 #include "core_bridge.h"
@@ -10,25 +13,62 @@
 #include "signal_watch.h"
 #include "splash.h"
 
-int RunWinQ47V() {
+namespace {
+
+// Answers the playback dialog with the plan's file and everything else as the
+// user would with no one at the keyboard: OK to boxes, no file chosen.
+class ScriptedPrompts final : public Prompts {
+ public:
+  explicit ScriptedPrompts(std::string playback) : playback_(std::move(playback)) {}
+  void Warning(const std::string& t, const std::string& x) override {
+    std::fprintf(stderr, "winq47v: %s: %s\n", t.c_str(), x.c_str());
+  }
+  void Info(const std::string& t, const std::string& x) override {
+    std::fprintf(stderr, "winq47v: %s: %s\n", t.c_str(), x.c_str());
+  }
+  std::string AskFile(const FileDialogSpec& spec) override {
+    return spec.save ? std::string() : std::exchange(playback_, std::string());
+  }
+
+ private:
+  std::string playback_;
+};
+
+}  // namespace
+
+int RunWinQ47V(const DemoPlan* plan) {
   AppState state;
   Clock clock;
   QtDisplay display;
   CoreBridge core(state, display, clock);
   SignalWatch watch;
 
-  MainWindow window(state, core, nullptr);
+  std::unique_ptr<Prompts> prompts;
+  if (plan) prompts = std::make_unique<ScriptedPrompts>(plan->playback_path);
+  MainWindow window(state, core, std::move(prompts));
   display.SetWindow(&window);
 
   ShowLogoWhile([&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   window.show();
+  if (plan && !plan->playback_path.empty()) state.RunMode = 1;
   window.Start();
 
   QObject::connect(&watch, &SignalWatch::Terminate, &window, [&window](int) {
     window.SetQuietClose(true);
     window.close();
   });
+
+  if (plan) {
+    if (!plan->record_path.empty() && state.RunMode == 0 && !core.StartRecording(plan->record_path))
+      std::fprintf(stderr, "winq47v: cannot record to %s\n", plan->record_path.c_str());
+    QTimer::singleShot(plan->seconds * 1000, &window, [&window, plan] {
+      if (!plan->capture_path.empty() && !window.grab().toImage().save(QString::fromStdString(plan->capture_path)))
+        std::fprintf(stderr, "winq47v: cannot write %s\n", plan->capture_path.c_str());
+      window.SetQuietClose(true);
+      window.close();
+    });
+  }
   const int rc = QCoreApplication::exec();
   window.OrderlyClose();  // nothing left to do when the close already ran
   return rc;

@@ -3,4 +3,16 @@
 // The caller creates the QApplication.
 #pragma once
 
-int RunWinQ47V();
+#include <string>
+
+// A scripted session for the demo and the screenshots: record the live pings to a
+// file, capture the window after a while, then close as a logout would.
+struct DemoPlan {
+  std::string record_path;   // empty: no recording
+  std::string capture_path;  // PNG of the window, taken just before closing
+  int seconds = 10;          // how long the session runs
+  std::string playback_path; // FILE mode: play this file instead of the head
+};
+
+// Runs the program; with a plan, runs that session and returns.
+int RunWinQ47V(const DemoPlan* plan = nullptr);

@@ -1237,14 +1237,14 @@ void MainWindow::PaintPanels(QPainter& p, const QRect& exposed) {
     const LayoutRect& r = i == 0 ? L.HeadButtonRect : L.FileButtonRect;
     const bool pressed = (i == 0) ? !file : file;
     QRect box(r.left, r.top, r.Width(), r.Height());
-    p.fillRect(box, pressed ? QColor(160, 160, 160) : QColor(192, 192, 192));
+    p.fillRect(box, pressed ? QColor(96, 96, 96) : QColor(192, 192, 192));
     p.setPen(pressed ? QColor(64, 64, 64) : Qt::white);
     p.drawLine(box.topLeft(), box.topRight());
     p.drawLine(box.topLeft(), box.bottomLeft());
     p.setPen(pressed ? Qt::white : QColor(64, 64, 64));
     p.drawLine(box.bottomLeft(), box.bottomRight());
     p.drawLine(box.topRight(), box.bottomRight());
-    p.setPen(Qt::black);
+    p.setPen(pressed ? QColor(Qt::white) : QColor(Qt::black));
     p.drawText(box.adjusted(pressed ? 1 : 0, pressed ? 1 : 0, 0, 0), Qt::AlignCenter, i == 0 ? "HEAD" : "FILE");
   }
   // Hold and Rev.
@@ -1342,7 +1342,7 @@ void MainWindow::Paint(QPainter& p, const QRect& exposed) {
     p.setPen(Pal(125));
     const int a = p.fontMetrics().ascent();
     if (gps_available_) {
-      p.drawText(3, 534 + a, QString::fromStdString(gps_lat_) + ",");
+      p.drawText(3, 534 + a, QString::fromStdString(gps_lat_));
       p.drawText(94, 534 + a, QString::fromStdString(gps_lng_));
       if (gps_blink_) p.drawText(189, 534 + a, "*");
     } else {
