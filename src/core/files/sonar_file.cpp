@@ -104,6 +104,10 @@ std::optional<int64_t> SonarFileReader::FindForward(int64_t from) {
   if (from < 0) from = 0;
   int64_t base = from;
   for (;;) {
+    // Holes of a sparse file read as zeros and hold no record: jump over them.
+    const off_t data = ::lseek(handle_.get(), static_cast<off_t>(base), SEEK_DATA);
+    if (data < 0 && errno == ENXIO) return std::nullopt;
+    if (data > base) base = data;
     const int64_t got = ReadAt(handle_.get(), base, scan_);
     if (got < 3) return std::nullopt;
     const uint8_t* p = scan_.data();
