@@ -1,0 +1,22 @@
+#include "link/live_ping_sink.h"
+
+#include <algorithm>
+
+#include "display.h"
+#include "imaging/ping_pipeline.h"
+#include "settings/app_state.h"
+
+void LivePingSink::ReplyAccepted(AppState& state, std::span<const std::uint8_t> reply,
+                                 const ReplyExpectation& expected) {
+  // The next command may already be out with another expectation (the head pings
+  // while this one is drawn): the recorder and the pipeline read the reply buffer
+  // and the expectation, so both describe this reply while it is processed.
+  const ReplyExpectation next = CurrentExpectation(state);
+  std::copy(reply.begin(), reply.end(), state.ReplyBuffer.begin());
+  SetExpectation(state, expected);
+  PingInput in;
+  in.Valid = true;
+  in.Kind = expected.Kind;
+  ProcessPing(state, display_, in);
+  SetExpectation(state, next);
+}
