@@ -219,3 +219,80 @@ FieldCheck CheckPulseLengthField(std::string_view text) {
 std::string AutoSetupMessage(int range_index, int units, const std::string& message) {
   return "[" + RangeLabel(range_index, units) + "]\n" + message;
 }
+
+std::vector<std::string> ReadConfigDialog(UserConfigState& state,
+                                          const std::array<ConfigRowTexts, kUserConfigRows>& rows,
+                                          int units) {
+  std::vector<std::string> messages;
+  for (std::size_t i = 0; i < kUserConfigRows; ++i) {
+    int row = static_cast<int>(i);
+    FieldCheck f = CheckFrequencyField(rows[i].frequency);
+    if (f.ok) state.ActiveConfig[i].Frequency = f.value;
+    else messages.push_back(AutoSetupMessage(row, units, f.message));
+    FieldCheck a = CheckAbsorptionField(rows[i].absorption, units);
+    if (a.ok) {
+      state.ActiveConfig[i].Absorption = a.value;
+      state.EditConfig[i].Absorption = a.value;
+    } else {
+      messages.push_back(AutoSetupMessage(row, units, a.message));
+    }
+    FieldCheck p = CheckPulseLengthField(rows[i].pulse_length);
+    if (p.ok) state.ActiveConfig[i].PulseLength = p.value;
+    else messages.push_back(AutoSetupMessage(row, units, p.message));
+  }
+  return messages;
+}
+
+std::array<ConfigRowTexts, kUserConfigRows> ConfigDialogTexts(const UserConfigTable& table,
+                                                              int units) {
+  std::array<ConfigRowTexts, kUserConfigRows> texts;
+  for (std::size_t i = 0; i < kUserConfigRows; ++i) {
+    texts[i].frequency = std::to_string(table[i].Frequency);
+    texts[i].absorption = AbsorptionText(table[i].Absorption, units);
+    texts[i].pulse_length = std::to_string(table[i].PulseLength);
+  }
+  return texts;
+}
+
+void ResetToDefaultConfig(UserConfigState& state) {
+  state.PendingConfigName = "Default";
+  BuildDefaultConfig(state);
+  state.EditConfig = state.ActiveConfig;
+}
+
+void SelectManualSetup(SettingsState& state) {
+  state.ConfigType = 0;
+  state.Frequency = state.ManualFrequency;
+  state.Absorption = state.ManualAbsorption;
+  state.PulseLength = state.ManualPulseLength;
+}
+
+void SelectAutoSetup(SettingsState& state) {
+  state.ConfigType = 1;
+  state.ManualFrequency = state.Frequency;
+  state.ManualAbsorption = state.Absorption;
+  state.ManualPulseLength = state.PulseLength;
+  ApplyRangeConfig(state);
+}
+
+void ApplyManualDefaults(SettingsState& state) {
+  state.Frequency = state.ManualFrequency = 675;
+  state.Absorption = state.ManualAbsorption = 20;
+  state.PulseLength = state.ManualPulseLength = 100;
+}
+
+std::vector<std::string> ApplyManualSetup(SettingsState& state, std::string_view frequency,
+                                          std::string_view absorption,
+                                          std::string_view pulse_length) {
+  std::vector<std::string> messages;
+  FieldCheck f = CheckFrequencyField(frequency);
+  if (f.ok) state.Frequency = state.ManualFrequency = f.value;
+  else messages.push_back(f.message);
+  FieldCheck a = CheckAbsorptionField(absorption, state.Units);
+  if (a.ok) state.Absorption = state.ManualAbsorption = a.value;
+  else messages.push_back(a.message);
+  FieldCheck p = CheckPulseLengthField(pulse_length);
+  if (p.ok) state.PulseLength = state.ManualPulseLength = p.value;
+  else messages.push_back(p.message);
+  return messages;
+}

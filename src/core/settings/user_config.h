@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/settings_state.h"
 
@@ -92,3 +93,38 @@ FieldCheck CheckPulseLengthField(std::string_view text);
 
 // The User Configuration dialog's form of a message: "[<range label>]\n" + message.
 std::string AutoSetupMessage(int range_index, int units, const std::string& message);
+
+// The texts of one row of the User Configuration dialog.
+struct ConfigRowTexts {
+  std::string frequency, absorption, pulse_length;
+};
+
+// Reads the 45 fields of the User Configuration dialog in order: each accepted
+// value goes into the active row (absorption into the edit row as well), each
+// rejected one adds its "[label]\n..." message (shown titled "Auto Setup").
+// Returns the messages; empty when every field was accepted.
+std::vector<std::string> ReadConfigDialog(UserConfigState& state,
+                                          const std::array<ConfigRowTexts, kUserConfigRows>& rows,
+                                          int units);
+
+// The row texts the dialog shows for a table.
+std::array<ConfigRowTexts, kUserConfigRows> ConfigDialogTexts(const UserConfigTable& table,
+                                                              int units);
+
+// The "Default" button: pending name "Default", default table rebuilt and made
+// active, and copied into the edit table.
+void ResetToDefaultConfig(UserConfigState& state);
+
+// Settings dialog, frequency setup. Manual: ConfigType 0 and the manual memories
+// back in use. Auto: ConfigType 1, the values in use kept as manual memories, and
+// the current range's row applied.
+void SelectManualSetup(SettingsState& state);
+void SelectAutoSetup(SettingsState& state);
+// "Defaults" in Manual: 675 kHz, 20, 100 us, in use and in the memories.
+void ApplyManualDefaults(SettingsState& state);
+// "Ok" in Manual: checks the three fields in order; accepted values are rounded
+// and stored in use and in the memories; the messages of rejected ones (titled
+// "Manual Setup") are returned. The dialog may close when none is returned.
+std::vector<std::string> ApplyManualSetup(SettingsState& state, std::string_view frequency,
+                                          std::string_view absorption,
+                                          std::string_view pulse_length);

@@ -261,3 +261,67 @@ TEST(UserConfigTest, NamesAndLabels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UserConfigDialogTest, OkStoresAcceptedFieldsAndReportsEachRejectedOne) {
+  SettingsState state;
+  BuildDefaultConfig(state);
+  state.EditConfig = state.ActiveConfig;
+  auto texts = ConfigDialogTexts(state.ActiveConfig, 1);
+  EXPECT_EQ(texts[5].absorption, "0.06096");
+  texts[2].frequency = "1200";
+  texts[2].pulse_length = "105";
+  texts[7].absorption = "0.0027";
+  texts[14].frequency = "677";
+  std::vector<std::string> messages = ReadConfigDialog(state, texts, 1);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "[9 FT]\nFrequency is out of range!\nUse 280 to 1100 kHz.");
+  EXPECT_EQ(messages[1], "[90 FT]\nAbsorption is out of range!\nUse 0.003048 to 0.77724 dB/ft.");
+  EXPECT_EQ(state.ActiveConfig[2].Frequency, 1000);   // rejected: unchanged
+  EXPECT_EQ(state.ActiveConfig[2].PulseLength, 110);  // accepted in the same pass
+  EXPECT_EQ(state.ActiveConfig[14].Frequency, 675);
+  // Every shown value reads back as itself.
+  SettingsState again;
+  BuildDefaultConfig(again);
+  EXPECT_TRUE(ReadConfigDialog(again, ConfigDialogTexts(again.ActiveConfig, 0), 0).empty());
+  EXPECT_EQ(again.ActiveConfig, DefaultUserConfig());
+
+  state.PendingConfigName = "x.cfg";
+  ResetToDefaultConfig(state);
+  EXPECT_EQ(state.PendingConfigName.get(), "Default");
+  EXPECT_EQ(state.ActiveConfig, DefaultUserConfig());
+  EXPECT_EQ(state.EditConfig, DefaultUserConfig());
+}
+
+TEST(UserConfigDialogTest, ManualAndAutoFrequencySetup) {
+  SettingsState state;
+  BuildDefaultConfig(state);
+  state.Range = 14;
+  state.GridMode = 0;
+  SelectManualSetup(state);
+  EXPECT_EQ(state.ConfigType, 0);
+  EXPECT_EQ(state.Frequency, 675);
+  EXPECT_EQ(state.PulseLength, 100);
+
+  std::vector<std::string> messages = ApplyManualSetup(state, "452", "9", "33");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Absorption is out of range!\nUse 0.01 to 2.55 dB/m.");
+  EXPECT_EQ(state.Frequency, 450);
+  EXPECT_EQ(state.ManualFrequency, 450);
+  EXPECT_EQ(state.PulseLength, 30);
+  EXPECT_EQ(state.Absorption, 20);
+
+  SelectAutoSetup(state);  // memories keep the manual values; row 14 applied
+  EXPECT_EQ(state.ConfigType, 1);
+  EXPECT_EQ(state.Frequency, 290);
+  EXPECT_EQ(state.PulseLength, 530);
+  SelectManualSetup(state);
+  EXPECT_EQ(state.Frequency, 450);
+  EXPECT_EQ(state.PulseLength, 30);
+  ApplyManualDefaults(state);
+  EXPECT_EQ(state.Frequency, 675);
+  EXPECT_EQ(state.ManualPulseLength, 100);
+}
+
+}  // namespace
