@@ -196,6 +196,7 @@ bool CheckReply(std::span<const std::uint8_t> reply, const ReplyExpectation& exp
 float TiltAngle(int raw, float offset) {
   double a = std::clamp((raw - 900) * 0.1, -90.0, 90.0);
   a = std::clamp(a + offset, -90.0, 90.0);
+  if (a != a) a = 0.0;  // an offset that is not a number
   return static_cast<float>(a);
 }
 

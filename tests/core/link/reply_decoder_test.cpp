@@ -468,6 +468,26 @@ TEST(OrientationReply, AnglesFromSevenSevenFields) {
   EXPECT_NEAR(s.OrientationHeading, 9.9f, 1e-3);
 }
 
+// Decoding writes into the reply (the "M" tail, the software profile code) but never
+// past its expected length, even in the larger receive buffer.
+TEST(ReplyRobustness, WritesStayInsideTheExpectedLength) {
+  FakeClock clock;
+  for (int grid_mode : {0, 1}) {
+    AppState s;
+    Live(s, grid_mode, 8, 3);
+    s.ProfileDigitizationSource = 1;
+    s.Profile = 3;
+    SetExpectedSonarReply(s);
+    const int n = s.ExpectedReplyLength;
+    s.ReplyBuffer.fill(0xEE);
+    auto reply = MakeReply({.kind = s.ExpectedReplyType, .length = n, .range = 3, .fill = 0x70});
+    std::copy(reply.begin(), reply.end(), s.ReplyBuffer.begin());
+    ASSERT_TRUE(ProcessReply(s, clock).Accepted) << grid_mode;
+    for (int i = n; i < kReplyBufferSize; ++i) ASSERT_EQ(s.ReplyBuffer[static_cast<std::size_t>(i)], 0xEE) << i;
+    EXPECT_EQ(s.ReplyBuffer[static_cast<std::size_t>(n - 1)], 0xFC);
+  }
+}
+
 // Random bytes, random kinds, widths and modes, frames cut anywhere: each frame sits in
 // a buffer of exactly its own size, so a read past it is caught under AddressSanitizer.
 TEST(ReplyRobustness, RandomAndTruncatedFramesStayInsideTheReply) {
