@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -89,6 +90,13 @@ bool SerialLine::OpenDevice(const std::string& path, int baud, std::string* erro
   is_pty_ = false;
   path_ = path;
   return true;
+}
+
+int SerialLine::Unread() const {
+  int n = 0;
+  if (is_pty_ && slave_fd_ >= 0) return ::ioctl(slave_fd_, FIONREAD, &n) == 0 ? n : -1;
+  if (fd_ >= 0) return ::ioctl(fd_, TIOCOUTQ, &n) == 0 ? n : -1;
+  return -1;
 }
 
 void SerialLine::Close() {

@@ -27,6 +27,8 @@ class SerialLine {
   const std::string& path() const { return link_.empty() ? path_ : link_; }
   const std::string& device_path() const { return path_; }
   bool is_pty() const { return is_pty_; }
+  // Bytes we wrote that the other side has not read yet (-1 when unknown).
+  int Unread() const;
 
  private:
   int fd_ = -1;

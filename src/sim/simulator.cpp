@@ -286,10 +286,6 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
   while (running.load()) {
     auto now = SteadyClock::now();
     if (now >= deadline) break;
-    if (cfg.commands > 0) {
-      std::lock_guard lock(mu);
-      if (counters.commands >= cfg.commands && head_out.Empty()) break;
-    }
     // Hang-up: close the head line, bring it back later (a new pty, same link).
     double t = Seconds(now - t0);
     if (!hung_up && !hangup_done && cfg.hangup_at_s >= 0 && t >= cfg.hangup_at_s) {
@@ -309,6 +305,21 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
       else Event("head line could not be reopened: " + err);
     }
     Flush(head_line, head_out, now, "head");
+    if (cfg.commands > 0 && head_out.Empty()) {
+      bool done;
+      {
+        std::lock_guard lock(mu);
+        done = counters.commands >= cfg.commands;
+      }
+      if (done) {
+        // Give the program up to two seconds to take the last reply before the line
+        // closes (a pty drops what is unread); the kernel passes written bytes on a
+        // little later, so look only after a short pause.
+        ::poll(nullptr, 0, 50);
+        for (int i = 0; i < 200 && head_line.Unread() > 0 && running.load(); ++i) ::poll(nullptr, 0, 10);
+        break;
+      }
+    }
     if (gps_line.IsOpen()) {
       if (now >= next_gps) {
         MakeGpsSentence(now);
