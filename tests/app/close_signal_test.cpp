@@ -1,0 +1,85 @@
+// The orderly close on SIGTERM, as at a logout: the real program (winq47v-demo,
+// live against q47v-sim, recording) is sent SIGTERM while it records; the settings
+// file must then hold the state and the recording must be a whole file.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app_fixture.h"
+#include "files/sonar_file.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int64_t FileSize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  return in ? static_cast<int64_t>(in.tellg()) : -1;
+}
+
+// Polls `done` every 20 ms for at most `limit`: the child processes run on their
+// own clocks, so this waits for a condition, not for a time.
+template <typename Fn>
+bool WaitFor(Fn done, std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TEST(CloseSignalTest, SigtermSavesSettingsAndLeavesAWholeRecording) {
+  {
+    std::ofstream ini("WINQ47V.INI");
+    ini << "[Settings]\nGain=17\nColors=4\nRange=8\n";
+  }
+  QProcess sim;
+  sim.start(Q47V_BINARY_DIR "/src/sim/q47v-sim", {"--ini", "WINQ47V.INI", "--quiet", "--no-gps"});
+  ASSERT_TRUE(sim.waitForStarted());
+  ASSERT_TRUE(WaitFor([] { return ReadText("WINQ47V.INI").find("COM1=") != std::string::npos; },
+                      std::chrono::seconds(20)));
+
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v-demo", {"--seconds", "600", "--record", "signal.47v"});
+  ASSERT_TRUE(app.waitForStarted());
+  // Wait until a few records are in the file, then log out.
+  ASSERT_TRUE(WaitFor([] { return FileSize("signal.47v") >= 1500; }, std::chrono::seconds(60)));
+  ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+  ASSERT_TRUE(app.waitForFinished(30000));
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 0);
+  sim.terminate();
+  sim.waitForFinished(10000);
+
+  // The settings were saved: every key is written, the loaded values kept.
+  const std::string ini = ReadText("WINQ47V.INI");
+  for (const char* key : {"Gain=17", "Colors=4", "Range=8", "PlotSpeed=", "RunMode=0", "COM1="})
+    EXPECT_NE(ini.find(key), std::string::npos) << key << "\n" << ini;
+
+  // The recording is a whole file: records back to back up to its end.
+  SonarFileReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open("signal.47v", error)) << error;
+  int64_t offset = 0;
+  int records = 0;
+  while (offset < reader.Length()) {
+    ASSERT_EQ(reader.ReadRecordAt(offset), RecordRead::kOk) << "at " << offset;
+    offset += reader.fields().record_size;
+    ++records;
+  }
+  EXPECT_EQ(offset, reader.Length());
+  EXPECT_GE(records, 3);
+}
+
+}  // namespace
