@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "file_fixtures.h"
 #include "files/file_texts.h"
@@ -146,6 +148,40 @@ TEST(LargeFiles, PlaySeekAndReverseBeyondFourGiB) {
   for (int i = 0; i < 5; ++i) PlaybackStep(state, display, hooks);
   EXPECT_EQ(positions, (std::vector<int>{900, 1002, 1001, 1000, 1002}));
   std::filesystem::remove("big.47v");
+}
+
+}  // namespace
+
+namespace {
+
+// The comm thread records while the GUI thread stops and starts recording: every
+// file made is whole records with a sound back-link chain.
+TEST(RecordingThreads, StopAndStartWhileTheCommThreadWrites) {
+  AppState state;
+  FileDisplay display;
+  ASSERT_TRUE(StartRecording(state, display, "take0.47v"));
+  std::atomic<bool> done{false};
+  std::thread comm([&] {
+    const auto reply = MakeReply('G', 513);
+    while (!done) WriteSonarRecord(state, display, PingOf(reply, 3));
+  });
+  for (int i = 1; i <= 20; ++i) {
+    while (state.RecordBytes.load() < 640 * 5) std::this_thread::yield();
+    StopRecording(state, display);
+    ASSERT_TRUE(StartRecording(state, display, "take" + std::to_string(i) + ".47v"));
+  }
+  done = true;
+  comm.join();
+  StopRecording(state, display);
+  for (int i = 0; i <= 20; ++i) {
+    const std::vector<uint8_t> bytes = ReadWholeFile("take" + std::to_string(i) + ".47v");
+    ASSERT_EQ(bytes.size() % 640, 0u) << i;
+    if (i < 20) ASSERT_GE(bytes.size(), 640u * 5) << i;
+    for (size_t at = 0; at < bytes.size(); at += 640) {
+      ASSERT_EQ(bytes[at], '4');
+      EXPECT_EQ(bytes[at + 638] * 256 + bytes[at + 639], at == 0 ? 640 : 1280) << i << " " << at;
+    }
+  }
 }
 
 }  // namespace

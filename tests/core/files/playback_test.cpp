@@ -133,6 +133,57 @@ TEST(PlaybackStep, RestoresTheSettingsIntoTheWorkingFieldsOnly) {
   EXPECT_EQ(state.ExpectedSampleCount, 250);
 }
 
+TEST(PlaybackStep, GpsBlockAndStalenessCountAndAzimuthHeader) {
+  AppState rec;
+  FileDisplay quiet;
+  ASSERT_TRUE(StartRecording(rec, quiet, "gps.47v"));
+  const auto reply = MakeReply('G', 513);
+  RecordedPing with_fix = PingOf(reply, 3);
+  with_fix.gps = RecordGps{"49.16.450 N", "123.11.120 W", "12:34:56.78", 2, 9, 0.9f, 12.5f, -17.25f};
+  with_fix.azimuth_position = 700;
+  RecordedPing no_fix = PingOf(reply, 3);
+  no_fix.gps = RecordGps{"", "", "12:34:57.00", 0, 3, 0.0f, 0.0f, 0.0f};
+  ASSERT_TRUE(WriteSonarRecord(rec, quiet, with_fix));
+  for (int i = 0; i < 12; ++i) ASSERT_TRUE(WriteSonarRecord(rec, quiet, no_fix));
+  ASSERT_TRUE(WriteSonarRecord(rec, quiet, PingOf(reply, 3)));  // GPS off: 640 bytes, no block
+  StopRecording(rec, quiet);
+
+  AppState state;
+  FileDisplay display;
+  ASSERT_TRUE(OpenPlayback(state, display, "gps.47v"));
+  EXPECT_EQ(state.GpsAge, 5);  // stale at open
+  CountingHooks h;
+  PlaybackStep(state, display, h.hooks);
+  EXPECT_EQ(state.PlaybackGpsPresent, 1);
+  EXPECT_EQ(state.PlaybackGpsAge, 0);
+  GpsData gps = state.GpsSnapshot();
+  EXPECT_EQ(std::string(gps.GpsPositionText.data()), " 49.16.450 N123.11.120 W");
+  EXPECT_EQ(std::string(gps.GpsTimeText.data()), "12:34:56.78");
+  EXPECT_EQ(gps.GpsFixQuality, 2);
+  EXPECT_EQ(gps.GpsSatellites, 9);
+  EXPECT_EQ(gps.GpsAltitude, 12.5f);
+  EXPECT_EQ(gps.GpsAfterAltitude, -17.25f);
+  EXPECT_EQ(state.PlaybackAzimuthPosition, 700);
+  LinkShown shown = state.Shown();
+  EXPECT_EQ(shown.Azimuth.Header[0], 'I');
+  EXPECT_EQ(shown.Azimuth.Header[1], 'A');
+  EXPECT_EQ(shown.Azimuth.Id, 31);
+  EXPECT_EQ(shown.Azimuth.Status, 64);
+  // Records without a fix text count up to 10 and keep the last position.
+  for (int i = 1; i <= 12; ++i) {
+    PlaybackStep(state, display, h.hooks);
+    EXPECT_EQ(state.PlaybackGpsAge, std::min(i, 10)) << i;
+  }
+  gps = state.GpsSnapshot();
+  EXPECT_EQ(std::string(gps.GpsPositionText.data()), " 49.16.450 N123.11.120 W");
+  EXPECT_EQ(std::string(gps.GpsTimeText.data()), "12:34:57.00");
+  EXPECT_EQ(state.PlaybackAzimuthPosition, 600);
+  EXPECT_EQ(state.Shown().Azimuth.Header[0], 0);
+  const PlaybackStepResult last = PlaybackStep(state, display, h.hooks);
+  EXPECT_EQ(last.record_size, 640);
+  EXPECT_EQ(state.PlaybackGpsPresent, 0);
+}
+
 TEST(PlaybackStep, SoundVelocityOutsideItsRangeAndBadAngleFallBack) {
   AppState rec;
   rec.SoundVelocityMeters = 700.0f;
