@@ -133,6 +133,8 @@ void LoadText(SettingsState& state, const SettingKey& key, std::string text,
   }
   if (key.rule == KeyRule::UserText && text.size() > kUserTextMax) {
     text.resize(kUserTextMax);
+    // Blanks at the new end would not survive the next save and load.
+    while (!text.empty() && IsSpace(text.back())) text.pop_back();
     result.note = "cut to 79 characters";
   }
   state.*key.text_field = text;

@@ -173,6 +173,10 @@ TEST(LoadSettingsTest, TextSettings) {
   EXPECT_EQ(state.UserText.get(), "Harbour survey");
   EXPECT_EQ(state.ConfigFile.get(), "Default");
 
+  // A cut that ends in blanks drops them: the next load would.
+  LoadFrom(state, "UserText=" + std::string(78, 'y') + "  z\n");
+  EXPECT_EQ(state.UserText.get(), std::string(78, 'y'));
+
   report = LoadFrom(state, "UserText=\n");
   EXPECT_EQ(state.UserText.get(), "Quorvane Technology Corp.");
 }
