@@ -71,22 +71,24 @@ class HarbourScene : public Scene {
     }
   }
   std::string Name() const override { return "harbour"; }
+  void SetPlatform(double along_m) override { platform_y_ = std::clamp(along_m, -14.0, 12.0); }
 
   void Insonify(double angle_deg, double freq_khz, double first_m, double spacing_m, std::size_t count,
                 BeamEchoes& out) const override {
     out.backscatter_db.assign(count, kNothing);
     out.returns.clear();
     const double dx = std::sin(angle_deg * kDeg), dy = std::cos(angle_deg * kDeg);
+    const double oy = platform_y_;  // the frame's place along the harbour
     const double half_beam = 0.7 * 675.0 / std::max(freq_khz, 100.0) * kDeg;
     // Ground distance beyond which the seabed is hidden, and shadow bands from low objects.
     double block = 1e9;
     std::vector<std::pair<double, double>> shadows;
     for (const auto& w : walls_) {
       double t, ci;
-      if (!RaySegment(dx, dy, w.ax, w.ay, w.bx, w.by, t, ci)) continue;
+      if (!RaySegment(dx, dy, w.ax, w.ay - oy, w.bx, w.by - oy, t, ci)) continue;
       block = std::min(block, t);
       // A block wall: joints every 1.6 m, weathered patches.
-      double along = (dx * t - w.ax) * (w.bx - w.ax) + (dy * t - w.ay) * (w.by - w.ay);
+      double along = (dx * t - w.ax) * (w.bx - w.ax) + (dy * t - w.ay + oy) * (w.by - w.ay);
       along /= std::hypot(w.bx - w.ax, w.by - w.ay);
       double joint = std::fmod(std::fabs(along), 1.6) < 0.12 ? -6 : 0;
       double tex = 6 * (ValueNoise(along, 0.5, 2.0, w.salt) - 0.5);
@@ -96,15 +98,15 @@ class HarbourScene : public Scene {
     }
     for (const auto& p : pipes_) {
       double t, ci;
-      if (!RaySegment(dx, dy, p.ax, p.ay, p.bx, p.by, t, ci) || t > block) continue;
+      if (!RaySegment(dx, dy, p.ax, p.ay - oy, p.bx, p.by - oy, t, ci) || t > block) continue;
       double s = p.strength + Db(ci * ci + 0.2);
       out.returns.push_back({std::hypot(t, kHeight - p.height), s, 0.25});
       shadows.push_back({t, t * kHeight / (kHeight - p.height)});
     }
     for (const auto& b : blobs_) {
-      double along = b.x * dx + b.y * dy;
+      double along = b.x * dx + (b.y - oy) * dy;
       if (along <= 0) continue;
-      double across = std::fabs(b.x * dy - b.y * dx);
+      double across = std::fabs(b.x * dy - (b.y - oy) * dx);
       double d = along - std::sqrt(std::max(0.0, b.radius * b.radius - across * across));
       if (d > block) continue;
       double ang = std::atan2(across, along);
@@ -132,7 +134,7 @@ class HarbourScene : public Scene {
       double off = (dep - 10.0) / 15.0;
       double beam = std::max(-30.0, -12.0 * off * off);
       double nadir = 14.0 * std::exp(-std::pow((r - kHeight) / 0.25, 2));
-      double x = g * dx, y = g * dy;
+      double x = g * dx, y = g * dy + oy;
       double tex = 8.0 * (ValueNoise(x, y, 3.5, 5) - 0.5) + 5.0 * (ValueNoise(x, y, 0.9, 6) - 0.5) +
                    2.5 * std::sin(2 * kPi * (0.3 * x + 0.95 * y) / 1.3);
       // Gravel patch around the crate, mud in the lee of the quay (darker).
@@ -149,6 +151,7 @@ class HarbourScene : public Scene {
 
  private:
   static constexpr double kHeight = 2.5;  // head above the seabed, m
+  double platform_y_ = 0;
   std::vector<Segment> walls_, pipes_;
   std::vector<Blob> blobs_;
 };

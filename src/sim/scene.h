@@ -30,6 +30,9 @@ class Scene {
  public:
   virtual ~Scene() = default;
   virtual std::string Name() const = 0;
+  // Moves the head along the scene (metres from its start; harbour: parallel to the
+  // row of pilings), for side-scan pictures from a moving frame. Default: fixed.
+  virtual void SetPlatform(double /*along_m*/) {}
   // angle_deg: head position angle, (position - 600) x 0.3, positive clockwise.
   // Sample i lies at slant range first_m + i x spacing_m.
   virtual void Insonify(double angle_deg, double frequency_khz, double first_m, double spacing_m,

@@ -66,6 +66,8 @@ Scene and timing
                         rocks and rippled sand around a head 2.5 m above the floor;
                         channel: cross-section of a dredged channel for vertical
                         profiling, the head 1 m below the surface, 0 deg = down
+  --drift M_S           move the head's frame to and fro along the harbour at this
+                        speed (side-scan pictures with the pilings passing by)
   --sound-speed M_S     sound speed for the echo timing (default 1500)
   --fast                answer as soon as a command is complete (benchmarks); the
                         default is a real head's pace: switch delay, two-way travel
@@ -176,6 +178,9 @@ bool ParseOptions(const std::vector<std::string>& args, ParsedOptions& out, std:
     } else if (a == "--scene") {
       if (v != "harbour" && v != "channel") return fail("--scene takes harbour or channel");
       c.scene = v;
+    } else if (a == "--drift") {
+      if (!ToDouble(v, d) || d < 0 || d > 10) return fail("--drift takes 0..10 m/s");
+      c.drift_m_s = d;
     } else if (a == "--sound-speed") {
       if (!ToDouble(v, d) || d < 1300 || d > 1700) return fail("--sound-speed takes 1300..1700 m/s");
       c.sound_speed = d;

@@ -28,6 +28,12 @@ SteadyClock::duration FromSeconds(double s) {
   return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(s));
 }
 
+// The frame runs to and fro over 26 m of the scene, starting in its middle.
+double PlatformAlong(double travelled_m) {
+  double m = std::fmod(travelled_m + 14.0, 52.0);
+  return m < 26 ? -14.0 + m : 12.0 - (m - 26.0);
+}
+
 // Bytes waiting for their moment on one line.
 struct OutQueue {
   struct Piece {
@@ -107,6 +113,7 @@ struct Simulator::Impl {
         ++counters.unanswered;
         return;
       }
+      if (cfg.drift_m_s > 0) scene->SetPlatform(PlatformAlong(cfg.drift_m_s * Seconds(now - t0)));
       bool taken = false;
       for (auto& h : heads) {
         if (h->Id() != c.id) continue;

@@ -31,6 +31,7 @@ struct SimConfig {
   bool orientation = true;         // ID 0x18
   std::string scene = "harbour";   // or "channel"
   bool chirp = false;              // heads report status bit 1
+  double drift_m_s = 0;            // the head's frame moves to and fro along the scene
   double sound_speed = 1500;
   bool fast = false;               // answer at once instead of at a real head's pace
   std::uint64_t seed = 1;
