@@ -109,6 +109,10 @@ std::unique_ptr<AppState> SectorPingState(int speed) {
   q47vsim::SonarHead head(0x10, *scene, 47);
   Clock clock;
   for (int k = 0; k < 40; ++k) SimulatedPing(*s, head, clock);  // away from the start
+  // Drawn straight ahead, so that the whole wedge lands inside the picture.
+  s->Ping.HeadPosition = 600;
+  s->Ping.BeamAngleRad = 0.0f;
+  s->Ping.BeamAngleDeg = 0.0f;
   s->SpeedInUse = speed;
   s->PixelZoom = 0;
   return s;

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr double kPi = 3.141592654;
@@ -129,59 +133,231 @@ int BuildSubRayTable(const WedgeParams& p, const WedgeGeometry& g, std::array<Su
   return g.TableRows;
 }
 
+namespace {
+
+// trunc(sum x 0.005) equals sum / 200 for every sum 0..21400 (every row of weights
+// sums to 200 and levels are at most 107), and sum / 200 equals
+// (sum x 41944) >> 23 over that range; the tests check both over all sums.
+constexpr int kDiv200Magic = 41944;
+constexpr int kDiv200Shift = 23;
+
+}  // namespace
+
+namespace {
+
+bool Monotonic(const float* v, int n) {
+  bool up = true, down = true;
+  for (int j = 1; j < n; ++j) {
+    up = up && v[j] >= v[j - 1];
+    down = down && v[j] <= v[j - 1];
+  }
+  return up || down;
+}
+
+// The sub-rays of one wedge in lanes of 8, padded with zeros.
+constexpr int kLanes = 48;
+struct WedgeLanes {
+  alignas(32) float a[kLanes] = {};
+  alignas(32) float b[kLanes] = {};
+  alignas(32) int16_t wp[kLanes] = {};
+  alignas(32) int16_t wc[kLanes] = {};
+  alignas(32) int16_t wn[kLanes] = {};
+  float x0 = 0;
+  float y0 = 0;
+};
+
+// One radius: the pixel offset y x 596 + x of each sub-ray (x = trunc(x0 + r x b),
+// y = trunc(y0 + r x a), in float, meaningful only inside the image) and its
+// blended level. The variants give the same results.
+using RadiusFn = void (*)(const WedgeLanes&, int n, float r, int prev, int cur, int next, int32_t* idx,
+                          int16_t* vs);
+// Stores the last sub-ray of each run on one pixel, in table order.
+using StoreFn = void (*)(uint8_t* px, const int32_t* idx, const int16_t* vs, int n, uint8_t grid_mask);
+
+void RadiusScalar(const WedgeLanes& w, int n, float r, int prev, int cur, int next, int32_t* idx, int16_t* vs) {
+  for (int j = 0; j < n; ++j) {
+    const int x = static_cast<int>(w.x0 + r * w.b[j]);
+    const int y = static_cast<int>(w.y0 + r * w.a[j]);
+    idx[j] = y * kImageWidth + x;
+    const int v = ((w.wp[j] * prev + w.wc[j] * cur + w.wn[j] * next) * kDiv200Magic) >> kDiv200Shift;
+    vs[j] = static_cast<int16_t>(v > 107 ? 107 : v);
+  }
+}
+
+[[maybe_unused]] void StoreScalar(uint8_t* px, const int32_t* idx, const int16_t* vs, int n, uint8_t grid_mask) {
+  for (int j = 0; j < n; ++j) {
+    if (j + 1 < n && idx[j] == idx[j + 1]) continue;
+    uint8_t* dst = px + idx[j];
+    *dst = static_cast<uint8_t>(vs[j] | (*dst & grid_mask));
+  }
+}
+
+#if defined(__SSE2__)
+inline __m128i BlendLevels(const WedgeLanes& w, int j, __m128i vp, __m128i vc, __m128i vn) {
+  const __m128i sum = _mm_add_epi16(
+      _mm_add_epi16(_mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wp + j)), vp),
+                    _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wc + j)), vc)),
+      _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wn + j)), vn));
+  return _mm_min_epi16(_mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(static_cast<int16_t>(kDiv200Magic))),
+                                      kDiv200Shift - 16),
+                       _mm_set1_epi16(107));
+}
+
+void RadiusSse2(const WedgeLanes& w, int n, float r, int prev, int cur, int next, int32_t* idx, int16_t* vs) {
+  const __m128 vr = _mm_set1_ps(r), vx0 = _mm_set1_ps(w.x0), vy0 = _mm_set1_ps(w.y0);
+  const __m128 stride = _mm_set1_ps(static_cast<float>(kImageWidth));
+  const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(prev));
+  const __m128i vc = _mm_set1_epi16(static_cast<int16_t>(cur));
+  const __m128i vn = _mm_set1_epi16(static_cast<int16_t>(next));
+  for (int j = 0; j < n; j += 8) {
+    for (int h = j; h < j + 8; h += 4) {
+      const __m128i x = _mm_cvttps_epi32(_mm_add_ps(vx0, _mm_mul_ps(vr, _mm_load_ps(w.b + h))));
+      const __m128i y = _mm_cvttps_epi32(_mm_add_ps(vy0, _mm_mul_ps(vr, _mm_load_ps(w.a + h))));
+      // y x 596 + x is exact in float for every pixel inside the image.
+      _mm_store_si128(reinterpret_cast<__m128i*>(idx + h),
+                      _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(y), stride), _mm_cvtepi32_ps(x))));
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(vs + j), BlendLevels(w, j, vp, vc, vn));
+  }
+}
+
+void StoreSse2(uint8_t* px, const int32_t* idx, const int16_t* vs, int n, uint8_t grid_mask) {
+  for (int j = 0; j < n; j += 4) {
+    const __m128i here = _mm_load_si128(reinterpret_cast<const __m128i*>(idx + j));
+    const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(idx + j + 1));
+    unsigned last = ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(here, after)))) & 0xFu;
+    if (n - j < 4) last &= (1u << (n - j)) - 1;
+    while (last) {
+      const int k = j + __builtin_ctz(last);
+      uint8_t* dst = px + idx[k];
+      *dst = static_cast<uint8_t>(vs[k] | (*dst & grid_mask));
+      last &= last - 1;
+    }
+  }
+}
+
+// The same with eight float lanes where the processor has them (no fused
+// multiply-add: the products and sums round as in the scalar code).
+__attribute__((target("avx2"))) void RadiusAvx2(const WedgeLanes& w, int n, float r, int prev, int cur, int next,
+                                                int32_t* idx, int16_t* vs) {
+  const __m256 vr = _mm256_set1_ps(r), vx0 = _mm256_set1_ps(w.x0), vy0 = _mm256_set1_ps(w.y0);
+  const __m256 stride = _mm256_set1_ps(static_cast<float>(kImageWidth));
+  const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(prev));
+  const __m128i vc = _mm_set1_epi16(static_cast<int16_t>(cur));
+  const __m128i vn = _mm_set1_epi16(static_cast<int16_t>(next));
+  for (int j = 0; j < n; j += 8) {
+    const __m256i x = _mm256_cvttps_epi32(_mm256_add_ps(vx0, _mm256_mul_ps(vr, _mm256_load_ps(w.b + j))));
+    const __m256i y = _mm256_cvttps_epi32(_mm256_add_ps(vy0, _mm256_mul_ps(vr, _mm256_load_ps(w.a + j))));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(idx + j),
+                       _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(y), stride),
+                                                         _mm256_cvtepi32_ps(x))));
+    const __m128i sum = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wp + j)), vp),
+                      _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wc + j)), vc)),
+        _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(w.wn + j)), vn));
+    _mm_store_si128(reinterpret_cast<__m128i*>(vs + j),
+                    _mm_min_epi16(_mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(static_cast<int16_t>(kDiv200Magic))),
+                                                 kDiv200Shift - 16),
+                                  _mm_set1_epi16(107)));
+  }
+}
+
+__attribute__((target("avx2"))) void StoreAvx2(uint8_t* px, const int32_t* idx, const int16_t* vs, int n,
+                                               uint8_t grid_mask) {
+  for (int j = 0; j < n; j += 8) {
+    const __m256i here = _mm256_load_si256(reinterpret_cast<const __m256i*>(idx + j));
+    const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + j + 1));
+    unsigned last =
+        ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(here, after)))) & 0xFFu;
+    if (n - j < 8) last &= (1u << (n - j)) - 1;
+    while (last) {
+      const int k = j + __builtin_ctz(last);
+      uint8_t* dst = px + idx[k];
+      *dst = static_cast<uint8_t>(vs[k] | (*dst & grid_mask));
+      last &= last - 1;
+    }
+  }
+}
+#endif
+
+struct WedgeKernels {
+  RadiusFn radius;
+  StoreFn store;
+};
+
+WedgeKernels ChooseKernels() {
+#if defined(__SSE2__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return {RadiusAvx2, StoreAvx2};
+  return {RadiusSse2, StoreSse2};
+#else
+  return {RadiusScalar, StoreScalar};
+#endif
+}
+
+}  // namespace
+
 DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p) {
+  static const WedgeKernels kernels = ChooseKernels();
   const WedgeGeometry g = SelectWedgeGeometry(p);
   std::array<SubRay, 41> table;
   BuildSubRayTable(p, g, table);
 
+  WedgeLanes w;
   const int n_rays = g.SubRays;
-  alignas(32) float a[41], b[41];
-  alignas(32) int wp[41], wc[41], wn[41];
   for (int j = 0; j < n_rays; ++j) {
-    a[j] = table[g.FirstRow + j].A;
-    b[j] = table[g.FirstRow + j].B;
-    wp[j] = g.Weights[j].Previous;
-    wc[j] = g.Weights[j].Current;
-    wn[j] = g.Weights[j].Next;
+    w.a[j] = table[g.FirstRow + j].A;
+    w.b[j] = table[g.FirstRow + j].B;
+    w.wp[j] = static_cast<int16_t>(g.Weights[j].Previous);
+    w.wc[j] = static_cast<int16_t>(g.Weights[j].Current);
+    w.wn[j] = static_cast<int16_t>(g.Weights[j].Next);
   }
+  w.x0 = static_cast<float>(kSectorOriginX);
+  w.y0 = static_cast<float>(SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown));
+  // With both coordinates monotonic along the fan (the usual case: a few degrees
+  // that do not straddle an axis) the first and last sub-ray of a radius bound it,
+  // so the bounds test and the box need only those two.
+  const bool monotonic = Monotonic(w.a, n_rays) && Monotonic(w.b, n_rays);
 
-  const float x0 = static_cast<float>(kSectorOriginX);
-  const float y0 = static_cast<float>(SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown));
   const uint8_t grid_mask = p.GridOn ? 0x80 : 0x00;
   const int count = std::clamp(p.SampleCount, 0, kEchoLineLength);
   uint8_t* px = image.Pixels();
+  auto x_of = [&w](float r, int j) { return static_cast<int>(w.x0 + r * w.b[j]); };
+  auto y_of = [&w](float r, int j) { return static_cast<int>(w.y0 + r * w.a[j]); };
+  auto inside = [](int x, int y) {
+    return static_cast<unsigned>(x) < static_cast<unsigned>(kImageWidth) &&
+           static_cast<unsigned>(y) < static_cast<unsigned>(kImageHeight);
+  };
 
-  int min_x = 2000, max_x = 0, min_y = 2000, max_y = 0;
-  alignas(32) int xs[41], ys[41], vs[41];
+  DirtyRect box;
+  alignas(32) int32_t idx[kLanes + 8];
+  alignas(32) int16_t vs[kLanes];
   for (int i = 0; i < count; ++i) {
     const float r = static_cast<float>(i);
+    // Near the apex fewer sub-rays are needed.
     const int n = std::min(n_rays, n_rays / 4 + i / 2);
-    const int prev = lines.Previous[i], cur = lines.Current[i], next = lines.Next[i];
-    // Positions and blended values of this radius, then the stores in table order
-    // (at the apex several sub-rays share a pixel; the last writer wins).
-    for (int j = 0; j < n; ++j) {
-      xs[j] = static_cast<int>(x0 + r * b[j]);
-      ys[j] = static_cast<int>(y0 + r * a[j]);
-      // trunc(sum x 0.005) equals sum / 200 for every sum 0..21400.
-      const int v = (wp[j] * prev + wc[j] * cur + wn[j] * next) / 200;
-      vs[j] = v > 107 ? 107 : v;
-    }
-    for (int j = 0; j < n; ++j) {
-      const int x = xs[j], y = ys[j];
-      if (static_cast<unsigned>(x) >= static_cast<unsigned>(kImageWidth) ||
-          static_cast<unsigned>(y) >= static_cast<unsigned>(kImageHeight))
-        continue;
-      uint8_t& dst = px[y * kImageWidth + x];
-      // Echo levels are at most 107, so level + 128 never reaches the 245 limit.
-      dst = static_cast<uint8_t>(vs[j] | (dst & grid_mask));
-      min_x = std::min(min_x, x);
-      max_x = std::max(max_x, x);
-      min_y = std::min(min_y, y);
-      max_y = std::max(max_y, y);
+    const int xa = x_of(r, 0), ya = y_of(r, 0), xb = x_of(r, n - 1), yb = y_of(r, n - 1);
+    // Levels are at most 107, so level + 128 never reaches the 245 limit of the
+    // grid rule; the stores keep table order (the last writer of a pixel wins).
+    if (monotonic && inside(xa, ya) && inside(xb, yb)) {
+      kernels.radius(w, n, r, lines.Previous[i], lines.Current[i], lines.Next[i], idx, vs);
+      box.Add(xa, ya);
+      box.Add(xb, yb);
+      // Of a run of sub-rays on one pixel only the last is stored: its value wins
+      // and echo writes never change the grid bit.
+      idx[n] = -1;
+      kernels.store(px, idx, vs, n, grid_mask);
+    } else {
+      RadiusScalar(w, n, r, lines.Previous[i], lines.Current[i], lines.Next[i], idx, vs);
+      for (int j = 0; j < n; ++j) {
+        const int x = x_of(r, j), y = y_of(r, j);
+        if (!inside(x, y)) continue;
+        uint8_t* dst = px + y * kImageWidth + x;
+        *dst = static_cast<uint8_t>(vs[j] | (*dst & grid_mask));
+        box.Add(x, y);
+      }
     }
   }
-  DirtyRect box{min_x, max_x, min_y, max_y};
-  if (box.Empty()) box.Reset();
   image.Dirty.Merge(box);
   return box;
 }

@@ -45,7 +45,11 @@ TEST(Weights, EveryRowSumsTo200AndTablesMatch) {
 
 TEST(Wedge, IntegerBlendEqualsTheFloatingPointRule) {
   // The drawer divides by 200; the rule is trunc(sum x 0.005) in double.
-  for (int s = 0; s <= 200 * 107; ++s) ASSERT_EQ(static_cast<int>(s * 0.005), s / 200) << s;
+  // It does so with a multiply and a shift: (sum x 41944) >> 23.
+  for (int s = 0; s <= 200 * 107; ++s) {
+    ASSERT_EQ(static_cast<int>(s * 0.005), s / 200) << s;
+    ASSERT_EQ(s / 200, (s * 41944) >> 23) << s;
+  }
 }
 
 TEST(Wedge, GeometryPerSpeed) {
