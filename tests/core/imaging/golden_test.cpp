@@ -147,7 +147,9 @@ TEST(Golden, ThreePingsMatchTheStoredPicture) {
   for (int y = 0; y < kImageHeight; ++y)
     for (int x = 0; x < kImageWidth; ++x) {
       const bool in = x >= c.x0 && x < c.x0 + c.w && y >= c.y0 && y < c.y0 + c.h;
-      if (!in) ASSERT_TRUE(s.Image.At(x, y) == 0 || s.Image.At(x, y) == 128) << x << "," << y;
+      if (!in) {
+        ASSERT_TRUE(s.Image.At(x, y) == 0 || s.Image.At(x, y) == 128) << x << "," << y;
+      }
     }
 }
 
