@@ -11,6 +11,7 @@ int RunRenderVerb(int argc, char** argv);    // verb_render.cpp
 int RunInfoVerb(int argc, char** argv);      // verb_info.cpp
 int RunDumpVerb(int argc, char** argv);      // verb_dump.cpp
 int RunCutVerb(int argc, char** argv);       // verb_cut.cpp
+int RunRecordVerb(int argc, char** argv);    // verb_record.cpp
 
 namespace {
 
@@ -27,6 +28,7 @@ constexpr Verb kVerbs[] = {
     {"info", "summarise a .47V sonar data file: records, kinds, times, GPS, damage", RunInfoVerb},
     {"dump", "one row per record of a .47V file (text, --csv or --json)", RunDumpVerb},
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},
+    {"record", "log a live sonar head to a .47V file without the window", RunRecordVerb},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,186 @@
+// q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]: unattended live
+// logging through the program's own engine (head port, comm thread, decoding, ping
+// processing into a headless image, the recorder, GPS when UseGPS is set).
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "clock.h"
+#include "display.h"
+#include "files/recorder.h"
+#include "gps/gps_reader.h"
+#include "link/comm_thread.h"
+#include "link/live_ping_sink.h"
+#include "settings/app_state.h"
+#include "settings/port_paths.h"
+#include "settings/settings_io.h"
+
+namespace q47v::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]\n"
+    "\n"
+    "Logs a live sonar head to a .47V file without the window: the settings and the\n"
+    "serial ports come from the WINQ47V.INI file FILE (section \"Serial Ports\" maps\n"
+    "COM1..COM8 to devices; ComPort chooses the head's port, ComPortGPS and UseGPS\n"
+    "the GPS receiver's). Every accepted reply is decoded, processed and recorded as\n"
+    "the program does it live.\n"
+    "\n"
+    "  --ini FILE     the settings file to use (read only)\n"
+    "  --out FILE     the .47V file to write (replaced if it exists)\n"
+    "  --pings N      stop after N recorded pings\n"
+    "  --seconds S    stop after S seconds\n"
+    "\n"
+    "Without a limit it runs until SIGINT (Ctrl-C) or SIGTERM. Once a second it prints\n"
+    "a status line: pings, rep rate, link state and bytes written. The file is closed\n"
+    "cleanly on every way out.\n"
+    "\n"
+    "Exit status: 0 success, 1 the port or the file cannot be opened, 2 usage error.\n";
+
+// Status and file messages go to the terminal instead of windows.
+class HeadlessDisplay : public Display {
+ public:
+  void ShowStatus(const std::string& text, const StatusColours&) override { Set(text); }
+  void EraseStatus() override { Set(""); }
+  void ShowFileMessage(const std::string& text, const std::string& caption, FileMessageIcon) override {
+    if (caption != "Close Record File") std::fprintf(stderr, "q47v record: %s: %s\n", caption.c_str(), text.c_str());
+  }
+  void LinkError(const std::string& text, const std::string& caption) override {
+    std::fprintf(stderr, "q47v record: %s: %s\n", caption.c_str(), text.c_str());
+  }
+  std::string Status() {
+    std::lock_guard lock(mutex_);
+    return status_;
+  }
+
+ private:
+  void Set(const std::string& s) {
+    std::lock_guard lock(mutex_);
+    status_ = s;
+  }
+  std::mutex mutex_;
+  std::string status_;
+};
+
+bool ParsePositive(const char* text, double& out) {
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtod(text, &end);
+  return errno == 0 && end != text && *end == '\0' && out > 0;
+}
+
+}  // namespace
+
+int RunRecordVerb(int argc, char** argv) {
+  std::string ini, out;
+  double pings = 0, seconds = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "q47v record: %s needs a value\n%s", a.c_str(), kUsage);
+      return 2;
+    }
+    const char* v = argv[++i];
+    if (a == "--ini") ini = v;
+    else if (a == "--out") out = v;
+    else if (a == "--pings" && ParsePositive(v, pings)) continue;
+    else if (a == "--seconds" && ParsePositive(v, seconds)) continue;
+    else {
+      std::fprintf(stderr, "q47v record: bad option %s %s\n%s", a.c_str(), v, kUsage);
+      return 2;
+    }
+  }
+  if (ini.empty() || out.empty() || (pings > 0 && seconds > 0)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  AppState state;
+  LoadSettings(state, ini);
+  state.RunMode = 0;
+  const ComPortPaths paths = LoadComPortPaths(ini);
+  const int headIndex = state.ComPort.load();
+  const std::string headPath = headIndex >= 0 && headIndex < kComPortCount ? paths[static_cast<std::size_t>(headIndex)] : "";
+
+  // SIGINT and SIGTERM are taken synchronously by the main thread below; the
+  // worker threads started later inherit the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  HeadlessDisplay display;
+  LivePingSink sink(display);
+  Clock clock;
+  if (!OpenHeadPort(state, headPath)) {
+    std::fprintf(stderr, "q47v record: cannot open the head port COM%d (%s)\n", headIndex + 1, headPath.c_str());
+    return 1;
+  }
+  if (!StartRecording(state, display, out)) {
+    std::fprintf(stderr, "q47v record: cannot record to %s\n", out.c_str());
+    StopLink(state);
+    return 1;
+  }
+  if (state.UseGPS.load() == 1) {
+    const int gps = state.ComPortGPS.load();
+    if (gps >= 0 && gps < kComPortCount && OpenGpsPort(state, paths[static_cast<std::size_t>(gps)]))
+      StartGpsThread(state, display);
+    else
+      std::fprintf(stderr, "q47v record: GPS port COM%d cannot be opened; logging without GPS\n", gps + 1);
+  }
+  if (!StartLink(state, display, sink, clock)) {
+    StopRecording(state, display);
+    CloseGpsPort(state);
+    StopLink(state);
+    return 1;
+  }
+  std::printf("q47v record: COM%d %s -> %s\n", headIndex + 1, headPath.c_str(), out.c_str());
+  std::fflush(stdout);
+
+  const auto start = std::chrono::steady_clock::now();
+  const char* why = "limit reached";
+  for (int tick = 1;; ++tick) {
+    // Wait for the next whole second since the start, or a stop signal.
+    const auto due = start + std::chrono::seconds(tick);
+    const auto left = due - std::chrono::steady_clock::now();
+    const long ns = std::max<long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
+    timespec wait{ns / 1'000'000'000L, ns % 1'000'000'000L};
+    const int sig = sigtimedwait(&stopSignals, nullptr, &wait);
+    if (sig == SIGINT || sig == SIGTERM) {
+      why = sig == SIGINT ? "interrupted" : "terminated";
+      break;
+    }
+    const long recorded = state.PingsProcessed.load();
+    const std::string status = display.Status();
+    std::printf("%4d s  pings %ld  rep rate %s  %s  %lld bytes\n", tick, recorded,
+                state.Shown().Ping.RepRateText.empty() ? "-" : state.Shown().Ping.RepRateText.c_str(),
+                status.empty() ? (state.HeadPortLost.load() ? "device lost" : "data ok") : status.c_str(),
+                static_cast<long long>(state.RecordBytes.load()));
+    std::fflush(stdout);
+    if (pings > 0 && recorded >= static_cast<long>(pings)) break;
+    if (seconds > 0 && tick >= static_cast<int>(seconds + 0.999)) break;
+  }
+  StopLink(state);
+  CloseGpsPort(state);
+  const long long bytes = static_cast<long long>(state.RecordBytes.load());
+  StopRecording(state, display);
+  std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.PingsProcessed.load(), bytes,
+              out.c_str());
+  return 0;
+}
+
+}  // namespace q47v::cli

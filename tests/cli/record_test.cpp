@@ -1,0 +1,138 @@
+// q47v record against q47v-sim: a limited run, and a run stopped by SIGTERM, both
+// leaving a whole .47V file that plays back.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display.h"
+#include "files/playback.h"
+#include "settings/app_state.h"
+
+extern char** environ;
+
+namespace {
+
+// A child process with its standard output on a pipe.
+class Child {
+ public:
+  bool Start(std::vector<std::string> args) {
+    int fds[2];
+    if (::pipe(fds) != 0) return false;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    out_ = fds[0];
+    return rc == 0;
+  }
+  // Reads output until `text` appears or the output ends (bounded against a hang).
+  bool WaitForOutput(const std::string& text, int limitMs = 60000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (output_.find(text) == std::string::npos) {
+      pollfd p{out_, POLLIN, 0};
+      if (std::chrono::steady_clock::now() > end || ::poll(&p, 1, 100) < 0) return false;
+      if (!(p.revents & (POLLIN | POLLHUP))) continue;
+      char buf[512];
+      const ssize_t n = ::read(out_, buf, sizeof buf);
+      if (n <= 0) return output_.find(text) != std::string::npos;
+      output_.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  int Wait() {
+    WaitForOutput("\x01", 60000);  // drain until the end
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Signal(int sig) { ::kill(pid_, sig); }
+  const std::string& Output() const { return output_; }
+  ~Child() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string output_;
+};
+
+std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
+
+// Records in a .47V file, counted by playing it back.
+int PlayedRecords(const std::string& path) {
+  AppState state;
+  NullDisplay display;
+  state.RunMode = 1;
+  if (!OpenPlayback(state, display, path)) return -1;
+  PlaybackHooks hooks;
+  hooks.process_reply = [](AppState&, std::span<std::uint8_t>, const ReplyExpectation&) { return true; };
+  int n = 0;
+  while (n < 100000 && PlaybackStep(state, display, hooks).outcome == PlaybackOutcome::kPlayed) ++n;
+  ClosePlayback(state);
+  return n;
+}
+
+class RecordVerbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sim.Start({Bin("/src/sim/q47v-sim"), "--quiet", "--ini", "WINQ47V.INI", "--head-link", "head",
+                           "--gps-link", "gps", "--gps-baud", "9600", "--gps-rate", "2"}));
+    ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_GPS"));
+  }
+  Child sim;
+};
+
+TEST_F(RecordVerbTest, StopsAfterThePingsAsked) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "run.47v", "--pings", "15"}));
+  EXPECT_EQ(rec.Wait(), 0);
+  EXPECT_NE(rec.Output().find("pings"), std::string::npos);
+  EXPECT_NE(rec.Output().find("limit reached"), std::string::npos);
+  EXPECT_GE(PlayedRecords("run.47v"), 15);
+}
+
+TEST_F(RecordVerbTest, SigtermClosesTheFileWhole) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "term.47v"}));
+  ASSERT_TRUE(rec.WaitForOutput("   2 s  pings"));
+  rec.Signal(SIGTERM);
+  EXPECT_EQ(rec.Wait(), 0);
+  EXPECT_NE(rec.Output().find("terminated"), std::string::npos);
+  EXPECT_GT(PlayedRecords("term.47v"), 5);
+}
+
+TEST(RecordVerb, UsageAndMissingPort) {
+  Child bad;
+  ASSERT_TRUE(bad.Start({Bin("/src/cli/q47v"), "record", "--out", "x.47v"}));
+  EXPECT_EQ(bad.Wait(), 2);
+  FILE* ini = std::fopen("WINQ47V.INI", "w");
+  std::fputs("[Serial Ports]\nCOM1=/nonexistent/tty\n", ini);
+  std::fclose(ini);
+  Child missing;
+  ASSERT_TRUE(missing.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "x.47v", "--seconds", "1"}));
+  EXPECT_EQ(missing.Wait(), 1);
+}
+
+}  // namespace
