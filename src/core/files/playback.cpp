@@ -84,9 +84,7 @@ void RestoreHeader(AppState& s, const SonarRecordFields& f) {
   } else {
     s.PlaybackAzimuthPosition = 600;
     s.PlaybackAzimuthStored = 0;
-    s.UpdateShown([](LinkShown& shown) {
-      if (!shown.Azimuth.TiltPresent) shown.Azimuth.Header = {};
-    });
+    s.UpdateShown([](LinkShown& shown) { shown.Azimuth.Header = {}; });
   }
   const float vao = (static_cast<float>(f.vertical_angle_code) - 1800.0f) * 0.1f;
   s.VerticalAngleOffset = (vao > -180.0f && vao < 180.0f) ? vao : 0.0f;
