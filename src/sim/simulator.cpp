@@ -141,6 +141,12 @@ struct Simulator::Impl {
     }
     log.Line(Seconds(now - t0), "TX", "head", reply.data(), reply.size());
     const int baud = cfg.fast ? 0 : kHeadBaud;
+    if (!cfg.fast && head_out.busy_until > now + std::chrono::seconds(2)) {
+      // Commands come faster than replies can leave: a real head would miss them too.
+      std::lock_guard lock(mu);
+      counters.overflow_bytes += reply.size();
+      return;
+    }
     auto start = now + (cfg.fast ? SteadyClock::duration{} : FromSeconds(busy));
     std::vector<TimedBytes> pieces;
     {
@@ -329,7 +335,8 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
     }
     if (gps_line.IsOpen()) {
       if (now >= next_gps) {
-        MakeGpsSentence(now);
+        // A receiver cannot send faster than its line: skip a fix while the last is still going out.
+        if (gps_out.busy_until <= now + gps_period) MakeGpsSentence(now);
         next_gps += gps_period;
         if (next_gps < now) next_gps = now + gps_period;
       }

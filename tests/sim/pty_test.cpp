@@ -266,6 +266,52 @@ TEST(PtyGps, SentencesArriveWithCheckedChecksums) {
   EXPECT_NE(ss.str().find("ComPortGPS=3"), std::string::npos) << ss.str();
 }
 
+TEST_F(PtyFixture, SilentLineAnswersNothing) {
+  SimConfig cfg = FastConfig();
+  cfg.silent_at_s = 0;
+  cfg.silent_for_s = 3600;
+  cfg.commands = 2;
+  StartSim(cfg);
+  Write(fd, Frame().Bytes());
+  Write(fd, simtest::OrientationFrame().Bytes());
+  sim->Wait();  // ends by itself after two commands
+  EXPECT_TRUE(NothingWaiting(fd));
+  EXPECT_EQ(sim->Counters().unanswered, 2u);
+  EXPECT_EQ(sim->Counters().replies, 0u);
+}
+
+TEST(PtyGps, ReplaysALogLineByLine) {
+  {
+    std::ofstream f("track.nmea", std::ios::binary);
+    f << "$GPGLL,4916.45,N,12311.12,W,225444,A,*1D\n$GPGGA,225445,4916.46,N,12311.13,W,1,05,1.2,3.4,M,,M,,*7F\n";
+  }
+  SimConfig cfg = FastConfig();
+  cfg.gps = true;
+  cfg.gps_rate_hz = 50;
+  cfg.nmea_replay = "track.nmea";
+  Simulator sim(cfg);
+  std::string err;
+  ASSERT_TRUE(sim.Start(&err)) << err;
+  int fd = OpenRaw(sim.GpsPath());
+  ASSERT_GE(fd, 0);
+  // Read until a whole GLL line, then the GGA line after it, then GLL again.
+  std::string text;
+  while (text.size() < 400) {
+    auto b = ReadN(fd, 1);
+    ASSERT_EQ(b.size(), 1u);
+    text += static_cast<char>(b[0]);
+    auto at = text.find("$GPGLL");
+    if (at != std::string::npos && text.find("$GPGLL", at + 1) != std::string::npos) break;
+  }
+  ::close(fd);
+  sim.Stop();
+  auto at = text.find("$GPGLL");
+  EXPECT_EQ(text.substr(at, 107),
+            "$GPGLL,4916.45,N,12311.12,W,225444,A,*1D\r\n"
+            "$GPGGA,225445,4916.46,N,12311.13,W,1,05,1.2,3.4,M,,M,,*7F\r\n$GPGLL")
+      << text;
+}
+
 TEST(PtyHangup, LineComesBackUnderItsLink) {
   SimConfig cfg = FastConfig();
   cfg.head_link = "head-line";
