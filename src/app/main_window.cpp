@@ -299,7 +299,8 @@ void MainWindow::PanelsChanged(unsigned mask) {
   }
   if (mask & kPanelUserText) UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
   if (mask & kPanelPalette) PaletteChanged();
-  if (mask & (kPanelHeadMarker | kPanelGridLabel)) client_->update(0, 0, 610, 532);
+  if (mask & kPanelHeadMarker) client_->update(Overlays().dial);
+  if (mask & kPanelGridLabel) client_->update(Overlays().grid_label);
   if (mask & kPanelStatusMessage) SetStatusMessage("", 121, 121, 121);
 }
 
@@ -730,10 +731,14 @@ void MainWindow::HandleMouseMove(int x, int y) {
   const bool inside = x > 2 && x < 599 && y > 2 && y < 509;
   if (inside) {
     client_->setCursor(Qt::CrossCursor);
+    CursorMoved(x, y, true);
     shell_.ReadoutPending = 1;
   } else {
     client_->setCursor(Qt::ArrowCursor);
-    shell_.ReadoutPending = 0;
+    if (shell_.ReadoutPending == 1) {
+      shell_.ReadoutPending = 0;
+      CursorMoved(x, y, false);  // the readout follows the pointer off the picture once
+    }
   }
   if (held_button_ >= 0 && !layout_.ButtonRects[held_button_].Contains(x, y)) EndHold();
 }
@@ -742,7 +747,14 @@ void MainWindow::HandleRightDown(int x, int y) {
   if (x > 2 && x < 599 && y > 2 && y <= 508) {
     shell_.MeasureMode ^= 1;
     shell_.ZoomFrozen = 0;
+    if (shell_.MeasureMode) {
+      origin_ = cursor_ = {x, y};
+      client_->setCursor(Qt::BlankCursor);
+    } else {
+      client_->setCursor(Qt::CrossCursor);
+    }
     client_->update(0, 0, 602, 512);
+    CursorMoved(x, y, true);
   }
 }
 
@@ -755,6 +767,7 @@ void MainWindow::HandleLeftDown(int x, int y) {
   const bool head = state_.RunMode == 0;
   if (x > 2 && x < 599 && y > 2 && y < 509) {
     if (state_.PixelZoom == 1) shell_.ZoomFrozen ^= 1;
+    if (!shell_.ZoomFrozen) CursorMoved(x, y, true);
     return;
   }
   if (x > 734 && x < 780 && y > 4 && y < 15) {
@@ -1311,7 +1324,9 @@ void MainWindow::Paint(QPainter& p, const QRect& exposed) {
       p.drawImage(part, image_, part.translated(-kImageWindowX, -kImageWindowY));
     }
   }
+  PaintMeasureLine(p);
   if (exposed.right() >= 600) PaintPanels(p, exposed);
+  PaintOverlays(p, exposed);
   // Date and time.
   {
     const int r = 2 + 18 * layout_.CharW;

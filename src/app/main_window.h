@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "clock.h"
 #include "files/file_texts.h"
@@ -21,6 +22,12 @@
 struct AppState;
 class CoreBridge;
 class ClientArea;
+struct ReadoutInputs;
+
+// Where the overlays beside and under the picture sit.
+struct OverlayRects {
+  QRect zoom, readouts, dial, transducer, grid_label;
+};
 class DiagnosticsWindow;
 class QPainter;
 
@@ -95,6 +102,7 @@ class MainWindow : public QMainWindow {
   std::string PanelText(int panel) const;  // 0 Range 1 Mode 2 Gain 3 Speed 4 Sector 5 Train
   std::string FrequencyReadout() const;
   std::string EntryBoxText() const;
+  std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
   QImage Capture();  // the client area as shown
 
   int PaintCount() const { return paint_count_; }
@@ -133,6 +141,13 @@ class MainWindow : public QMainWindow {
   int SectorInUse() const;
   void SetSectorInUse(int v);
 
+  // Overlays (overlays.cpp).
+  OverlayRects Overlays() const;
+  ReadoutInputs ReadoutState() const;
+  void PaintOverlays(QPainter& p, const QRect& exposed);
+  void PaintMeasureLine(QPainter& p);
+  void CursorMoved(int x, int y, bool inside);
+
   // Painting helpers.
   void PaintPanels(QPainter& p, const QRect& exposed);
   void PaintArrow(QPainter& p, int button);
@@ -155,6 +170,8 @@ class MainWindow : public QMainWindow {
   QTimer refresh_timer_;  // coalesced image repaint
   int held_button_ = -1;
   QPoint pointer_;
+  QPoint cursor_{301, 256}, origin_{301, 256}, zoom_centre_{301, 256};
+  bool readouts_shown_ = false, zoom_shown_ = false;
   bool closed_ = false;
   bool quiet_close_ = false;
   int train_sector_ = 0, train_polar_ = 0;

@@ -14,7 +14,11 @@ QString ShotPath(const char* name) {
 TEST_F(AppTest, CaptureHeadAndFileMode) {
   WriteIni("RunMode=0\nGridMode=0\nRange=9\nGain=12\n");
   Open();
+  window->HandleMouseMove(350, 300);
+  window->HandleRightDown(350, 300);
+  window->HandleMouseMove(420, 200);
   Type("R2");
+  QCoreApplication::processEvents();
   QImage head = window->Capture();
   EXPECT_EQ(head.width(), 810);
   EXPECT_TRUE(head.save(ShotPath("head_offscreen.png")));
