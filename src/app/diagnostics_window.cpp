@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "settings/app_state.h"
+#include "link/link_state.h"
 #include "shell_state.h"
 
 namespace {
@@ -22,25 +23,54 @@ std::vector<DiagnosticsRow> DiagnosticsRows(const AppState& s, int delay_count) 
       "Pitch", "Roll", "Heading", "X - Offset", "Y - Offset", "Z - Offset"};
   std::vector<DiagnosticsRow> rows(20);
   for (int i = 0; i < 20; ++i) rows[i].label = kLabels[i];
-  const bool az = s.AzimuthDriveEnable == 1;
-  // Rows 0..7: the last sonar reply; none decoded yet in this build's state.
-  for (int i = 0; i < 8; ++i) {
-    rows[i].head = "n/a";
-    if (az) rows[i].azimuth = "n/a";
+  const LinkShown shown = s.Shown();
+  const PingData& p = shown.Ping;
+  const bool feet = s.Units == 1;
+  if (p.Decoded) {
+    const auto& h = p.ReplyHeader;
+    rows[0].head = Fmt("%c%c%c", h[0], h[1], h[2]);
+    rows[1].head = Fmt("0x%02X", p.ReplyHeadId);
+    rows[2].head = Fmt("0x%02X", p.HeadStatus) + ((p.HeadStatus & 0x02) ? "CHIRP" : "");
+    rows[3].head = Fmt("%d", p.HeadPosition);
+    rows[4].head = feet ? Fmt("%d FT", 3 * p.RangeMetres) : Fmt("%d M", p.RangeMetres);
+    rows[5].head = Fmt("%d", p.ProfileRangeCode);
+    rows[6].head = Fmt("%d", p.DataByteCount);
+    rows[7].head = Fmt("0x%02X", p.Termination);
+  } else {
+    for (int i = 0; i < 8; ++i) rows[i].head = "n/a";
+  }
+  // The azimuth drive column, only while the drive is enabled.
+  if (s.AzimuthDriveEnable == 1) {
+    const AzimuthReplyCopy& a = shown.Azimuth;
+    if (a.Decoded) {
+      rows[0].azimuth = Fmt("%c%c%c", a.Header[0], a.Header[1], a.Header[2]) + (a.TiltPresent ? " - MRK II" : " - MRK I");
+      rows[1].azimuth = Fmt("0x%02X", a.Id);
+      rows[2].azimuth = Fmt("0x%02X", a.Status);
+      rows[3].azimuth = Fmt("%d", a.Position);
+      rows[4].azimuth = "---";
+      rows[5].azimuth = "---";
+      rows[6].azimuth = a.TiltPresent ? Fmt("%3.1f, %3.1f, %3.1f", a.Pitch, a.Roll, a.Heading) : "---";
+      rows[7].azimuth = Fmt("0x%02X", a.Termination);
+    } else {
+      for (int i = 0; i < 8; ++i) rows[i].azimuth = "n/a";
+    }
   }
   rows[8].head = Fmt("%d ms", s.SendDelay.load());
   rows[9].head = Fmt("%d us", s.TxDelay.load() * 100);
   rows[10].head = Fmt("%d ms", s.SwitchDelay.load());
   rows[11].head = Fmt("%d", delay_count);
-  rows[12].head = "";
-  rows[13].head = Fmt("0x%04X - %d", 0, 0);
-  rows[14].head = Fmt("% 3.1f deg", 0.0);
-  rows[15].head = Fmt("% 3.1f deg", 0.0);
-  rows[16].head = Fmt("% 3.1f deg (%3.1f)", 0.0, 0.0);
-  const char* unit = s.Units == 1 ? "FT" : "M";
-  rows[17].head = Fmt("% 3.1f ", s.ProfileXOffset.load()) + unit;
-  rows[18].head = Fmt("% 3.1f ", s.ProfileChainage.load()) + unit;
-  rows[19].head = Fmt("% 3.1f ", s.ProfileElevation.load()) + unit;
+  rows[12].head = p.RepRateText;
+  rows[13].head = Fmt("0x%04X - %d", s.CommErrorFlags.load(), s.CommErrorQueued.load());
+  rows[14].head = Fmt("% 3.1f deg", s.OrientationPitch.load());
+  rows[15].head = Fmt("% 3.1f deg", s.OrientationRoll.load());
+  rows[16].head = Fmt("% 3.1f deg (%3.1f)", s.OrientationHeading.load(), 0.0);
+  const char* unit = feet ? "FT" : "M";
+  // In playback the file's own units follow.
+  const std::string file_units =
+      (s.RunMode == 1 && s.PlaybackFileOpen) ? (s.PlaybackUnits == 1 ? "  (FT)" : "  (M)") : "";
+  rows[17].head = Fmt("% 3.1f ", s.ProfileXOffset.load()) + unit + file_units;
+  rows[18].head = Fmt("% 3.1f ", s.ProfileChainage.load()) + unit + file_units;
+  rows[19].head = Fmt("% 3.1f ", s.ProfileElevation.load()) + unit + file_units;
   return rows;
 }
 
@@ -52,12 +82,22 @@ DiagnosticsWindow::DiagnosticsWindow(AppState& state, ShellState& shell, QWidget
   setFont(f);
   QFontMetrics fm(f);
   const int cw = fm.horizontalAdvance('X');
-  resize(27 * cw + (state_.AzimuthDriveEnable == 1 ? 60 : 0), 22 * fm.height() + 3);
+  (void)cw;
+  FitWidth();
   move(10, 10);
+}
+
+void DiagnosticsWindow::FitWidth() {
+  // 27 character widths; wider while the azimuth drive column is shown.
+  QFontMetrics fm(font());
+  const int cw = fm.horizontalAdvance('X');
+  const int w = 27 * cw + (state_.AzimuthDriveEnable == 1 ? 13 * cw + 60 : 0);
+  resize(w, 22 * fm.height() + 3);
 }
 
 void DiagnosticsWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
+
   p.fillRect(rect(), QColor(128, 128, 128));
   QFontMetrics fm(font());
   const int cw = fm.horizontalAdvance('X');
@@ -71,9 +111,12 @@ void DiagnosticsWindow::paintEvent(QPaintEvent*) {
     p.drawText(7 * cw + 12, y + fm.ascent(), "-");
     const QRect field(vx, y, 11 * cw, lh);
     p.fillRect(field, QColor(215, 215, 215));
-    p.drawText(field.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(rows[i].head));
+    const QString value = QString::fromStdString(rows[i].head);
+    // The repetition rate is drawn only when it fits its field.
+    if (i != 12 || fm.horizontalAdvance(value) <= field.width() - 2)
+      p.drawText(field.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, value);
     if (!rows[i].azimuth.empty()) {
-      const QRect az = field.translated(60 + 11 * cw - 60, 0);
+      const QRect az(vx + 60 + 11 * cw - 60 + 4, y, 13 * cw, lh);  // second column right of the first
       p.fillRect(az, QColor(215, 215, 215));
       p.drawText(az.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(rows[i].azimuth));
     }

@@ -23,6 +23,7 @@ class DiagnosticsWindow : public QWidget {
   Q_OBJECT
  public:
   DiagnosticsWindow(AppState& state, ShellState& shell, QWidget* owner);
+  void FitWidth();
 
  protected:
   void paintEvent(QPaintEvent* e) override;

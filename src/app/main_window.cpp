@@ -494,6 +494,7 @@ void MainWindow::OnCommand(int id) {
       return;
     case cmd::kDiagnostics:
       shell_.DiagnosticsShown = 1;
+      diagnostics_->FitWidth();
       diagnostics_->show();
       diagnostics_->raise();
       diagnostics_->update();
