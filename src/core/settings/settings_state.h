@@ -2,6 +2,8 @@
 // head copies (`...Head`) of the settings that playback overwrites. The GUI thread
 // writes them while the comm thread reads them, so every field is atomic (or a
 // SharedText); a packet built during a change carries the old or the new value.
+// The user configuration tables (UserConfigState) are the main thread's alone.
+// The key table with defaults, accepted values and formats is settings_keys.cpp.
 #pragma once
 
 #include <atomic>
