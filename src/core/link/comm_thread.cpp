@@ -81,7 +81,7 @@ void CommThread::SendFirstCommand() {
   Send();
 }
 
-void CommThread::Sleep(std::chrono::milliseconds duration) {
+void CommThread::Sleep(std::chrono::microseconds duration) {
   std::unique_lock lock(wake_mutex_);
   wake_.wait_for(lock, duration, [&] { return stop_; });
 }
@@ -95,6 +95,7 @@ void CommThread::WaitForWork() {
   const int toSecond = MsToNextSecond(clock_);
   if (state_.RunMode.load() != 0 || !port_) {
     Sleep(milliseconds(std::min(100, toSecond)));
+    partialWait_ = kFirstPartialWait;
     return;
   }
   if (state_.HoldActive.load()) {
@@ -106,12 +107,19 @@ void CommThread::WaitForWork() {
   const int expected = state_.ExpectedReplyLength.load();
   if (status.QueuedBytes >= expected) return;
   if (status.QueuedBytes == 0) {
+    partialWait_ = kFirstPartialWait;
     port_->WaitForInput(milliseconds(std::min(50, toSecond)));
     return;
   }
-  // About 87 us per byte at 115200 bit/s.
-  const int missingMs = (expected - status.QueuedBytes) * 10 * 1000 / kHeadBaud + 1;
-  Sleep(milliseconds(std::clamp(missingMs, 1, std::min(20, toSecond))));
+  // Part of a reply is in. The rest comes at the line's pace on a serial line (about
+  // 87 us per byte at 115200 bit/s) but at once from a pty or a USB burst: wait a
+  // short time first and back off, never past the time the missing bytes take.
+  const auto missing = std::chrono::microseconds(
+      static_cast<long long>(expected - status.QueuedBytes) * 10 * 1'000'000 / kHeadBaud + 100);
+  const auto cap = std::min<std::chrono::microseconds>({missing, milliseconds(20), milliseconds(toSecond)});
+  const auto wait = std::min(partialWait_, cap);
+  partialWait_ = std::min(partialWait_ * 2, std::chrono::microseconds(milliseconds(20)));
+  Sleep(wait);
 }
 
 void CommThread::Turn() {

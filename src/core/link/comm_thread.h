@@ -60,7 +60,9 @@ class CommThread {
   void EraseStatusLine();
   void PortLost();
   void TryReopen();
-  void Sleep(std::chrono::milliseconds duration);
+  void Sleep(std::chrono::microseconds duration);
+
+  static constexpr std::chrono::microseconds kFirstPartialWait{200};
 
   AppState& state_;
   Display& display_;
@@ -73,6 +75,7 @@ class CommThread {
   std::mutex wake_mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
+  std::chrono::microseconds partialWait_ = kFirstPartialWait;
 };
 
 // Opens the head port at `devicePath` (115200 8N1, exclusive). A port already open
