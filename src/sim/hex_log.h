@@ -1,5 +1,6 @@
 // The simulator's traffic log: one line per command frame received and per reply
-// or sentence sent, "<seconds since start> <RX|TX> <line> <hex bytes>".
+// or sentence sent, "<seconds since start> <RX|TX> <line> <hex bytes>"; "TXF" lines
+// show a reply's pieces as damaged by the fault options.
 #pragma once
 
 #include <cstddef>

@@ -87,7 +87,8 @@ Limits and log
   --seconds S           stop after S seconds
   --commands N          stop after N command frames (once their replies are out)
   --log FILE            log every frame received and every reply or sentence sent:
-                        "<seconds> RX|TX head|gps <hex bytes>"
+                        "<seconds> RX|TX head|gps <hex bytes>"; with faults on,
+                        "TXF head" lines show the damaged pieces as sent
   --quiet               print only the paths
 
 Faults (head line replies; rates are fractions 0..1)

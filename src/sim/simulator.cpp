@@ -153,6 +153,9 @@ struct Simulator::Impl {
       std::lock_guard lock(mu);
       pieces = faults.Apply(reply);
     }
+    if (cfg.faults.Any())
+      for (const auto& piece : pieces)  // what actually goes out after the damage
+        log.Line(Seconds(now - t0) + piece.offset_s, "TXF", "head", piece.bytes.data(), piece.bytes.size());
     for (auto& piece : pieces) head_out.Add(start + FromSeconds(piece.offset_s), piece.bytes, baud);
   }
 

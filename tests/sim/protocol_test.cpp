@@ -11,6 +11,8 @@ using namespace q47vsim;
 using simtest::Frame;
 
 TEST(CommandParse, AcceptsOnlyWholeFramesWithHeaderAndTerminator) {
+  auto short_frame = Frame().Bytes();
+  short_frame.pop_back();
   struct Case {
     const char* name;
     std::vector<std::uint8_t> bytes;
@@ -20,7 +22,7 @@ TEST(CommandParse, AcceptsOnlyWholeFramesWithHeaderAndTerminator) {
       {"wrong first byte", Frame().Set(0, 0xFF).Bytes(), false},
       {"wrong D byte", Frame().Set(1, 0x45).Bytes(), false},
       {"0xFC terminator", Frame().Set(26, 0xFC).Bytes(), false},
-      {"one byte short", std::vector<std::uint8_t>(Frame().b.begin(), Frame().b.end() - 1), false},
+      {"one byte short", short_frame, false},
       {"empty", {}, false},
   };
   for (const auto& c : cases) {
