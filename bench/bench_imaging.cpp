@@ -4,7 +4,8 @@
 // playback-and-render throughput in records per second.
 //
 // `bench_imaging --write-samples DIR` instead writes two .47V files recorded from
-// the simulator's harbour scene (a Sector sweep and a Polar turn) for rendering.
+// the simulator's harbour scene (a Sector sweep, a Polar turn and a port side-scan)
+// for rendering.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -48,7 +49,8 @@ void Configure(AppState& s, const Survey& v) {
   if (v.grid_mode == 0) s.SectorSectorSize = v.sector;
   else s.PolarSectorSize = v.sector;
   s.SectorSize = v.sector;
-  s.Train = 0;
+  s.Train = v.grid_mode == 2 ? 270 : 0;  // side-scan to port
+  s.SSTrain = 0;
   s.Grid = 1;
   s.RunMode = 0;
 }
@@ -202,7 +204,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write-samples") == 0) {
     const std::string dir = argv[2];
     const bool ok = WriteSample(dir + "/harbour_sector.47V", {0, 7, 2, 120}, 300) &&
-                    WriteSample(dir + "/harbour_polar.47V", {1, 7, 3, 360}, 620);
+                    WriteSample(dir + "/harbour_polar.47V", {1, 7, 3, 360}, 620) &&
+                    WriteSample(dir + "/harbour_ss.47V", {2, 7, 2, 0}, 300);
     std::fprintf(stderr, ok ? "samples written to %s\n" : "cannot write samples to %s\n", dir.c_str());
     return ok ? 0 : 1;
   }

@@ -147,6 +147,32 @@ TEST(Render, RecordAndTimeRanges) {
   EXPECT_NE(run.out.find("no records in the chosen range"), std::string::npos);
 }
 
+TEST(Render, SideScanWaterfallScrollsDownFromTheTopRow) {
+  const ToolRun run = Render(Sample("harbour_ss.47V") + " --out ss --format bmp");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::vector<uint8_t> b = ReadBytes("ss/harbour_ss-0001.bmp");
+  ASSERT_EQ(b.size(), 54u + 1788u * 506u);
+  auto red = [&](int x, int y) { return b[54 + (505 - y) * 1788 + x * 3 + 2]; };
+  auto green = [&](int x, int y) { return b[54 + (505 - y) * 1788 + x * 3 + 1]; };
+  // 300 port pings: rows 0..299 carry echoes left of the transducer column 595,
+  // the rows below are still clear.
+  int lit_top = 0, lit_bottom = 0;
+  for (int x = 100; x < 590; ++x) {
+    lit_top += green(x, 150) > 0;
+    lit_bottom += green(x, 400) > 0 || red(x, 400) > 0;
+  }
+  EXPECT_GT(lit_top, 300);
+  EXPECT_EQ(lit_bottom, 0);
+  // Columns 0..95 are cleared on every line.
+  for (int x = 0; x <= 95; ++x) EXPECT_EQ(green(x, 150), 0) << x;
+  // The transducer column has the dashed grid line: 8 rows on, 8 off.
+  EXPECT_EQ(red(595, 0), 127);
+  EXPECT_EQ(red(595, 8), 0);
+  EXPECT_EQ(red(595, 16), 127);
+  EXPECT_EQ(red(595, 416), 127);  // over the whole height
+  EXPECT_EQ(red(595, 424), 0);
+}
+
 TEST(Render, RefusesBadArgumentsAndFiles) {
   const std::string f = Sample("harbour_sector.47V");
   EXPECT_EQ(Render(f).status, 2);                                   // no --out
