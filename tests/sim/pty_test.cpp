@@ -107,6 +107,60 @@ TEST_F(PtyFixture, NormalPingIsAnsweredWithAWholeReply) {
   EXPECT_TRUE(NothingWaiting(fd));
 }
 
+// Every reply kind and width through the line, byte by byte where the format fixes
+// them: envelope, ID, range, data byte count, terminator; then the stepping with the
+// direction bit across both sector edges, and the "T" memory.
+TEST_F(PtyFixture, EveryReplyThroughTheLine) {
+  StartSim(FastConfig());
+  struct Case {
+    int points, bits, points_only;
+    char kind;
+    std::size_t length;
+  } cases[] = {{50, 4, 0, 'G', 265}, {50, 8, 0, 'G', 513}, {50, 16, 0, 'G', 513}, {25, 4, 0, 'M', 141},
+               {25, 8, 0, 'M', 265}, {25, 16, 0, 'M', 513}, {50, 8, 1, 'P', 13}};
+  for (const auto& c : cases) {
+    Write(fd, Frame().Set(3, 20).Set(19, c.points).Set(20, c.bits).Set(22, c.points_only).Bytes());
+    auto r = ReadN(fd, c.length);
+    ASSERT_EQ(r.size(), c.length) << c.kind << c.bits;
+    EXPECT_EQ(r[0], 0x49);
+    EXPECT_EQ(r[1], static_cast<std::uint8_t>(c.kind));
+    EXPECT_EQ(r[2], 0x58);
+    EXPECT_EQ(r[3], 0x10);
+    EXPECT_EQ(r[7], 20);
+    EXPECT_EQ(simtest::Seven(r, 10), c.length - 13);
+    EXPECT_EQ(r.back(), 0xFC);
+  }
+  EXPECT_TRUE(NothingWaiting(fd));
+
+  // Train ahead, sector 6 degrees (code 2: 590..610), step code 4.
+  const int expected[][2] = {{604, 1}, {608, 1}, {610, 1}, {606, 0}, {602, 0}, {598, 0},
+                             {594, 0}, {590, 0}, {594, 1}, {598, 1}};
+  // The head is somewhere after the pings above: bring it to 600 with a fixed beam.
+  Write(fd, Frame().Set(12, 0).Set(13, 1).Set(22, 1).Bytes());
+  ASSERT_EQ(ReadN(fd, 13).size(), 13u);
+  for (const auto& e : expected) {
+    Write(fd, Frame().Set(12, 2).Set(13, 4).Set(22, 1).Bytes());
+    auto r = ReadN(fd, 13);
+    ASSERT_EQ(r.size(), 13u);
+    EXPECT_EQ(simtest::Position(r), e[0]);
+    EXPECT_EQ(simtest::DirectionUp(r), e[1] == 1) << e[0];
+  }
+
+  Write(fd, Frame().Set(7, 1).Set(13, 0).Bytes());
+  auto t = ReadN(fd, 77);
+  ASSERT_EQ(t.size(), 77u);
+  EXPECT_EQ(std::string(t.begin(), t.begin() + 3), "ITX");
+  EXPECT_EQ(t[3], 0x10);
+  EXPECT_EQ(simtest::Seven(t, 10), 64u);
+  EXPECT_EQ(t[12 + 0], 2);   // EPROM revision 2.14
+  EXPECT_EQ(t[12 + 1], 14);
+  EXPECT_EQ(t[12 + 5], 0);   // scanning sonar
+  EXPECT_EQ((t[12 + 7] << 7) | t[12 + 6], 1200 + 0x10);  // serial number
+  EXPECT_EQ(t[12 + 8], 0);   // fan beam
+  EXPECT_EQ(t[12 + 10], 0);  // 1000 m
+  EXPECT_EQ(t[76], 0xFC);
+}
+
 TEST_F(PtyFixture, OnlyTheAddressedHeadAnswers) {
   SimConfig cfg = FastConfig();
   cfg.heads = {0x10, 0x12};
