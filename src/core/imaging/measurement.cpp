@@ -70,10 +70,10 @@ Readouts UpdateReadouts(const ReadoutInputs& in) {
   const char* u = feet ? "FT" : "M";
   const double mpp = MetresPerPixel(in);
   auto limit = [](double v) { return v > 999.99 ? 999.99 : v; };
-  auto set = [](ReadoutLine& l, const char* label, std::string value, bool separate) {
+  auto set = [](ReadoutLine& l, const char* label, std::string value, bool /*separate*/) {
     l.Label = label;
     l.Value = std::move(value);
-    l.Text = separate ? l.Label + " " + l.Value : l.Label + " " + l.Value;
+    l.Text = l.Label + " " + l.Value;
   };
 
   if (in.GridMode == kGridSS) {
