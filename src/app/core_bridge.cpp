@@ -12,6 +12,7 @@
 #include "link/comm_thread.h"
 #include "link/live_ping_sink.h"
 #include "link/microsecond_wait.h"
+#include "link/orientation_module.h"
 #include "settings/app_state.h"
 #include "settings/settings_io.h"
 #include "settings/user_config.h"
@@ -78,11 +79,7 @@ void CoreBridge::ClearGpsFix() {
   display_.DrawGpsReadout(MakeGpsReadout(state_, GpsInUse(state_, false), false));
 }
 
-void CoreBridge::ResetOrientation() {
-  state_.OrientationPitch = 0.0f;
-  state_.OrientationRoll = 0.0f;
-  state_.OrientationHeading = 0.0f;
-}
+void CoreBridge::ResetOrientation() { ::ResetOrientation(state_, display_); }
 
 void CoreBridge::TickGps() { ::TickGps(state_, display_); }
 

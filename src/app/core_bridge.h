@@ -32,6 +32,7 @@ class CoreBridge {
   AppState& State() { return state_; }
   ShellRequests& Requests() { return requests_; }
   const Clock& GetClock() const { return clock_; }
+  Display& GetDisplay() { return display_; }
 
   // Settings and ports.
   void BuildDefaultConfig();

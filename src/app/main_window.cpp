@@ -15,6 +15,11 @@
 #include "client_area.h"
 #include "core_bridge.h"
 #include "diagnostics_window.h"
+#include "display.h"
+#include "link/azimuth_drive.h"
+#include "link/head_scan.h"
+#include "link/orientation_module.h"
+#include "tool_windows.h"
 #include "prompts.h"
 #include "imaging/imaging_display.h"
 #include "settings/app_state.h"
@@ -98,6 +103,7 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   refresh_timer_.start();
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);
+  CreateToolWindows();
   resize(kClientW, kClientH + menuBar()->sizeHint().height());
 }
 
@@ -165,14 +171,82 @@ void MainWindow::SetRunModeMenus() {
   }
 }
 
+// ---------------------------------------------------------------- tool windows
+
+void MainWindow::CreateToolWindows() {
+  auto text_painter = [](std::function<std::vector<std::string>()> lines) {
+    return [lines](QPainter& p, const QRect&) {
+      p.setPen(Qt::black);
+      int y = 6 + p.fontMetrics().ascent();
+      for (const std::string& l : lines()) {
+        p.drawText(8, y, QString::fromStdString(l));
+        y += p.fontMetrics().height();
+      }
+    };
+  };
+  scan_window_ = new ToolWindow(
+      "Scan For Connected Heads", QRect(10, 10, 270, 400), text_painter([this] { return ScanWindowLines(state_); }),
+      [this] {
+        StopHeadScan(state_);
+        state_.ScanWindowShown = false;
+        shell_.HeadScanShown = 0;
+        menu_->Check(cmd::kHeadScan, false);
+        SetStatusMessage("", 121, 121, 121);
+      },
+      this);
+  azimuth_window_ = new ToolWindow(
+      "Azimuth", QRect(450, 399, 170, 170),
+      [this](QPainter& p, const QRect& r) {
+        // Dial with a line at the drive position, and the angle.
+        const QPoint c(r.width() / 2, r.height() / 2 - 8);
+        const int radius = 50;
+        p.setPen(Qt::black);
+        p.drawEllipse(c, radius, radius);
+        const double deg = AzimuthDegreesShown(state_.AzimuthPosition);
+        const double a = deg * M_PI / 180.0;
+        p.setPen(QPen(QColor(255, 0, 0), 2));
+        p.drawLine(c, c + QPoint(static_cast<int>(radius * std::sin(a)), static_cast<int>(-radius * std::cos(a))));
+        p.setPen(state_.RunMode == 0 ? Qt::white : QColor(200, 200, 200));
+        p.drawText(QRect(0, r.height() - 24, r.width(), 20), Qt::AlignCenter,
+                   QString::fromStdString(AzimuthWindowLines(state_).front()));
+      },
+      [this] { state_.AzimuthWindow = 0; }, this);
+  orientation_window_ = new ToolWindow(
+      "Orientation", QRect(10, 399, 170, 170), text_painter([this] { return OrientationWindowLines(state_); }),
+      [this] {
+        state_.EnableOrientationModule = 0;
+        shell_.OrientationShown = 0;
+        state_.OrientationWindowShown = false;
+        menu_->SetText(cmd::kOrientationModule, "Enable &Orientation Module");
+      },
+      this);
+}
+
+ToolWindow* MainWindow::Tool(int which) const {
+  return which == 0 ? scan_window_ : (which == 1 ? azimuth_window_ : orientation_window_);
+}
+
+void MainWindow::ToolWindowChanged(int which) {
+  if (ToolWindow* w = Tool(which); w && w->isVisible()) w->update();
+}
+
+static void ShowTool(QWidget* w) {
+  w->show();
+  w->raise();
+  w->update();
+}
+
 // ---------------------------------------------------------------- life cycle
 
 void MainWindow::Start() {
   core_.ClearImage();
   ImageChanged();
   ApplyRunMode();
+  if (state_.AzimuthDriveEnable == 1 && state_.AzimuthWindow == 1) ShowTool(azimuth_window_);
   if (state_.AzimuthDriveEnable == 0) state_.AzimuthWindow = 0;
   shell_.OrientationShown = state_.EnableOrientationModule == 1 ? 1 : 0;
+  state_.OrientationWindowShown = shell_.OrientationShown != 0;
+  if (shell_.OrientationShown) ShowTool(orientation_window_);
   client_->setFocus();
 }
 
@@ -222,6 +296,12 @@ void MainWindow::ApplyRunMode() {
   if (state_.RunMode == 1) {
     OpenPlayback();
     CreateSlider();
+  }
+  // 8. The azimuth drive: no position in playback; detected afresh when live.
+  if (state_.AzimuthDriveEnable == 1) {
+    if (state_.RunMode == 1) state_.AzimuthPosition = 600;
+    else EnableAzimuthDrive(state_, true);
+    ToolWindowChanged(1);
   }
 }
 
@@ -550,48 +630,55 @@ void MainWindow::OnCommand(int id) {
       return;
     case cmd::kAzimuthDrive:
       if (state_.AzimuthDriveEnable == 0) {
+        EnableAzimuthDrive(state_, head);
         state_.AzimuthDriveEnable = 1;
         m.SetText(id, "Disable &Azimuth Drive");
         for (int i : {cmd::kChangeAzimuth, cmd::kSimulateAzimuth, cmd::kAutoAzimuth}) m.Enable(i, head);
-        if (state_.AzimuthWindow == 0) state_.AzimuthWindow = 1;
+        state_.AzimuthWindow = 1;
+        if (!azimuth_window_->isVisible()) ShowTool(azimuth_window_);
       } else {
+        DisableAzimuthDrive(state_, core_.GetDisplay());
         state_.AzimuthDriveEnable = 0;
         m.SetText(id, "Enable &Azimuth Drive");
         for (int i : {cmd::kChangeAzimuth, cmd::kSimulateAzimuth, cmd::kAutoAzimuth}) m.Enable(i, false);
+        if (azimuth_window_->isVisible()) azimuth_window_->close();
         state_.AzimuthWindow = 0;
         SetAzimuthNotice(false);
       }
+      diagnostics_->FitWidth();
       return;
     case cmd::kChangeAzimuth:
-      if (state_.AzimuthDriveEnable == 1 && state_.AzimuthWindow == 0) state_.AzimuthWindow = 1;
+      if (state_.AzimuthDriveEnable == 1 && state_.AzimuthWindow == 0) {
+        state_.AzimuthWindow = 1;
+        ShowTool(azimuth_window_);
+      }
       return;
     case cmd::kSimulateAzimuth:
       if (state_.AzimuthDriveEnable != 1) return;
-      state_.SimulateAzimuthDrive = state_.SimulateAzimuthDrive == 1 ? 0 : 1;
+      SetSimulateAzimuthDrive(state_, state_.SimulateAzimuthDrive != 1);
+      state_.SimulateAzimuthDrive = state_.SimulateAzimuthDrive == 1 ? 1 : 0;
       m.Check(id, state_.SimulateAzimuthDrive == 1);
       return;
-    case cmd::kOrientationModule:
-      core_.ResetOrientation();
-      state_.EnableOrientationModule = state_.EnableOrientationModule == 1 ? 0 : 1;
-      if (state_.EnableOrientationModule == 1) {
-        m.SetText(id, "Disable &Orientation Module");
-        shell_.OrientationShown = 1;
-      } else {
-        m.SetText(id, "Enable &Orientation Module");
-        shell_.OrientationShown = 0;
-      }
+    case cmd::kOrientationModule: {
+      const bool on = state_.EnableOrientationModule != 1;
+      SetOrientationModuleEnabled(state_, core_.GetDisplay(), on);
+      state_.EnableOrientationModule = on ? 1 : 0;
+      m.SetText(id, on ? "Disable &Orientation Module" : "Enable &Orientation Module");
+      shell_.OrientationShown = on ? 1 : 0;
+      state_.OrientationWindowShown = on;
+      if (on) ShowTool(orientation_window_); else orientation_window_->hide();
       return;
+    }
     case cmd::kHeadScan:
       if (!state_.HeadScanActive) {
         m.Check(id, true);
         shell_.HeadScanShown = 1;
-        state_.HeadScanActive = true;
-        SetStatusMessage("Scanning Head ID's . . .", 255, 124, 123);
+        state_.ScanWindowShown = true;
+        StartHeadScan(state_, core_.GetClock().Now().second);
+        SetStatusMessage(kScanningStatusText, 255, 124, 123);
+        ShowTool(scan_window_);
       } else {
-        state_.HeadScanActive = false;
-        m.Check(id, false);
-        shell_.HeadScanShown = 0;
-        SetStatusMessage("", 121, 121, 121);
+        scan_window_->close();  // stops the scan and removes the mark
       }
       return;
     case cmd::kOffsetAngle:

@@ -22,6 +22,7 @@
 struct AppState;
 class CoreBridge;
 class ClientArea;
+class ToolWindow;
 struct ReadoutInputs;
 
 // Where the overlays beside and under the picture sit.
@@ -84,6 +85,8 @@ class MainWindow : public QMainWindow {
   void ForcePanelRedraw();
   void ReverseControlChanged();
   void PanelsChanged(unsigned mask);
+  void ToolWindowChanged(int which);  // 0 scan, 1 azimuth, 2 orientation
+  ToolWindow* Tool(int which) const;
   void ImageChanged();  // whole-image change (clear, grid)
   void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew
@@ -163,6 +166,10 @@ class MainWindow : public QMainWindow {
   MenuBar* menu_ = nullptr;
   ClientArea* client_ = nullptr;
   DiagnosticsWindow* diagnostics_ = nullptr;
+  ToolWindow* scan_window_ = nullptr;
+  ToolWindow* azimuth_window_ = nullptr;
+  ToolWindow* orientation_window_ = nullptr;
+  void CreateToolWindows();
   QPointer<QSlider> slider_;
   QImage image_;          // wraps PingImage's pixels; colour table = palette
   QTimer repeat_timer_;   // held panel buttons

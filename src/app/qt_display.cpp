@@ -32,6 +32,18 @@ void QtDisplay::DiagnosticsChanged() {
   OnGui([](MainWindow& w) { w.RedrawDiagnostics(); });
 }
 
+void QtDisplay::ScanWindowChanged() {
+  OnGui([](MainWindow& w) { w.ToolWindowChanged(0); });
+}
+
+void QtDisplay::AzimuthWindowChanged() {
+  OnGui([](MainWindow& w) { w.ToolWindowChanged(1); });
+}
+
+void QtDisplay::OrientationWindowChanged() {
+  OnGui([](MainWindow& w) { w.ToolWindowChanged(2); });
+}
+
 void QtDisplay::ClockTick(const LocalTime& t) {
   OnGui([t](MainWindow& w) { w.ClockTick(t); });
 }

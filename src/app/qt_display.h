@@ -21,6 +21,9 @@ class QtDisplay final : public QObject, public Display {
   void EraseStatus() override;
   void ShowAzimuthNotFound(bool shown) override;
   void DiagnosticsChanged() override;
+  void ScanWindowChanged() override;
+  void AzimuthWindowChanged() override;
+  void OrientationWindowChanged() override;
   void ClockTick(const LocalTime& now) override;
   void LinkError(const std::string& text, const std::string& caption) override;
 

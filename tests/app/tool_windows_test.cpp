@@ -1,0 +1,51 @@
+// The scan toggle (command 655), the azimuth and orientation windows.
+#include "app_fixture.h"
+#include "tool_windows.h"
+
+namespace {
+
+TEST_F(AppTest, HeadScanToggleShowsWindowAndStatus) {
+  Open();
+  window->OnCommand(655);
+  EXPECT_TRUE(state.HeadScanActive);
+  EXPECT_TRUE(window->Menu().IsChecked(655));
+  EXPECT_EQ(window->StatusText(), "Scanning Head ID's . . .");
+  ASSERT_TRUE(window->Tool(0)->isVisible());
+  EXPECT_EQ(window->Tool(0)->windowTitle().toStdString(), "Scan For Connected Heads");
+  EXPECT_EQ(ScanWindowLines(state).front(), "Scanning ID: 0x10");
+  window->OnCommand(655);
+  EXPECT_FALSE(state.HeadScanActive);
+  EXPECT_FALSE(window->Menu().IsChecked(655));
+  EXPECT_FALSE(window->Tool(0)->isVisible());
+  EXPECT_EQ(window->StatusText(), "");
+}
+
+TEST_F(AppTest, OrientationWindowFollowsTheMenu) {
+  WriteIni("EnableOrientationModule=1\n");
+  Open();
+  EXPECT_TRUE(window->Tool(2)->isVisible());
+  EXPECT_EQ(OrientationWindowLines(state).front(), "Heading: n/a");  // nothing answered yet
+  window->Tool(2)->close();
+  EXPECT_EQ(state.EnableOrientationModule, 0);
+  EXPECT_EQ(window->Menu().Text(2005).toStdString(), "Enable &Orientation Module");
+  window->OnCommand(2005);
+  EXPECT_EQ(state.EnableOrientationModule, 1);
+  EXPECT_TRUE(window->Tool(2)->isVisible());
+}
+
+TEST_F(AppTest, AzimuthDriveEnableShowsItsWindow) {
+  WriteIni("AzimuthDriveEnable=0\nAzimuthWindow=1\n");
+  Open();
+  EXPECT_EQ(state.AzimuthWindow, 0);  // the drive is off: the stored window flag goes
+  window->OnCommand(2001);
+  EXPECT_EQ(state.AzimuthWindow, 1);
+  EXPECT_TRUE(window->Tool(1)->isVisible());
+  EXPECT_EQ(window->Tool(1)->geometry().topLeft(), QPoint(450, 399));
+  window->OnCommand(2001);
+  EXPECT_EQ(state.AzimuthWindow, 0);
+  EXPECT_FALSE(window->Tool(1)->isVisible());
+  state.AzimuthPosition = 600;
+  EXPECT_EQ(AzimuthWindowLines(state).front(), "  0.0 Deg");
+}
+
+}  // namespace
