@@ -10,7 +10,7 @@ constexpr double kSourcePoint = 26;     // dB, discrete echoes
 constexpr double kNoiseFloor = -67;     // dB before the time-varied gain
 constexpr double kTvgLimit = 70;        // dB, the most the time-varied gain adds
 constexpr double kLevelPerDb = 2.4;     // 8-bit level steps per dB
-double Lin(double db) { return std::pow(10.0, db / 10.0); }
+double Lin(double db) { return std::exp(db * 0.23025850929940458); }  // 10^(db/10)
 }  // namespace
 
 double WaterAbsorption(double f) { return 0.2 * std::pow(std::max(f, 50.0) / 675.0, 1.4); }
@@ -56,8 +56,10 @@ void SynthesiseEcho(const Scene& scene, double angle_deg, const PingSettings& p,
 
   out.s14.assign(count, 0);
   out.first_strong_m = 0;
-  std::gamma_distribution<double> speckle(2.0, 0.5);  // mean 1, fluctuating like a few looks
-  std::exponential_distribution<double> noise(1.0);
+  // Speckle: the mean of two exponential draws (a gamma of shape 2, mean 1), like a
+  // couple of independent looks; receiver noise: one exponential draw.
+  std::uniform_real_distribution<double> unit(1e-12, 1.0);
+  auto expo = [&] { return -std::log(unit(rng)); };
   std::vector<double> level_pre_gain(count);
   double peak_db = -1e9;
   for (std::size_t i = 0; i < count; ++i) {
@@ -66,7 +68,7 @@ void SynthesiseEcho(const Scene& scene, double angle_deg, const PingSettings& p,
     double expected = 10 * std::log10(std::max(power[i], 1e-30)) + tvg;
     level_pre_gain[i] = expected;
     if (r >= min_profile_m) peak_db = std::max(peak_db, expected);
-    double got = power[i] * speckle(rng) + Lin(kNoiseFloor) * noise(rng);
+    double got = power[i] * 0.5 * (expo() + expo()) + Lin(kNoiseFloor) * expo();
     double db = 10 * std::log10(got) + tvg + p.gain_db;
     double level = std::clamp(db * kLevelPerDb, 0.0, 255.99);
     out.s14[i] = static_cast<std::uint16_t>(level * 64);

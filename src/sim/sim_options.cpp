@@ -244,6 +244,8 @@ bool ParseOptions(const std::vector<std::string>& args, ParsedOptions& out, std:
       return fail("unknown option " + a);
     }
   }
+  if (c.gps && c.head_com == c.gps_com && (c.head_device.empty() || c.gps_device.empty()))
+    return fail("the head line and the GPS line need different COM numbers (--head-com, --gps-com)");
   return true;
 }
 

@@ -462,7 +462,7 @@ TEST(SimProgram, HelpAndBadOptions) {
                           "--commands", "--log", "--quiet", "--fault-rate", "--drop", "--corrupt", "--duplicate",
                           "--split", "--split-gap", "--garbage", "--delay", "--delay-ms", "--silent", "--hangup"})
     EXPECT_NE(help.find(opt), std::string::npos) << opt;
-  for (const char* bad : {" --heads 0x20", " --scene moon", " --bogus", " --gps-baud 1234", " --drop 2", " --seconds"}) {
+  for (const char* bad : {" --heads 0x20", " --scene moon", " --bogus", " --gps-baud 1234", " --drop 2", " --seconds", " --gps-com 1"}) {
     int rc = std::system((bin + bad + " >/dev/null 2>&1").c_str());
     EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 2) << bad;
   }
