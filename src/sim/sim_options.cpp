@@ -244,7 +244,7 @@ bool ParseOptions(const std::vector<std::string>& args, ParsedOptions& out, std:
       return fail("unknown option " + a);
     }
   }
-  if (c.gps && c.head_com == c.gps_com && (c.head_device.empty() || c.gps_device.empty()))
+  if (c.gps && c.head_com == c.gps_com)
     return fail("the head line and the GPS line need different COM numbers (--head-com, --gps-com)");
   return true;
 }
