@@ -72,7 +72,9 @@ Scene and timing
   --fast                answer as soon as a command is complete (benchmarks); the
                         default is a real head's pace: switch delay, two-way travel
                         time over the range, and the reply's time at 115200 bit/s
-  --seed N              seed of noise and faults (default 1): same seed, same bytes
+  --seed N              seed of noise and faults (default 1): same seed and same
+                        commands, same head replies (the drive, the orientation
+                        module, --drift and the GPS follow the clock)
 
 GPS
   --gps-sentences KIND  gga (default), gll or both
