@@ -33,6 +33,9 @@ for _ in $(seq 1 50); do
 done
 echo "Simulator running (pid $sim_pid): $(tr '\n' ' ' <sim.log)"
 
+# The demo is live: start in the HEAD data source whatever the last session left.
+sed -i 's/^RunMode=.*/RunMode=0/' "$demo/WINQ47V.INI"
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Starting winq47v in $demo (close the window to end the demo)."
   "$app"
@@ -47,8 +50,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
 cleanup
 trap - EXIT INT TERM
 if [ -s demo-recording.47v ]; then
-  xvfb-run -a -s "-screen 0 1024x768x24" \
-    "$demo_app" --seconds 4 --play "$demo/demo-recording.47v" --capture "$demo/demo-playback.png"
+  # Played back in a folder of its own, so that the demo settings stay live.
+  mkdir -p playback
+  cp WINQ47V.INI playback/
+  (cd playback && xvfb-run -a -s "-screen 0 1024x768x24" \
+    "$demo_app" --seconds 4 --play "$demo/demo-recording.47v" --capture "$demo/demo-playback.png")
 fi
 echo
 echo "Screen capture of the live window:  $demo/demo-live.png"

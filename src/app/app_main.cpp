@@ -51,7 +51,8 @@ int RunWinQ47V(const DemoPlan* plan) {
   ShowLogoWhile([&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   window.show();
-  if (plan && !plan->playback_path.empty()) state.RunMode = 1;
+  // A scripted session chooses its data source whatever the settings file says.
+  if (plan) state.RunMode = plan->playback_path.empty() ? 0 : 1;
   window.Start();
 
   QObject::connect(&watch, &SignalWatch::Terminate, &window, [&window](int) {

@@ -16,6 +16,7 @@
 #include "core_bridge.h"
 #include "diagnostics_window.h"
 #include "display.h"
+#include "gps/gps_reader.h"
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
@@ -1217,6 +1218,13 @@ void MainWindow::ClockTick(const LocalTime& t) {
   if (state_.RunMode != 0) return;  // in FILE mode the records carry the time
   SetDateTimeText(DateTimeText(t.day, t.month, t.year, t.hour, t.minute, t.second));
   core_.TickGps();
+}
+
+void MainWindow::RefreshGps() {
+  const bool in_use = GpsInUse(state_, state_.RunMode == 1 && state_.PlaybackGpsPresent != 0);
+  const GpsReadout r = MakeGpsReadout(state_, in_use, false);
+  SetGpsReadout(r.kind != GpsReadout::Kind::Hidden, r.latitudeText, r.longitudeText, r.mark,
+                r.kind == GpsReadout::Kind::Position);
 }
 
 void MainWindow::RedrawDiagnostics() {

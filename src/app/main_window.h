@@ -72,6 +72,7 @@ class MainWindow : public QMainWindow {
   void SetAzimuthNotice(bool shown);
   void SetDateTimeText(const std::string& text);
   void ClockTick(const LocalTime& now);
+  void RefreshGps();  // the GPS read-out as the state has it now
   void SetGpsReadout(bool in_use, const std::string& lat, const std::string& lng, bool blink,
                      bool available);
   void RefreshChangedPanels();

@@ -84,7 +84,9 @@ void QtDisplay::ReverseControlChanged() {
   OnGui([](MainWindow& w) { w.ReverseControlChanged(); });
 }
 
-void QtDisplay::PlaybackGpsChanged() {}
+void QtDisplay::PlaybackGpsChanged() {
+  OnGui([](MainWindow& w) { w.RefreshGps(); });
+}
 
 void QtDisplay::ImageChanged(const DirtyRect&) {
   // The image's own dirty rectangle is read by the window's refresh timer.
