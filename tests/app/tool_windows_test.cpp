@@ -49,3 +49,29 @@ TEST_F(AppTest, AzimuthDriveEnableShowsItsWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppTest, MinimizingClosesThePortsUnlessSonarOnWhenMinimized) {
+  WriteIni("OnWhenMinimized=0\nRunMode=0\n");
+  Open();
+  window->setWindowState(Qt::WindowMinimized);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->Shell().MinimizedPortsClosed, 1);
+  window->setWindowState(Qt::WindowNoState);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->Shell().MinimizedPortsClosed, 0);
+}
+
+TEST_F(AppTest, SonarOnWhenMinimizedKeepsThePorts) {
+  WriteIni("OnWhenMinimized=1\nRunMode=0\n");
+  Open();
+  window->setWindowState(Qt::WindowMinimized);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->Shell().MinimizedPortsClosed, 0);
+  window->OnCommand(650);
+  EXPECT_EQ(state.OnWhenMinimized, 0);
+  EXPECT_FALSE(window->Menu().IsChecked(650));
+}
+
+}  // namespace
