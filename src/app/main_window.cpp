@@ -20,6 +20,7 @@
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
+#include "screen_capture.h"
 #include "tool_windows.h"
 #include "prompts.h"
 #include "imaging/imaging_display.h"
@@ -682,6 +683,17 @@ void MainWindow::OnCommand(int id) {
         scan_window_->close();  // stops the scan and removes the mark
       }
       return;
+    case cmd::kSaveScreen: {
+      FileDialogSpec spec{"Save Screen As", "BITMAP File    (*.BMP)", "BMP", true};
+      const std::string chosen = prompts_->AskFile(spec);
+      if (chosen.empty()) return;
+      if (!HasBmpExtension(chosen)) {
+        prompts_->Warning("Save Screen As", "File extension must be .BMP");
+        return;
+      }
+      WriteBmp24(chosen, CaptureWindow());
+      return;
+    }
     case cmd::kOffsetAngle:
       core_.ClearImage();
       ImageChanged();
@@ -1256,6 +1268,24 @@ void MainWindow::FlushDirty() {
 
 QImage MainWindow::Capture() { return client_->grab().toImage(); }
 
+QImage MainWindow::CaptureWindow() {
+  // Pending repaints first, so that the capture shows the readouts and the inset.
+  FlushDirty();
+  client_->repaint();
+  return grab().toImage();
+}
+
+void MainWindow::CapturePlaybackFrame() {
+  if (!core_.PlaybackOpen()) return;
+  const std::string path = NextPlaybackCaptureName(state_.PlaybackFilePath.get());
+  // The name is shown in the strip over the image's foot while the frame is written.
+  capture_note_ = path;
+  client_->repaint(3, 492, 597, 18);
+  WriteBmp24(path, CaptureWindow());
+  capture_note_.clear();
+  client_->update(3, 492, 597, 18);
+}
+
 // ---------------------------------------------------------------- painting
 
 void MainWindow::ShadowText(QPainter& p, int x, int y, const QString& s, QColor c) {
@@ -1459,6 +1489,12 @@ void MainWindow::Paint(QPainter& p, const QRect& exposed) {
     } else {
       p.drawText(8, 534 + a, "GPS Lat / Lng Not Available");
     }
+  }
+  // The name of a playback frame capture, over the foot of the image.
+  if (!capture_note_.empty()) {
+    p.fillRect(QRect(3, 492, 597, 18), Pal(126));
+    p.setPen(Qt::white);
+    p.drawText(5, 494 + p.fontMetrics().ascent(), QString::fromStdString(capture_note_));
   }
   // Playback strip.
   if (file) {

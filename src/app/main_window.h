@@ -108,6 +108,8 @@ class MainWindow : public QMainWindow {
   std::string EntryBoxText() const;
   std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
   QImage Capture();  // the client area as shown
+  QImage CaptureWindow();  // the whole window (menu bar and client) as shown
+  void CapturePlaybackFrame();  // auto frame capture: the next numbered BMP beside the played file
 
   int PaintCount() const { return paint_count_; }
   QRect LastPaintRect() const { return last_paint_rect_; }
@@ -198,4 +200,5 @@ class MainWindow : public QMainWindow {
   int paint_count_ = 0;
   QRect last_paint_rect_;
   std::string title_;
+  std::string capture_note_;
 };

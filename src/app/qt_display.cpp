@@ -88,6 +88,10 @@ void QtDisplay::PlaybackGpsChanged() {
   OnGui([](MainWindow& w) { w.RefreshGps(); });
 }
 
+void QtDisplay::CaptureFrameRequested() {
+  OnGui([](MainWindow& w) { w.CapturePlaybackFrame(); });
+}
+
 void QtDisplay::ImageChanged(const DirtyRect&) {
   // The image's own dirty rectangle is read by the window's refresh timer.
 }

@@ -37,6 +37,7 @@ class QtDisplay final : public QObject, public Display {
   void PlaybackSeeked() override;
   void ReverseControlChanged() override;
   void PlaybackGpsChanged() override;
+  void CaptureFrameRequested() override;
 
   // ImagingDisplay
   void ImageChanged(const DirtyRect& area) override;

@@ -1,0 +1,18 @@
+// Screen captures to 24-bit .BMP files: the window as shown, the file layout with
+// the 40-byte information header and bottom-up rows, and the numbered names of the
+// frames captured during playback ("survey-0012.bmp" beside "survey.47v").
+#pragma once
+
+#include <QImage>
+#include <string>
+
+// Writes `image` as a 24-bit bottom-up BMP; false when the file cannot be written.
+bool WriteBmp24(const std::string& path, const QImage& image);
+
+// True when the three characters after the last dot are "bmp" (any case).
+bool HasBmpExtension(const std::string& path);
+
+// The next free numbered capture name for a played file: its path without the
+// 4-character extension, "-", the largest number found among the matching files
+// of its folder plus 1 (at most 9999) as "%04lu", ".bmp".
+std::string NextPlaybackCaptureName(const std::string& played_path);
