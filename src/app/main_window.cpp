@@ -627,7 +627,9 @@ void MainWindow::OnCommand(int id) {
       ImageChanged();
       return;
     case cmd::kAbout:
-      prompts_->Info("About WinQ47V", "WinQ47V Digital Sonar\nQ47V scanning sonar control and display");
+      // A plain box until the ABOUTBOX dialog with its logo exists.
+      prompts_->Info("About WINQ47V", std::string("WINQ47V Digital Sonar for Linux\nVersion 0.1.0, built ") +
+                                          __DATE__ + "\n115,200 bps");
       if (head) state_.SendRequest = true;
       return;
     case cmd::kAzimuthDrive:
