@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -173,6 +174,7 @@ TEST_F(LinkLiveTest, SimulatorKilledAndRestartedComesBack) {
   ASSERT_TRUE(WaitUntil([&] { return state.PingsProcessed.load() > before; }, nullptr, 30, 20000));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - restart).count();
   RecordProperty("SecondsToFirstPingAfterRestart", std::to_string(seconds));
+  std::printf("first ping %.2f s after the simulator came back\n", seconds);
   EXPECT_FALSE(state.HeadPortLost.load());
   EXPECT_EQ(state.HeadPortReopens.load(), 1);
 }
