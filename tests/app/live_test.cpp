@@ -1,0 +1,62 @@
+// The window live against the simulator on a pty: pings arrive on the comm thread,
+// are drawn into the image and reach the screen through the coalesced repaint; the
+// clock, the diagnostics and the GPS read-out follow.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <fstream>
+#include <iterator>
+
+#include "app_fixture.h"
+#include "diagnostics_window.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the event loop until `done` holds or `limit_ms` passed (the simulator runs
+// at a real head's pace on its own clock).
+template <typename Fn>
+bool PumpUntil(Fn done, int limit_ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > limit_ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+TEST_F(AppTest, LivePingsAreDrawnAndShown) {
+  WriteIni("RunMode=0\nGridMode=1\nRange=5\nSpeed=4\n");
+  QProcess sim;
+  sim.start(Q47V_BINARY_DIR "/src/sim/q47v-sim", {"--ini", "WINQ47V.INI", "--quiet"});
+  ASSERT_TRUE(sim.waitForStarted());
+  ASSERT_TRUE(PumpUntil([] { return ReadText("WINQ47V.INI").find("COM2=") != std::string::npos; }, 20000));
+  Open();
+  window->OnCommand(600);  // diagnostics open while pings arrive
+  ASSERT_TRUE(PumpUntil([this] { return state.PingsProcessed >= 10; }, 30000)) << state.PingsProcessed;
+  const int paints = window->PaintCount();
+  ASSERT_TRUE(PumpUntil([&] { return window->PaintCount() > paints; }, 5000));
+  // Echoes reached the image.
+  int lit = 0;
+  {
+    PingImage& img = core->Image();
+    std::lock_guard lock(img.Lock());
+    for (int i = 0; i < kImageBytes; ++i) lit += (img.Pixels()[i] & 0x7F) != 0;
+  }
+  EXPECT_GT(lit, 100);
+  EXPECT_EQ(DiagnosticsRows(state, 0)[0].head.substr(0, 1), "I");
+  EXPECT_EQ(window->StatusText().find("No Data"), std::string::npos);
+  // The GPS line of the simulator shows a position.
+  EXPECT_TRUE(PumpUntil([this] { return state.GpsPortAvailable != 0; }, 100));
+  window->SetQuietClose(true);
+  window->close();
+  sim.terminate();
+  sim.waitForFinished(5000);
+}
+
+}  // namespace
