@@ -136,12 +136,9 @@ long SerialPort::ReadSome(std::uint8_t* buffer, std::size_t size, int waitMs) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n > 0) return n;
-    if (n == 0) {  // end of file: the other side hung up
-      lost_ = true;
-      return -1;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    // Raw mode with VMIN 0 gives 0 for "nothing yet"; a hang-up shows in poll below.
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       NoteError(errno);
       return lost_ ? -1 : 0;
     }
