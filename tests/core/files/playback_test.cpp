@@ -385,6 +385,72 @@ TEST(Recording, TitlesMenuTextsAndTheKbCounter) {
   EXPECT_FALSE(WriteSonarRecord(state, display, PingOf(reply, 3)));  // not recording
 }
 
+// The live path: the reply in the reply buffer, its type code, ping time and step
+// direction from the link state, the azimuth drive and the GPS reader's data.
+TEST(Recording, AcceptedReplyFromTheLinkStateWithGpsAndAzimuth) {
+  AppState state;
+  FileDisplay display;
+  const auto reply = MakeReply('M', 265, 777, 3, true);
+  std::copy(reply.begin(), reply.end(), state.ReplyBuffer.begin());
+  state.ExpectedReplyLength = 265;
+  state.RecordTypeCode = 2;
+  state.Ping.PingTime = LocalTime{2027, 1, 31, 23, 59, 58, 99};
+  state.Ping.StepDirection = 1;
+  EXPECT_FALSE(RecordAcceptedReply(state, display));  // not recording
+  ASSERT_TRUE(StartRecording(state, display, "live.47v"));
+  ASSERT_TRUE(RecordAcceptedReply(state, display));  // GPS off, no drive
+  state.UseGPS = 1;
+  GpsData gps;
+  const char* position = " 49.16.450 N123.11.120 W";
+  std::copy(position, position + 24, gps.GpsPositionText.begin());
+  const char* utc = "23:59:58.50";
+  std::copy(utc, utc + 11, gps.GpsTimeText.begin());
+  gps.GpsFixQuality = 4;
+  gps.GpsSatellites = 300;  // low byte stored
+  gps.GpsHdop = 0.7f;
+  gps.GpsAltitude = -3.5f;
+  gps.GpsAfterAltitude = 19.0f;
+  state.SetGpsData(gps);
+  state.AzimuthDriveEnable = 1;
+  state.AzimuthDriveFound = true;
+  state.AzimuthPosition = 450;
+  ASSERT_TRUE(RecordAcceptedReply(state, display));
+  state.AzimuthDriveFound = false;
+  state.ClearGpsData();
+  ASSERT_TRUE(RecordAcceptedReply(state, display));  // GPS in use but no fix yet
+  StopRecording(state, display);
+
+  SonarFileReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open("live.47v", error));
+  ASSERT_EQ(reader.ReadRecordAt(0), RecordRead::kOk);
+  EXPECT_EQ(reader.fields().record_size, 384);
+  EXPECT_EQ(reader.fields().date_text, "31-JAN-2027");
+  EXPECT_EQ(reader.fields().time_text, "23:59:58");
+  EXPECT_EQ(reader.fields().hundredths, 99);
+  EXPECT_TRUE(reader.fields().step_direction);
+  EXPECT_FALSE(reader.fields().gps_present);
+  EXPECT_EQ(reader.fields().azimuth_position, std::nullopt);
+  ASSERT_EQ(reader.ReadRecordAt(384), RecordRead::kOk);
+  const SonarRecordFields& f = reader.fields();
+  EXPECT_EQ(f.record_size, 512);
+  EXPECT_EQ(f.back_link, 512 + 384);
+  EXPECT_EQ(f.azimuth_position, std::optional<int>(450));
+  ASSERT_TRUE(f.gps.has_value());
+  EXPECT_EQ(f.gps->latitude, "49.16.450 N");
+  EXPECT_EQ(f.gps->longitude, "123.11.120 W");
+  EXPECT_EQ(f.gps->utc_time, "23:59:58.50");
+  EXPECT_EQ(f.gps->fix_quality, 4);
+  EXPECT_EQ(f.gps->satellites, 300 & 0xFF);
+  EXPECT_EQ(f.gps->altitude, -3.5f);
+  EXPECT_EQ(f.gps->geoid_separation, 19.0f);
+  EXPECT_EQ(std::vector<uint8_t>(reader.reply().begin(), reader.reply().end()), reply);
+  ASSERT_EQ(reader.ReadRecordAt(896), RecordRead::kOk);
+  ASSERT_TRUE(reader.fields().gps.has_value());
+  EXPECT_EQ(reader.fields().gps->latitude, "");  // no fix text: first byte 0
+  EXPECT_EQ(reader.ReadRecordAt(1408), RecordRead::kEnd);
+}
+
 TEST(Recording, UncreatableFileLeavesRecordingOffSilently) {
   AppState state;
   RecordingFileDisplay display;
@@ -464,6 +530,42 @@ TEST(PlaybackWithDecoder, RecordedPingsDecodeBack) {
   EXPECT_TRUE(r.processed);
   EXPECT_FALSE(r.accepted);
   EXPECT_EQ(r.delay.count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Every reply kind a file can hold goes through the real checks; "T" is not drawn.
+TEST(PlaybackWithDecoder, EveryKindIsCheckedAndDecoded) {
+  AppState state;
+  FileDisplay quiet;
+  ASSERT_TRUE(StartRecording(state, quiet, "kinds.47v"));
+  const struct {
+    char kind;
+    int length, bits;
+  } kinds[] = {{'G', 513, 8}, {'G', 265, 4}, {'M', 141, 4}, {'M', 513, 16}, {'P', 13, 8}, {'A', 13, 8}, {'O', 29, 8}, {'T', 77, 8}};
+  for (const auto& k : kinds) {
+    state.DataBits = k.bits;
+    state.GridMode = k.kind == 'M' ? 1 : 0;
+    ASSERT_TRUE(WriteSonarRecord(state, quiet, PingOf(MakeReply(k.kind, k.length, 200), -1)));
+  }
+  StopRecording(state, quiet);
+  FakeClock clock;
+  int drawn = 0;
+  const PlaybackHooks hooks = LinkPlaybackHooks(clock, [&](AppState&) { ++drawn; });
+  AppState play;
+  play.RunMode = 1;
+  FileDisplay display;
+  ASSERT_TRUE(OpenPlayback(play, display, "kinds.47v"));
+  for (const auto& k : kinds) {
+    const PlaybackStepResult r = PlaybackStep(play, display, hooks);
+    EXPECT_TRUE(r.accepted) << k.kind << k.length;
+    EXPECT_EQ(play.ExpectedReplyType, k.kind);
+    EXPECT_EQ(play.ExpectedReplyLength, k.length);
+    EXPECT_EQ(play.DataBits, k.bits);
+  }
+  EXPECT_EQ(drawn, 7);
 }
 
 }  // namespace
