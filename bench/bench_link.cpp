@@ -10,8 +10,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +82,15 @@ class PromptHead {
     ::close(master_);
   }
   const std::string& path() const { return path_; }
+  // Median time between commands over the gaps seen since the last call.
+  double MedianGapMicros() {
+    std::lock_guard lock(mutex_);
+    if (gaps_.empty()) return 0;
+    std::sort(gaps_.begin(), gaps_.end());
+    const double m = gaps_[gaps_.size() / 2];
+    gaps_.clear();
+    return m;
+  }
 
  private:
   void Run() {
@@ -94,6 +105,13 @@ class PromptHead {
         pending.push_back(buf[i]);
         if (buf[i] != 0xFD || pending.size() < 27) continue;
         pending.clear();
+        const auto now = Steady::now();
+        if (haveLast_) {
+          std::lock_guard lock(mutex_);
+          gaps_.push_back(std::chrono::duration<double, std::micro>(now - last_).count());
+        }
+        last_ = now;
+        haveLast_ = true;
         // Answer once the sender's waits and purge are over.
         const auto due = Steady::now() + std::chrono::microseconds(waitUs_);
         while (Steady::now() < due) {
@@ -111,6 +129,10 @@ class PromptHead {
   std::string path_;
   std::vector<std::uint8_t> reply_;
   int position_ = 0;
+  Steady::time_point last_{};
+  bool haveLast_ = false;
+  std::mutex mutex_;
+  std::vector<double> gaps_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -131,6 +153,7 @@ void BM_LivePingsVersusSendWaitBound(benchmark::State& st) {
   for (auto _ : st) {
     const long p0 = state.PingsProcessed.load();
     const long c0 = state.CommandsSent.load();
+    head.MedianGapMicros();
     const auto t0 = Steady::now();
     std::this_thread::sleep_for(std::chrono::seconds(5));
     const double s = std::chrono::duration<double>(Steady::now() - t0).count();
@@ -142,6 +165,11 @@ void BM_LivePingsVersusSendWaitBound(benchmark::State& st) {
     st.counters["percent_of_bound_with_margin"] = 100.0 * pings * (BoundMicros(10) + kAnswerMarginUs) / 1e6;
     st.counters["commands_per_s"] = static_cast<double>(state.CommandsSent.load() - c0) / s;
     st.counters["rejected"] = static_cast<double>(state.RepliesRejected.load());
+    // The typical cycle shows what the engine does when the machine lets it run;
+    // the mean above includes every scheduling delay of a loaded machine.
+    const double median = head.MedianGapMicros();
+    st.counters["median_cycle_us"] = median;
+    st.counters["median_percent_of_bound"] = median > 0 ? 100.0 * BoundMicros(10) / median : 0;
   }
   StopLink(state);
 }
