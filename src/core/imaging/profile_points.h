@@ -32,6 +32,7 @@ struct RecentProfilePoints {
 };
 
 // The 98-byte record of one ping of an auto-profile scan, laid out as exported.
+// Packed: copy a field out (`float r = p.Range;`) rather than bind a reference to it.
 #pragma pack(push, 1)
 struct ProfilePoint {
   char DateTime[40];   // date at 0 (11 chars), time at 13 (11 chars), zero-terminated

@@ -40,12 +40,16 @@ TEST(ProfilePointRecord, FieldsAndAngleWrap) {
   EXPECT_EQ(std::string(p.DateTime, 13), "07-DEC-2026  ");
   EXPECT_STREQ(p.DateTime + 13, "13:45:07.25");
   EXPECT_EQ(std::strlen(p.Gps), 24u);
-  EXPECT_FLOAT_EQ(p.BeamAngle, 10.0f);
-  EXPECT_NEAR(p.Range, 12.34, 1e-4);
-  EXPECT_EQ(p.Direction, 1);
+  // Packed fields are copied out before comparing (no references to them).
+  const float angle = p.BeamAngle, range = p.Range;
+  const int direction = p.Direction;
+  EXPECT_FLOAT_EQ(angle, 10.0f);
+  EXPECT_NEAR(range, 12.34, 1e-4);
+  EXPECT_EQ(direction, 1);
   in.BeamAngleDeg = 10;
   in.VerticalAngleOffset = -20;
-  EXPECT_FLOAT_EQ(MakeProfilePoint(in).BeamAngle, 350.0f);
+  const float wrapped = MakeProfilePoint(in).BeamAngle;
+  EXPECT_FLOAT_EQ(wrapped, 350.0f);
 }
 
 TEST(ProfilePointRecord, CountIsHeldAt1200) {
@@ -56,8 +60,9 @@ TEST(ProfilePointRecord, CountIsHeldAt1200) {
     StoreProfilePoint(*store, in);
   }
   EXPECT_EQ(store->Count, 1200);
-  EXPECT_EQ(store->Records[1199].Direction, 1199);
-  EXPECT_EQ(store->Records[1200].Direction, 1204);  // the spare slot
+  const int last_counted = store->Records[1199].Direction, spare = store->Records[1200].Direction;
+  EXPECT_EQ(last_counted, 1199);
+  EXPECT_EQ(spare, 1204);  // the spare slot
 }
 
 PointParams Points(int position, int index) {
