@@ -175,8 +175,8 @@ void BM_LivePingsVersusSendWaitBound(benchmark::State& st) {
 }
 BENCHMARK(BM_LivePingsVersusSendWaitBound)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-// The same against q47v-sim --fast (in process), which answers the moment a command
-// is complete: before the sender's purge, which discards the answer.
+// The same against q47v-sim --fast (in process), which answers just after the
+// sender's purge.
 void BM_LivePingsSimFast(benchmark::State& st) {
   q47vsim::SimConfig cfg;
   cfg.fast = true;

@@ -69,9 +69,12 @@ Scene and timing
   --drift M_S           move the head's frame to and fro along the harbour at this
                         speed (side-scan pictures with the pilings passing by)
   --sound-speed M_S     sound speed for the echo timing (default 1500)
-  --fast                answer as soon as a command is complete (benchmarks); the
-                        default is a real head's pace: switch delay, two-way travel
-                        time over the range, and the reply's time at 115200 bit/s
+  --fast                answer as soon as the program can take the reply (benchmarks):
+                        --fast-holdoff-us after the command (default 4400, just after
+                        the program's purge at its default TxDelay); the default is a
+                        real head's pace: switch delay, two-way travel time over the
+                        range, and the reply's time at 115200 bit/s
+  --fast-holdoff-us US  the wait of --fast before a reply leaves
   --seed N              seed of noise and faults (default 1): same seed and same
                         commands, same head replies (the drive, the orientation
                         module, --drift and the GPS follow the clock)
@@ -153,6 +156,9 @@ bool ParseOptions(const std::vector<std::string>& args, ParsedOptions& out, std:
       return fail(a.rfind("--", 0) == 0 ? "option " + a + " is unknown or needs a value" : "unexpected argument " + a);
     } else if (a == "--ini") {
       c.ini = v;
+    } else if (a == "--fast-holdoff-us") {
+      if (!ToDouble(v, d) || d < 0 || d > 1e6) return fail(a + " takes 0..1000000");
+      c.fast_holdoff_us = d;
     } else if (a == "--head-com" || a == "--gps-com") {
       if (!ToU64(v, u) || u < 1 || u > 8) return fail(a + " takes 1..8");
       (a == "--head-com" ? c.head_com : c.gps_com) = static_cast<int>(u);

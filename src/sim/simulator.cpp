@@ -147,7 +147,7 @@ struct Simulator::Impl {
       counters.overflow_bytes += reply.size();
       return;
     }
-    auto start = now + (cfg.fast ? SteadyClock::duration{} : FromSeconds(busy));
+    auto start = now + FromSeconds(cfg.fast ? cfg.fast_holdoff_us * 1e-6 : busy);
     std::vector<TimedBytes> pieces;
     {
       std::lock_guard lock(mu);

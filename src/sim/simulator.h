@@ -34,6 +34,10 @@ struct SimConfig {
   double drift_m_s = 0;            // the head's frame moves to and fro along the scene
   double sound_speed = 1500;
   bool fast = false;               // answer at once instead of at a real head's pace
+  // In fast mode a reply leaves this long after its command: the program purges its
+  // queues 4 ms after it wrote a command (with the default TxDelay), and a reply
+  // that came earlier would be thrown away with them.
+  double fast_holdoff_us = 4400;
   std::uint64_t seed = 1;
   // GPS receiver.
   int gps_baud = 4800;

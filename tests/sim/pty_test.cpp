@@ -457,7 +457,7 @@ TEST(SimProgram, HelpAndBadOptions) {
   EXPECT_EQ(::pclose(p), 0);
   for (const char* opt : {"--ini", "--head-com", "--gps-com", "--head-device", "--gps-device", "--head-link", "--no-gps",
                           "--heads", "--no-head", "--no-azimuth", "--azimuth-rate", "--azimuth-tilt", "--no-orientation",
-                          "--chirp", "--scene", "--drift", "--sound-speed", "--fast", "--seed", "--gps-sentences", "--gps-baud",
+                          "--chirp", "--scene", "--drift", "--sound-speed", "--fast", "--fast-holdoff-us", "--seed", "--gps-sentences", "--gps-baud",
                           "--gps-rate", "--gps-start", "--gps-speed", "--gps-course", "--nmea-replay", "--seconds",
                           "--commands", "--log", "--quiet", "--fault-rate", "--drop", "--corrupt", "--duplicate",
                           "--split", "--split-gap", "--garbage", "--delay", "--delay-ms", "--silent", "--hangup"})
