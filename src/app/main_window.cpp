@@ -538,6 +538,7 @@ void MainWindow::OnCommand(int id) {
       m.Check(cmd::kXdcrDown, id == cmd::kXdcrDown);
       state_.Xdcr = id == cmd::kXdcrUp ? 1 : 0;
       state_.SendRequest = true;
+      client_->update(Overlays().transducer);
       core_.ClearImage();
       ImageChanged();
       return;
@@ -601,6 +602,8 @@ void MainWindow::OnCommand(int id) {
       }
       core_.ClearImage();
       ImageChanged();
+      client_->update(Overlays().transducer);
+      client_->update(Overlays().dial);
       return;
     }
     case cmd::kZeroDown:
@@ -609,6 +612,8 @@ void MainWindow::OnCommand(int id) {
       core_.ResetEchoLines();
       core_.ClearImage();
       ImageChanged();
+      client_->update(Overlays().transducer);
+      client_->update(Overlays().dial);
       return;
     case cmd::kVerticalScan:
     case cmd::kHorizontalScan:
@@ -1099,6 +1104,7 @@ void MainWindow::DrawSectorChanged() {
   if (mode != 2 && SectorInUse() == 360) state_.Train = 0;
   UpdatePanel(4);
   UpdatePanel(5);
+  client_->update(Overlays().dial);
 }
 
 void MainWindow::DrawTrainChanged() {
@@ -1117,6 +1123,7 @@ void MainWindow::DrawTrainChanged() {
   if (mode == 0 || mode == 3) train_sector_ = state_.Train;
   else if (mode == 1) train_polar_ = state_.Train;
   UpdatePanel(5);
+  client_->update(Overlays().dial);
 }
 
 void MainWindow::DrawModeChanged() {
@@ -1175,7 +1182,7 @@ void MainWindow::RefreshChangedPanels() {
   }
   if (state_.Xdcr != drawn_xdcr_) {
     drawn_xdcr_ = state_.Xdcr;
-    client_->update(0, 0, 602, 512);
+    client_->update(Overlays().transducer);
   }
   auto check = [this](int value, int& drawn, int panel) {
     if (value != drawn) {
@@ -1254,7 +1261,10 @@ void MainWindow::PaletteChanged() {
   client_->update();
 }
 
-void MainWindow::ImageChanged() { client_->update(2, 2, 599, 509); }
+void MainWindow::ImageChanged() {
+  client_->update(2, 2, 599, 509);
+  client_->update(Overlays().grid_label);  // the scale follows grid, range and units
+}
 
 void MainWindow::FlushDirty() {
   DirtyRect d;
