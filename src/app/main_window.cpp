@@ -25,6 +25,7 @@
 #include "prompts.h"
 #include "imaging/imaging_display.h"
 #include "settings/app_state.h"
+#include "settings/user_config.h"
 
 namespace {
 
@@ -241,6 +242,7 @@ static void ShowTool(QWidget* w) {
 // ---------------------------------------------------------------- life cycle
 
 void MainWindow::Start() {
+  SetScanSectorExtension();
   core_.ClearImage();
   ImageChanged();
   ApplyRunMode();
@@ -1005,6 +1007,7 @@ void MainWindow::StepButton(int b) {
       const int old = state_.Speed;
       state_.Speed = std::clamp(old + (b == kSpeedUp ? 1 : -1), 0, 4);
       if (state_.Speed == old) return;
+      SetScanSectorExtension();
       UpdatePanel(3);
       break;
     }
@@ -1126,12 +1129,17 @@ void MainWindow::DrawTrainChanged() {
   client_->update(Overlays().dial);
 }
 
+void MainWindow::SetScanSectorExtension() {
+  static constexpr int kExtension[5] = {3, 3, 3, 6, 9};
+  state_.ScanSectorExtension = kExtension[std::clamp(state_.Speed.load(), 0, 4)];
+}
+
 void MainWindow::DrawModeChanged() {
   const int mode = state_.GridMode;
   menu_->Enable(cmd::kProfileGrid, mode != 2);
   menu_->Enable(cmd::kZeroDown, mode != 2 && state_.ProfileGrid == 1);
   UpdatePanel(1);
-  UpdatePanel(0);
+  DrawRangeChanged();
   if (state_.RunMode == 0 && mode != shell_.LastSentGridMode) {
     state_.SendRequest = true;
     shell_.LastSentGridMode = mode;
@@ -1139,6 +1147,9 @@ void MainWindow::DrawModeChanged() {
 }
 
 void MainWindow::DrawRangeChanged() {
+  // Live with the automatic configuration the range's row sets frequency,
+  // absorption and pulse length.
+  if (state_.RunMode == 0 && state_.ConfigType == 1 && ApplyRangeConfig(state_)) RefreshFrequency();
   UpdatePanel(0);
   ImageChanged();  // the grid scale follows the range
 }

@@ -139,6 +139,7 @@ class MainWindow : public QMainWindow {
   void DrawTrainChanged();
   void DrawModeChanged();
   void DrawRangeChanged();
+  void SetScanSectorExtension();
   void ModeStep(int dir);
   void UpdatePanel(int panel);
   void UpdateRect(int l, int t, int r, int b);

@@ -2,6 +2,7 @@
 // rules, Hold, and the panel texts.
 #include "app_fixture.h"
 #include "layout.h"
+#include "settings/user_config.h"
 
 namespace {
 
@@ -271,6 +272,39 @@ TEST_F(AppTest, FrequencyReadoutWithAuto) {
   state.ConfigType = 0;
   state.Frequency = 675;
   EXPECT_EQ(window->FrequencyReadout(), "675 kHz");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppTest, RangeStepAppliesTheRangeConfiguration) {
+  WriteIni("ConfigType=1\nRange=9\nGridMode=0\n");
+  Open();
+  const int before = state.Frequency;
+  // Walk the whole range list: the default table gives each range its frequency.
+  const QPoint c = ButtonCentre(kRangeDown);
+  for (int i = 0; i < 9; ++i) ClickAt(c.x(), c.y());
+  EXPECT_EQ(state.Range, 0);
+  AppState reference;
+  BuildDefaultConfig(reference);
+  reference.Range = 0;
+  reference.GridMode = 0;
+  ApplyRangeConfig(reference);
+  EXPECT_EQ(state.Frequency, reference.Frequency.load());
+  (void)before;
+}
+
+TEST_F(AppTest, SpeedSetsTheScanSectorExtension) {
+  WriteIni("Speed=2\nGridMode=0\n");
+  Open();
+  EXPECT_EQ(state.ScanSectorExtension, 3);
+  const QPoint c = ButtonCentre(kSpeedUp);
+  ClickAt(c.x(), c.y());
+  EXPECT_EQ(state.ScanSectorExtension, 6);
+  ClickAt(c.x(), c.y());
+  EXPECT_EQ(state.ScanSectorExtension, 9);
+  EXPECT_EQ(window->PanelText(3), "Fastest");
 }
 
 }  // namespace
