@@ -21,6 +21,7 @@
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
 #include "screen_capture.h"
+#include "setup_dialogs.h"
 #include "tool_windows.h"
 #include "prompts.h"
 #include "imaging/imaging_display.h"
@@ -358,6 +359,10 @@ void MainWindow::SetTitleText(const std::string& title) {
 }
 
 void MainWindow::UpdateTitle() {}
+
+void MainWindow::RunDialog(QDialog& d) {
+  if (dialog_hook_) dialog_hook_(d); else d.exec();
+}
 
 void MainWindow::ShowMessage(const std::string& caption, const std::string& text, bool warning) {
   if (quiet_close_) return;
@@ -703,10 +708,30 @@ void MainWindow::OnCommand(int id) {
       WriteBmp24(chosen, CaptureWindow());
       return;
     }
-    case cmd::kOffsetAngle:
+    case cmd::kOffsetAngle: {
+      std::unique_ptr<ValueDialog> d(MakeRotateDialog(state_, *prompts_, this));
+      RunDialog(*d);
       core_.ClearImage();
       ImageChanged();
+      client_->update(Overlays().dial);
       return;
+    }
+    case cmd::kSoundVelocity: {
+      const float before = state_.SoundVelocityMeters;
+      std::unique_ptr<ValueDialog> d(MakeSoundVelocityDialog(state_, *prompts_, this));
+      RunDialog(*d);
+      if (state_.SoundVelocityMeters != before && state_.Grid == 1) {
+        core_.RedrawGridLines();  // erased with the old velocity, drawn with the new
+        ImageChanged();
+      }
+      return;
+    }
+    case cmd::kUserText: {
+      std::unique_ptr<ValueDialog> d(MakeUserTextDialog(state_, this));
+      RunDialog(*d);
+      UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
+      return;
+    }
     default:
       // 207, 820, 830, 970, 2000, 20: their dialogs and outputs are not part of
       // this window; see the tool windows that carry them.

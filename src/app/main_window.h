@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSlider>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 struct AppState;
 class CoreBridge;
 class ClientArea;
+class QDialog;
 class ToolWindow;
 struct ReadoutInputs;
 
@@ -94,6 +96,9 @@ class MainWindow : public QMainWindow {
 
   // Painting, called by the client area.
   void Paint(QPainter& p, const QRect& exposed);
+
+  // Modal dialogs run through here; tests put a hook in place of exec().
+  void SetDialogHook(std::function<void(QDialog&)> hook) { dialog_hook_ = std::move(hook); }
 
   // For tests and the demo capture.
   ShellState& Shell() { return shell_; }
@@ -202,4 +207,6 @@ class MainWindow : public QMainWindow {
   QRect last_paint_rect_;
   std::string title_;
   std::string capture_note_;
+  std::function<void(QDialog&)> dialog_hook_;
+  void RunDialog(QDialog& d);
 };

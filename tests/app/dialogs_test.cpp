@@ -1,0 +1,84 @@
+// Sound Velocity, Rotate Sonar Image and User Text from the menu: checks, messages,
+// spin limits, defaults and what is stored.
+#include <QLineEdit>
+
+#include "app_fixture.h"
+#include "setup_dialogs.h"
+
+namespace {
+
+// Runs a dialog opened by a command with `script` in place of the user.
+void Script(MainWindow& w, std::function<void(ValueDialog&)> script) {
+  w.SetDialogHook([script](QDialog& d) { script(static_cast<ValueDialog&>(d)); });
+}
+
+TEST_F(AppTest, SoundVelocityChecksAndStores) {
+  WriteIni("Units=0\nSoundVelocityMeters=1500.0\n");
+  Open();
+  Script(*window, [](ValueDialog& d) {
+    EXPECT_EQ(d.windowTitle().toStdString(), "Sound Velocity");
+    EXPECT_EQ(d.Field()->text().toStdString(), "1500.0");
+    d.Field()->setText("2300");
+    d.PressOk();
+    EXPECT_EQ(d.result(), 0);  // still open
+    EXPECT_EQ(d.Field()->text().toStdString(), "1500.0");  // the current value again
+    d.Field()->setText("1480.5");
+    d.PressOk();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+  });
+  window->OnCommand(820);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Sound Velocity");
+  EXPECT_EQ(boxes[0].text, "Speed of Sound is out of range!\nUse 750.0 to 2250.0 m/s.");
+  EXPECT_FLOAT_EQ(state.SoundVelocityMeters, 1480.5f);
+}
+
+TEST_F(AppTest, SoundVelocityInFeetAndSpinLimit) {
+  WriteIni("Units=1\nSoundVelocityMeters=2250.0\n");
+  Open();
+  Script(*window, [](ValueDialog& d) {
+    d.PressDefault();
+    EXPECT_EQ(d.Field()->text().toStdString(), "4921.3");
+    d.Field()->setText("4921.3");
+    d.PressOk();
+  });
+  window->OnCommand(820);
+  EXPECT_NEAR(state.SoundVelocityMeters, 1500.01, 0.005);  // 4921.3 x 0.3048, not rounded
+  state.Units = 0;
+  state.SoundVelocityMeters = 2250.0f;
+  Script(*window, [](ValueDialog& d) {
+    d.Spin(+1);
+    EXPECT_EQ(d.Field()->text().toStdString(), "2250.0");
+    d.reject();
+  });
+  window->OnCommand(820);
+  EXPECT_FLOAT_EQ(state.SoundVelocityMeters, 2250.0f);
+}
+
+TEST_F(AppTest, RotateAngleIsReachableAndChecked) {
+  Open();
+  Script(*window, [](ValueDialog& d) {
+    EXPECT_EQ(d.windowTitle().toStdString(), "Rotate Sonar Image");
+    d.Field()->setText("200");
+    d.PressOk();
+    d.Field()->setText("-45.5");
+    d.PressOk();
+  });
+  window->OnCommand(825);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Angle is out of range!\nUse -180.0 to 180.0 Deg");
+  EXPECT_FLOAT_EQ(state.RotateAngle, -45.5f);
+}
+
+TEST_F(AppTest, UserTextKeepsTwentyNineCharacters) {
+  Open();
+  Script(*window, [](ValueDialog& d) {
+    EXPECT_EQ(d.windowTitle().toStdString(), "User Text");
+    d.Field()->setText("Harbour survey north quay, line 7 of 12");
+    d.PressOk();
+  });
+  window->OnCommand(830);
+  EXPECT_EQ(state.UserText.get(), "Harbour survey north quay, li");
+}
+
+}  // namespace
