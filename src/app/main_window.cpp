@@ -561,14 +561,29 @@ void MainWindow::OnCommand(int id) {
     case cmd::kCalibrate:
       if (head) state_.CalibrateRequest = true;
       return;
-    case cmd::kComPorts:
+    case cmd::kComPorts: {
       if (!head) return;
+      ComPortDialog d(state_, *prompts_, this);
+      RunDialog(d);
+      if (d.Stored()) {
+        // The ports are reopened on the new choice.
+        core_.StopHeadLink();
+        core_.StopGps();
+        core_.StartHeadLink();
+        if (state_.UseGPS == 1 && core_.GpsPortAvailable()) core_.StartGps();
+        else RefreshGps();
+      }
       state_.SendRequest = true;
       return;
+    }
     case cmd::kSettings:
       if (head) {
+        // The frequency setup dialog (SETSWITCHES) is not part of this window yet.
         RefreshFrequency();
         state_.SendRequest = true;
+      } else {
+        std::unique_ptr<QDialog> d(MakeDisplaySwitchesDialog(state_, this));
+        RunDialog(*d);
       }
       return;
     case cmd::kPixelZoom:

@@ -1,6 +1,8 @@
 #include "setup_dialogs.h"
 
 #include <QGridLayout>
+#include <QGroupBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -140,4 +142,147 @@ ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent) {
     return true;
   };
   return d;
+}
+
+std::vector<std::string> DisplaySwitchesLines(const AppState& s) {
+  char buf[64];
+  std::vector<std::string> lines;
+  std::snprintf(buf, sizeof buf, "Head ID: %d", s.ShownAnsweredHeadId.load() - 15);
+  lines.push_back(buf);
+  if (s.Units == 1)
+    std::snprintf(buf, sizeof buf, "Absorption: %06.5f", s.Absorption * 0.01 * 0.3048);
+  else
+    std::snprintf(buf, sizeof buf, "Absorption: %04.2f dB/m", s.Absorption * 0.01);
+  lines.push_back(buf);
+  std::snprintf(buf, sizeof buf, "Pulse Length: %d usec", s.PulseLength.load());
+  lines.push_back(buf);
+  const int khz = s.RunMode == 1 ? s.PlaybackFrequency.load() : s.Frequency.load();
+  std::snprintf(buf, sizeof buf, "Frequency: %d kHz", khz);
+  lines.push_back(buf);
+  return lines;
+}
+
+QDialog* MakeDisplaySwitchesDialog(const AppState& state, QWidget* parent) {
+  auto* d = new QDialog(parent);
+  d->setWindowTitle("Settings");
+  auto* grid = new QGridLayout(d);
+  int row = 0;
+  for (const std::string& line : DisplaySwitchesLines(state)) grid->addWidget(new QLabel(QString::fromStdString(line)), row++, 0);
+  auto* ok = new QPushButton("Ok");
+  QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+  grid->addWidget(ok, row, 0);
+  return d;
+}
+
+// ---------------------------------------------------------------- COMPORTSETUP
+
+ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
+  setWindowTitle("ComPort Setup");
+  head_port_ = state.ComPort;
+  gps_port_ = state.ComPortGPS;
+  io_card_ = state.IOCard;
+  gps_type_ = state.GPSType;
+  use_gps_ = state.UseGPS == 1;
+  auto* top = new QGridLayout(this);
+  auto* head = new QGroupBox("Sonar Head (115200,N,8,1)");
+  auto* gps = new QGroupBox("GPS Input  ");
+  auto* hl = new QGridLayout(head);
+  auto* gl = new QGridLayout(gps);
+  auto add = [this](QGridLayout* l, int id, const char* text, int row, int col) {
+    auto* b = new QRadioButton(text);
+    b->setAutoExclusive(false);  // the dialog keeps the choices itself
+    connect(b, &QRadioButton::clicked, this, [this, id] { Click(id); });
+    l->addWidget(b, row, col);
+    buttons_[id] = b;
+  };
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "COM" + std::to_string(i + 1);
+    add(hl, 1000 + i, name.c_str(), i % 4, i / 4);
+    add(gl, 2000 + i, name.c_str(), 1 + i % 4, i / 4);
+  }
+  add(hl, 106, "AUTO Enable", 4, 0);
+  add(hl, 107, "RTS Enable", 4, 1);
+  baud_ = new QLabel;
+  gl->addWidget(baud_, 0, 0, 1, 2);
+  add(gl, 117, "Enable", 5, 0);
+  add(gl, 116, "Disable", 5, 1);
+  add(gl, 113, "GLL", 6, 0);
+  add(gl, 114, "GGA", 6, 1);
+  static const char* const kBauds[] = {"(4800,N,8,1)", "(9600,N,8,1)", "(19200,N,8,1)",
+                                       "(38400,N,8,1)", "(57600,N,8,1)", "(115200,N,8,1)"};
+  const int b = state.GPSBaudRate;
+  baud_->setText(b >= 0 && b <= 5 ? kBauds[b] : kBauds[0]);
+  top->addWidget(head, 0, 0);
+  top->addWidget(gps, 0, 1);
+  auto* ok = new QPushButton("Ok");
+  connect(ok, &QPushButton::clicked, this, &ComPortDialog::PressOk);
+  auto* cancel = new QPushButton("Cancel");
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  top->addWidget(ok, 1, 0);
+  top->addWidget(cancel, 1, 1);
+  Refresh();
+}
+
+std::string ComPortDialog::BaudText() const { return baud_->text().toStdString(); }
+
+void ComPortDialog::Click(int id) {
+  const auto present = [this](int i) { return state_.ComPortPresent[static_cast<size_t>(i)].load(); };
+  if (id >= 1000 && id <= 1007) {
+    if (present(id - 1000)) head_port_ = id - 1000;
+  } else if (id >= 2000 && id <= 2007) {
+    if (use_gps_ && present(id - 2000)) gps_port_ = id - 2000;
+  } else if (id == 106 || id == 107) {
+    io_card_ = id == 107 ? 1 : 0;
+  } else if (id == 116 || id == 117) {
+    use_gps_ = id == 117;
+  } else if ((id == 113 || id == 114) && use_gps_) {
+    gps_type_ = id == 114 ? 1 : 0;
+  }
+  Refresh();
+}
+
+bool ComPortDialog::IsChecked(int id) const {
+  auto it = buttons_.find(id);
+  return it != buttons_.end() && it->second->isChecked();
+}
+
+bool ComPortDialog::IsPushedIn(int id) const {
+  auto it = buttons_.find(id);
+  return it != buttons_.end() && !it->second->isEnabled();
+}
+
+void ComPortDialog::Refresh() {
+  for (int i = 0; i < 8; ++i) {
+    const bool present = state_.ComPortPresent[static_cast<size_t>(i)];
+    buttons_[1000 + i]->setChecked(i == head_port_);
+    buttons_[1000 + i]->setEnabled(present);
+    buttons_[2000 + i]->setChecked(use_gps_ && i == gps_port_);
+    buttons_[2000 + i]->setEnabled(present && use_gps_);
+  }
+  buttons_[106]->setChecked(io_card_ == 0);
+  buttons_[107]->setChecked(io_card_ == 1);
+  buttons_[117]->setChecked(use_gps_);
+  buttons_[116]->setChecked(!use_gps_);
+  buttons_[113]->setChecked(use_gps_ && gps_type_ == 0);
+  buttons_[114]->setChecked(use_gps_ && gps_type_ == 1);
+  buttons_[113]->setEnabled(use_gps_);
+  buttons_[114]->setEnabled(use_gps_);
+}
+
+void ComPortDialog::PressOk() {
+  if (use_gps_ && head_port_ == gps_port_) {
+    prompts_.Warning("ComPort Setup", "ComPorts can not be the same.");
+    return;
+  }
+  state_.IOCard = io_card_;
+  state_.UseGPS = use_gps_ ? 1 : 0;
+  state_.ComPort = head_port_;
+  if (use_gps_ && state_.ComPortPresent[static_cast<size_t>(gps_port_)]) {
+    state_.GPSType = gps_type_;
+    state_.ComPortGPS = gps_port_;
+  }
+  state_.GpsPortAvailable = (use_gps_ && state_.ComPortPresent[static_cast<size_t>(state_.ComPortGPS)]) ? 1 : 0;
+  stored_ = true;
+  accept();
 }

@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 struct AppState;
 class Prompts;
@@ -44,3 +46,35 @@ class ValueDialog : public QDialog {
 ValueDialog* MakeSoundVelocityDialog(AppState& state, Prompts& prompts, QWidget* parent);
 ValueDialog* MakeRotateDialog(AppState& state, Prompts& prompts, QWidget* parent);
 ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent);
+
+// "Settings" in File run mode (DISPLAYSWITCHES): the head settings of the file being
+// played, read-only. The four lines: head ID, absorption, pulse length, frequency.
+std::vector<std::string> DisplaySwitchesLines(const AppState& state);
+QDialog* MakeDisplaySwitchesDialog(const AppState& state, QWidget* parent);
+
+// "ComPort Setup" (COMPORTSETUP): head port and line control, GPS port, baud text
+// and sentence type; ports the probe found missing cannot be chosen.
+class ComPortDialog : public QDialog {
+  Q_OBJECT
+ public:
+  ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent);
+  // The controls by their ids: head ports 1000..1007, GPS ports 2000..2007,
+  // 106 AUTO / 107 RTS, 117 GPS Enable / 116 Disable, 113 GLL / 114 GGA.
+  void Click(int id);
+  void PressOk();
+  bool IsChecked(int id) const;
+  bool IsPushedIn(int id) const;  // a choice that cannot be taken
+  std::string BaudText() const;
+  // Set when "Ok" stored the choice: the program reopens the ports.
+  bool Stored() const { return stored_; }
+
+ private:
+  void Refresh();
+  AppState& state_;
+  Prompts& prompts_;
+  int head_port_, gps_port_, io_card_, gps_type_;
+  bool use_gps_;
+  bool stored_ = false;
+  std::map<int, class QAbstractButton*> buttons_;
+  class QLabel* baud_ = nullptr;
+};

@@ -82,3 +82,58 @@ TEST_F(AppTest, UserTextKeepsTwentyNineCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppTest, ComPortSetupRefusesTheSamePortWithGps) {
+  WriteIni("UseGPS=1\nComPort=1\nComPortGPS=2\nGPSBaudRate=1\n");
+  Open();
+  for (auto& p : state.ComPortPresent) p = true;
+  state.ComPortPresent[5] = false;
+  state.UseGPS = 1;
+  state.ComPort = 1;
+  state.ComPortGPS = 2;
+  window->SetDialogHook([](QDialog& dialog) {
+    auto& d = static_cast<ComPortDialog&>(dialog);
+    EXPECT_EQ(d.windowTitle().toStdString(), "ComPort Setup");
+    EXPECT_EQ(d.BaudText(), "(9600,N,8,1)");
+    EXPECT_TRUE(d.IsChecked(1001));
+    EXPECT_TRUE(d.IsChecked(2002));
+    EXPECT_TRUE(d.IsPushedIn(1005));  // COM6 is missing
+    d.Click(1005);
+    EXPECT_TRUE(d.IsChecked(1001));   // a missing port cannot be chosen
+    d.Click(2001);                    // GPS on COM2 as well
+    d.PressOk();
+    EXPECT_FALSE(d.Stored());         // refused, still open
+    d.Click(116);                     // GPS disabled: the same ports are accepted
+    EXPECT_TRUE(d.IsPushedIn(2000));
+    d.PressOk();
+    EXPECT_TRUE(d.Stored());
+  });
+  window->OnCommand(105);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "ComPort Setup");
+  EXPECT_EQ(boxes[0].text, "ComPorts can not be the same.");
+  EXPECT_EQ(state.UseGPS, 0);
+  EXPECT_EQ(state.ComPort, 1);
+}
+
+TEST_F(AppTest, FileModeSettingsShowsThePlayedHeadSettings) {
+  WriteIni("RunMode=1\nUnits=0\nAbsorption=20\nPulseLength=100\n");
+  Open();
+  state.PlaybackFrequency = 1100;
+  state.ShownAnsweredHeadId = 16;
+  bool shown = false;
+  window->SetDialogHook([&shown](QDialog& d) {
+    shown = d.windowTitle() == "Settings";
+  });
+  window->OnCommand(310);
+  EXPECT_TRUE(shown);
+  const auto lines = DisplaySwitchesLines(state);
+  EXPECT_EQ(lines[0], "Head ID: 1");
+  EXPECT_EQ(lines[1], "Absorption: 0.20 dB/m");
+  EXPECT_EQ(lines[2], "Pulse Length: 100 usec");
+  EXPECT_EQ(lines[3], "Frequency: 1100 kHz");
+}
+
+}  // namespace
