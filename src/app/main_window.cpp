@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
 #include <QSlider>
 #include <QWindowStateChangeEvent>
 #include <cmath>
@@ -215,6 +216,9 @@ void MainWindow::CreateToolWindows() {
                    QString::fromStdString(AzimuthWindowLines(state_).front()));
       },
       [this] { state_.AzimuthWindow = 0; }, this);
+  auto* change = new QPushButton("Change Azimuth", azimuth_window_);
+  change->setGeometry(30, 4, 110, 20);
+  connect(change, &QPushButton::clicked, this, [this] { ChangeAzimuth(); });
   orientation_window_ = new ToolWindow(
       "Orientation", QRect(10, 399, 170, 170), text_painter([this] { return OrientationWindowLines(state_); }),
       [this] {
@@ -224,6 +228,13 @@ void MainWindow::CreateToolWindows() {
         menu_->SetText(cmd::kOrientationModule, "Enable &Orientation Module");
       },
       this);
+}
+
+void MainWindow::ChangeAzimuth() {
+  std::unique_ptr<ValueDialog> d(MakeAzimuthDialog(state_, *prompts_, this));
+  RunDialog(*d);
+  if (d->result() == QDialog::Accepted && state_.RunMode == 0) state_.AzimuthMoveRequest = true;
+  ToolWindowChanged(1);
 }
 
 ToolWindow* MainWindow::Tool(int which) const {
@@ -729,6 +740,11 @@ void MainWindow::OnCommand(int id) {
       core_.ClearImage();
       ImageChanged();
       client_->update(Overlays().dial);
+      return;
+    }
+    case cmd::kProfileSetup: {
+      ProfileSetupDialog d(state_, *prompts_, this);
+      RunDialog(d);
       return;
     }
     case cmd::kSoundVelocity: {

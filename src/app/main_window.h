@@ -90,6 +90,7 @@ class MainWindow : public QMainWindow {
   void PanelsChanged(unsigned mask);
   void ToolWindowChanged(int which);  // 0 scan, 1 azimuth, 2 orientation
   ToolWindow* Tool(int which) const;
+  void ChangeAzimuth();  // the azimuth window's "Change Azimuth"
   void ImageChanged();  // whole-image change (clear, grid)
   void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew

@@ -286,3 +286,154 @@ void ComPortDialog::PressOk() {
   stored_ = true;
   accept();
 }
+
+// ---------------------------------------------------------------- PROFILESETUP
+
+ProfileSetupDialog::ProfileSetupDialog(AppState& state, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts), feet_(state.Units == 1) {
+  setWindowTitle("Profile Setup");
+  // A minimum range left from the other units is reset first.
+  if (state.ProfileMinimumRange > (feet_ ? 82.0f : 25.0f)) state.ProfileMinimumRange = 0.0f;
+  range_pending_ = state.ProfileMinimumRange;
+  level_pending_ = state.ProfileMinimumLevel;
+  auto* grid = new QGridLayout(this);
+  auto add = [this](QGridLayout* l, int id, const char* text, int row, int col) {
+    auto* b = new QRadioButton(text);
+    b->setAutoExclusive(false);
+    connect(b, &QRadioButton::clicked, this, [this, id] { Click(id); });
+    l->addWidget(b, row, col);
+    buttons_[id] = b;
+  };
+  auto* source = new QGroupBox("Profile Point Digitization Source");
+  auto* sl = new QGridLayout(source);
+  add(sl, 3100, "Sonar Head", 0, 0);
+  add(sl, 3101, "Surface", 0, 1);
+  auto* detect = new QGroupBox("Detection Type");
+  auto* dl = new QGridLayout(detect);
+  add(dl, 300, "Start of Pulse", 0, 0);
+  add(dl, 301, "Center of Pulse", 0, 1);
+  grid->addWidget(source, 0, 0, 1, 4);
+  grid->addWidget(detect, 1, 0, 1, 4);
+  grid->addWidget(new QLabel("Minimum Range:"), 2, 0);
+  range_ = new QLineEdit;
+  range_->setMaxLength(8);
+  grid->addWidget(range_, 2, 1);
+  grid->addWidget(new QLabel(feet_ ? "Feet" : "Meters"), 2, 2);
+  grid->addWidget(new QLabel("Minimum Level:"), 3, 0);
+  level_ = new QLineEdit;
+  level_->setMaxLength(3);
+  grid->addWidget(level_, 3, 1);
+  grid->addWidget(new QLabel("Percent"), 3, 2);
+  auto* ok = new QPushButton("Ok");
+  connect(ok, &QPushButton::clicked, this, &ProfileSetupDialog::PressOk);
+  auto* defaults = new QPushButton("Defaults");
+  connect(defaults, &QPushButton::clicked, this, [this] { Click(20); });
+  auto* cancel = new QPushButton("Cancel");
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  grid->addWidget(ok, 4, 0);
+  grid->addWidget(defaults, 4, 1);
+  grid->addWidget(cancel, 4, 2);
+  range_->setText(QString::fromStdString(Fmt("%4.1f", range_pending_)));
+  level_->setText(QString::number(level_pending_));
+  Refresh();
+}
+
+bool ProfileSetupDialog::LevelEditable() const { return !level_->isReadOnly(); }
+
+void ProfileSetupDialog::Refresh() {
+  const bool surface = state_.ProfileDigitizationSource == 1;
+  const bool file = state_.RunMode == 1;
+  buttons_[3100]->setChecked(!surface);
+  buttons_[3101]->setChecked(surface);
+  buttons_[300]->setEnabled(surface);
+  buttons_[301]->setEnabled(surface);
+  buttons_[300]->setChecked(surface && state_.ProfileDetectionType == 0);
+  buttons_[301]->setChecked(surface && state_.ProfileDetectionType == 1);
+  level_->setReadOnly(!surface);
+  range_->setReadOnly(file && !surface);
+}
+
+void ProfileSetupDialog::Click(int id) {
+  if (id == 3100 || id == 3101) state_.ProfileDigitizationSource = id - 3100;
+  if ((id == 300 || id == 301) && state_.ProfileDigitizationSource == 1) state_.ProfileDetectionType = id - 300;
+  if (id == 20) {
+    range_pending_ = 0.0f;
+    level_pending_ = 70;
+    state_.ProfileDetectionType = 0;
+    range_->setText(QString::fromStdString(Fmt("%4.1f", range_pending_)));
+    level_->setText(QString::number(level_pending_));
+  }
+  Refresh();
+}
+
+void ProfileSetupDialog::SpinRange(int dir) {
+  if (range_->isReadOnly()) return;
+  range_pending_ = std::clamp(ParseLenientFloat(range_->text().toStdString()) + (dir > 0 ? 0.1f : -0.1f), 0.0f,
+                              feet_ ? 82.0f : 25.0f);
+  range_->setText(QString::fromStdString(Fmt("%4.1f", range_pending_)));
+}
+
+void ProfileSetupDialog::SpinLevel(int dir) {
+  if (level_->isReadOnly()) return;
+  level_pending_ = std::clamp(ParseLenientInt(level_->text().toStdString()) + (dir > 0 ? 1 : -1), 10, 90);
+  level_->setText(QString::number(level_pending_));
+}
+
+void ProfileSetupDialog::PressOk() {
+  const float range = ParseLenientFloat(range_->text().toStdString());
+  const int level = ParseLenientInt(level_->text().toStdString());
+  bool ok = true;
+  if (!(range >= 0.0f && range <= (feet_ ? 82.0f : 25.0f))) {
+    prompts_.Warning("Profile Setup", feet_ ? "Minimum Range is out of range!\nUse 0 to 82 Feet."
+                                            : "Minimum Range is out of range!\nUse 0 to 25 Meters.");
+    ok = false;
+  }
+  if (ok && (level < 10 || level > 90)) {
+    prompts_.Warning("Profile Setup", "Minimum Level is out of range!\nUse 10 to 90 Percent.");
+    ok = false;
+  }
+  if (!ok) {
+    range_->setText(QString::fromStdString(Fmt("%4.1f", range_pending_)));
+    level_->setText(QString::number(level_pending_));
+    return;
+  }
+  state_.ProfileMinimumRange = range;
+  state_.ProfileMinimumLevel = level;
+  accept();
+}
+
+// ---------------------------------------------------------------- AZIMUTHSETUP
+
+ValueDialog* MakeAzimuthDialog(AppState& state, Prompts& prompts, QWidget* parent) {
+  auto* d = new ValueDialog({"Change Azimuth", "Azimuth Angle:", "Degrees", 6, true}, parent);
+  auto steps = std::make_shared<int>(state.AzimuthAngle.load());
+  auto show = [d, steps] {
+    double deg = *steps * 0.3 - 180.0;
+    if (deg < 0) deg += 360.0;
+    if (deg >= 360.0) deg = 0.0;
+    d->Field()->setText(QString::fromStdString(Fmt("%5.1f", deg)));
+  };
+  show();
+  d->on_spin = [=](int dir) {
+    *steps += dir > 0 ? 1 : -1;
+    if (*steps > 1199) *steps = 0;
+    if (*steps < 0) *steps = 1199;
+    show();
+  };
+  d->on_default = [=] {
+    *steps = 600;
+    show();
+  };
+  d->on_ok = [=, &state, &prompts](const std::string& text) {
+    double v = ParseLenientFloat(text);
+    if (!(v >= 0.0 && v < 359.8)) {
+      prompts.Warning("Azimuth Drive Setup", "Azimuth Angle is out of range!\nUse 0 to 359.7 Degrees.");
+      show();
+      return false;
+    }
+    if (v >= 180.0) v -= 360.0;
+    state.AzimuthAngle = std::clamp(static_cast<int>((v + 180.0) * 3.3333333333333334566 + 0.5), 0, 1199);
+    return true;
+  };
+  return d;
+}

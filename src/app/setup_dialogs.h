@@ -78,3 +78,32 @@ class ComPortDialog : public QDialog {
   std::map<int, class QAbstractButton*> buttons_;
   class QLabel* baud_ = nullptr;
 };
+
+// "Profile Setup" (PROFILESETUP): digitization source and detection type (stored at
+// once), minimum range and level (checked and stored on "Ok").
+class ProfileSetupDialog : public QDialog {
+  Q_OBJECT
+ public:
+  ProfileSetupDialog(AppState& state, Prompts& prompts, QWidget* parent);
+  void Click(int id);  // 3100 Sonar Head, 3101 Surface, 300 Start, 301 Center, 20 Defaults
+  void SpinRange(int direction);
+  void SpinLevel(int direction);
+  void PressOk();
+  QLineEdit* RangeField() const { return range_; }
+  QLineEdit* LevelField() const { return level_; }
+  bool LevelEditable() const;
+
+ private:
+  void Refresh();
+  AppState& state_;
+  Prompts& prompts_;
+  bool feet_;
+  float range_pending_;
+  int level_pending_;
+  QLineEdit* range_;
+  QLineEdit* level_;
+  std::map<int, class QAbstractButton*> buttons_;
+};
+
+// "Change Azimuth" (AZIMUTHSETUP): the angle in degrees, one drive step per spin.
+ValueDialog* MakeAzimuthDialog(AppState& state, Prompts& prompts, QWidget* parent);

@@ -137,3 +137,58 @@ TEST_F(AppTest, FileModeSettingsShowsThePlayedHeadSettings) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppTest, ProfileSetupChecksRangeAndLevel) {
+  WriteIni("Units=0\nProfileMinimumRange=30.0\nProfileDigitizationSource=0\n");
+  Open();
+  window->SetDialogHook([](QDialog& dialog) {
+    auto& d = static_cast<ProfileSetupDialog&>(dialog);
+    EXPECT_EQ(d.windowTitle().toStdString(), "Profile Setup");
+    EXPECT_EQ(d.RangeField()->text().toStdString(), " 0.0");  // 30 m left from feet
+    EXPECT_FALSE(d.LevelEditable());  // source "Sonar Head"
+    d.Click(3101);
+    EXPECT_TRUE(d.LevelEditable());
+    d.RangeField()->setText("26");
+    d.PressOk();
+    d.RangeField()->setText("12.5");
+    d.LevelField()->setText("95");
+    d.PressOk();
+    EXPECT_EQ(d.RangeField()->text().toStdString(), " 0.0");  // the pending values again
+    d.RangeField()->setText("12.5");
+    d.LevelField()->setText("40");
+    d.SpinLevel(+1);
+    d.PressOk();
+  });
+  window->OnCommand(970);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "Minimum Range is out of range!\nUse 0 to 25 Meters.");
+  EXPECT_EQ(boxes[1].text, "Minimum Level is out of range!\nUse 10 to 90 Percent.");
+  EXPECT_EQ(boxes[1].title, "Profile Setup");
+  EXPECT_EQ(state.ProfileDigitizationSource, 1);
+  EXPECT_FLOAT_EQ(state.ProfileMinimumRange, 12.5f);
+  EXPECT_EQ(state.ProfileMinimumLevel, 41);
+}
+
+TEST_F(AppTest, ChangeAzimuthStoresDriveSteps) {
+  WriteIni("AzimuthDriveEnable=1\nAzimuthAngle=600\n");
+  Open();
+  window->SetDialogHook([](QDialog& dialog) {
+    auto& d = static_cast<ValueDialog&>(dialog);
+    EXPECT_EQ(d.windowTitle().toStdString(), "Change Azimuth");
+    EXPECT_EQ(d.Field()->text().toStdString(), "  0.0");
+    d.Field()->setText("360");
+    d.PressOk();
+    d.Field()->setText("359.7");
+    d.PressOk();
+  });
+  window->ChangeAzimuth();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Azimuth Drive Setup");
+  EXPECT_EQ(boxes[0].text, "Azimuth Angle is out of range!\nUse 0 to 359.7 Degrees.");
+  EXPECT_EQ(state.AzimuthAngle, 599);
+  EXPECT_TRUE(state.AzimuthMoveRequest);
+}
+
+}  // namespace
