@@ -199,6 +199,19 @@ void MainWindow::CreateToolWindows() {
         SetStatusMessage("", 121, 121, 121);
       },
       this);
+  // The scan window's buttons: a new ID for the answering head, or programming it.
+  auto* new_id = new QPushButton("Change Head ID", scan_window_);
+  new_id->setGeometry(8, 372, 120, 22);
+  connect(new_id, &QPushButton::clicked, this, [this] {
+    HeadIdDialog d(state_, false, this);
+    RunDialog(d);
+  });
+  auto* program = new QPushButton("Program Head", scan_window_);
+  program->setGeometry(140, 372, 120, 22);
+  connect(program, &QPushButton::clicked, this, [this] {
+    HeadIdDialog d(state_, true, this);
+    RunDialog(d);
+  });
   azimuth_window_ = new ToolWindow(
       "Azimuth", QRect(450, 399, 170, 170),
       [this](QPainter& p, const QRect& r) {
@@ -665,9 +678,10 @@ void MainWindow::OnCommand(int id) {
       ImageChanged();
       return;
     case cmd::kAbout:
-      // A plain box until the ABOUTBOX dialog with its logo exists.
-      prompts_->Info("About WINQ47V", std::string("WINQ47V Digital Sonar for Linux\nVersion 0.1.0, built ") +
-                                          __DATE__ + "\n115,200 bps");
+    {
+      std::unique_ptr<QDialog> d(MakeAboutDialog(this));
+      RunDialog(*d);
+    }
       if (head) state_.SendRequest = true;
       return;
     case cmd::kAzimuthDrive:

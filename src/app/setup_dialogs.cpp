@@ -1,5 +1,6 @@
 #include "setup_dialogs.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -436,4 +437,76 @@ ValueDialog* MakeAzimuthDialog(AppState& state, Prompts& prompts, QWidget* paren
     return true;
   };
   return d;
+}
+
+// ---------------------------------------------------------------- ABOUTBOX
+
+QDialog* MakeAboutDialog(QWidget* parent) {
+  auto* d = new QDialog(parent);
+  d->setWindowTitle("About WINQ47V");
+  auto* grid = new QGridLayout(d);
+  auto* logo = new QLabel("WinQ47V");
+  QFont f = logo->font();
+  f.setPixelSize(24);
+  f.setBold(true);
+  logo->setFont(f);
+  grid->addWidget(logo, 0, 0);
+  grid->addWidget(new QLabel("WINQ47V For Linux"), 1, 0);
+  grid->addWidget(new QLabel(QString("Version 0.1.0, built ") + __DATE__), 2, 0);
+  grid->addWidget(new QLabel("115,200 bps"), 3, 0);
+  auto* ok = new QPushButton("OK");
+  QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+  grid->addWidget(ok, 4, 0);
+  return d;
+}
+
+// ---------------------------------------------------------------- SETNEWHEADID, PROGRAMHEAD
+
+HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
+    : QDialog(parent), state_(state), program_(program) {
+  setWindowTitle(program ? "Program Sonar Head" : "Set New Head ID");
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(new QLabel("Head ID:"), 0, 0);
+  id_ = new QComboBox;
+  for (int i = 1; i <= 16; ++i) id_->addItem(QString::number(i));
+  const int current = state.ShownAnsweredHeadId;
+  id_->setCurrentIndex(current >= 16 && current <= 31 ? current - 16 : -1);
+  grid->addWidget(id_, 0, 1);
+  int row = 1;
+  if (program) {
+    grid->addWidget(new QLabel("Serial Number:"), row, 0);
+    serial_ = new QLineEdit(QString::fromStdString(Fmt("%04.0f", state.ProgramSerialNumber.load())));
+    grid->addWidget(serial_, row++, 1);
+    grid->addWidget(new QLabel("Depth Rating:"), row, 0);
+    depth_ = new QComboBox;
+    depth_->addItem("1000 Meters");
+    depth_->addItem("3000 Meters");
+    depth_->setCurrentIndex(-1);
+    grid->addWidget(depth_, row++, 1);
+  }
+  auto* ok = new QPushButton("Ok");
+  connect(ok, &QPushButton::clicked, this, &HeadIdDialog::PressOk);
+  auto* cancel = new QPushButton("Cancel");
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  grid->addWidget(ok, row, 0);
+  grid->addWidget(cancel, row, 1);
+}
+
+void HeadIdDialog::PressOk() {
+  const int index = id_->currentIndex();
+  const bool id_taken = index >= 0;
+  if (id_taken) state_.NewHeadId = index + 16;
+  if (!program_) {
+    state_.NewIdRequest = id_taken;
+    accept();
+    return;
+  }
+  bool digits = false;
+  const int serial = ParseLenientInt(serial_->text().toStdString(), &digits);
+  const bool serial_taken = digits && serial >= 0 && serial <= 9999;
+  if (serial_taken) state_.ProgramSerialNumber = serial;
+  const bool depth_taken = depth_->currentIndex() >= 0;
+  if (depth_taken) state_.ProgramDepthRating = depth_->currentIndex();
+  state_.ProgramHeadRequest = id_taken && serial_taken && depth_taken;
+  accept();
 }

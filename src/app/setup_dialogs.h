@@ -107,3 +107,26 @@ class ProfileSetupDialog : public QDialog {
 
 // "Change Azimuth" (AZIMUTHSETUP): the angle in degrees, one drive step per spin.
 ValueDialog* MakeAzimuthDialog(AppState& state, Prompts& prompts, QWidget* parent);
+
+// "About WINQ47V" (ABOUTBOX): the logo, the program line, version and build date, the link rate.
+QDialog* MakeAboutDialog(QWidget* parent);
+
+// "Set New Head ID" (SETNEWHEADID) and "Program Sonar Head" (PROGRAMHEAD), opened from
+// the scan window: the head ID combo "1".."16", and for programming the serial number
+// and depth rating; "Ok" sets or clears the requests the head scan sends.
+class HeadIdDialog : public QDialog {
+  Q_OBJECT
+ public:
+  HeadIdDialog(AppState& state, bool program, QWidget* parent);
+  class QComboBox* IdBox() const { return id_; }
+  QLineEdit* SerialField() const { return serial_; }
+  class QComboBox* DepthBox() const { return depth_; }
+  void PressOk();
+
+ private:
+  AppState& state_;
+  bool program_;
+  class QComboBox* id_;
+  QLineEdit* serial_ = nullptr;
+  class QComboBox* depth_ = nullptr;
+};

@@ -1,5 +1,6 @@
 // Sound Velocity, Rotate Sonar Image and User Text from the menu: checks, messages,
 // spin limits, defaults and what is stored.
+#include <QComboBox>
 #include <QLineEdit>
 
 #include "app_fixture.h"
@@ -189,6 +190,50 @@ TEST_F(AppTest, ChangeAzimuthStoresDriveSteps) {
   EXPECT_EQ(boxes[0].text, "Azimuth Angle is out of range!\nUse 0 to 359.7 Degrees.");
   EXPECT_EQ(state.AzimuthAngle, 599);
   EXPECT_TRUE(state.AzimuthMoveRequest);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppTest, HeadIdAndProgramRequests) {
+  Open();
+  state.ShownAnsweredHeadId = 18;
+  {
+    HeadIdDialog d(state, false, window.get());
+    EXPECT_EQ(d.windowTitle().toStdString(), "Set New Head ID");
+    EXPECT_EQ(d.IdBox()->currentText().toStdString(), "3");  // 18 - 15
+    d.IdBox()->setCurrentIndex(4);
+    d.PressOk();
+    EXPECT_TRUE(state.NewIdRequest);
+    EXPECT_EQ(state.NewHeadId, 20);
+  }
+  {
+    HeadIdDialog d(state, true, window.get());
+    EXPECT_EQ(d.windowTitle().toStdString(), "Program Sonar Head");
+    d.SerialField()->setText("12345");  // not 0..9999: no programming
+    d.DepthBox()->setCurrentIndex(1);
+    d.PressOk();
+    EXPECT_FALSE(state.ProgramHeadRequest);
+  }
+  {
+    HeadIdDialog d(state, true, window.get());
+    d.SerialField()->setText("0042");
+    d.DepthBox()->setCurrentIndex(1);
+    d.PressOk();
+    EXPECT_TRUE(state.ProgramHeadRequest);
+    EXPECT_EQ(state.ProgramSerialNumber, 42);
+    EXPECT_EQ(state.ProgramDepthRating, 1);
+  }
+}
+
+TEST_F(AppTest, AboutBox) {
+  Open();
+  std::string title;
+  window->SetDialogHook([&title](QDialog& d) { title = d.windowTitle().toStdString(); });
+  window->OnCommand(100);
+  EXPECT_EQ(title, "About WINQ47V");
+  EXPECT_TRUE(state.SendRequest);
 }
 
 }  // namespace
