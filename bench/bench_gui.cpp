@@ -43,7 +43,7 @@ class OnePrompt : public Prompts {
   explicit OnePrompt(std::string f) : file_(std::move(f)) {}
   void Warning(const std::string&, const std::string&) override {}
   void Info(const std::string&, const std::string&) override {}
-  std::string AskFile(const FileDialogSpec& spec) override { return spec.save ? "" : std::exchange(file_, ""); }
+  std::string AskFile(const FileDialogRequest& request) override { return request.save ? "" : std::exchange(file_, ""); }
 
  private:
   std::string file_;

@@ -26,8 +26,8 @@ class ScriptedPrompts final : public Prompts {
   void Info(const std::string& t, const std::string& x) override {
     std::fprintf(stderr, "winq47v: %s: %s\n", t.c_str(), x.c_str());
   }
-  std::string AskFile(const FileDialogSpec& spec) override {
-    return spec.save ? std::string() : std::exchange(playback_, std::string());
+  std::string AskFile(const FileDialogRequest& request) override {
+    return request.save ? std::string() : std::exchange(playback_, std::string());
   }
 
  private:

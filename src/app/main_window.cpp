@@ -418,8 +418,8 @@ void MainWindow::PanelsChanged(unsigned mask) {
 }
 
 void MainWindow::OpenPlayback() {
-  FileDialogSpec spec{kPlaybackDialogTitle, kSonarFileFilter, kSonarFileExtension, false};
-  const std::string chosen = prompts_->AskFile(spec);
+  FileDialogRequest request{kPlaybackDialogTitle, kSonarFileFilter, kSonarFileExtension, false};
+  const std::string chosen = prompts_->AskFile(request);
   if (chosen.empty()) return;
   if (core_.OpenPlayback(chosen)) {
     ForcePanelRedraw();
@@ -435,8 +435,8 @@ void MainWindow::ToggleRecording() {
     core_.StopRecording();
     return;
   }
-  FileDialogSpec spec{kRecordDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
-  const std::string chosen = prompts_->AskFile(spec);
+  FileDialogRequest request{kRecordDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
+  const std::string chosen = prompts_->AskFile(request);
   if (!chosen.empty()) core_.StartRecording(chosen);
 }
 
@@ -445,8 +445,8 @@ void MainWindow::ToggleCopy() {
     core_.StopCopy();
     return;
   }
-  FileDialogSpec spec{kCopyDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
-  const std::string chosen = prompts_->AskFile(spec);
+  FileDialogRequest request{kCopyDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
+  const std::string chosen = prompts_->AskFile(request);
   if (!chosen.empty()) core_.StartCopy(chosen);
 }
 
@@ -738,8 +738,8 @@ void MainWindow::OnCommand(int id) {
       }
       return;
     case cmd::kSaveScreen: {
-      FileDialogSpec spec{"Save Screen As", "BITMAP File    (*.BMP)", "BMP", true};
-      const std::string chosen = prompts_->AskFile(spec);
+      FileDialogRequest request{"Save Screen As", "BITMAP File    (*.BMP)", "BMP", true};
+      const std::string chosen = prompts_->AskFile(request);
       if (chosen.empty()) return;
       if (!HasBmpExtension(chosen)) {
         prompts_->Warning("Save Screen As", "File extension must be .BMP");

@@ -11,12 +11,12 @@ void QtPrompts::Info(const std::string& title, const std::string& text) {
   QMessageBox::information(parent_, QString::fromStdString(title), QString::fromStdString(text));
 }
 
-std::string QtPrompts::AskFile(const FileDialogSpec& spec) {
-  QFileDialog dialog(parent_, QString::fromStdString(spec.title));
-  dialog.setNameFilter(QString::fromStdString(spec.filter));
-  dialog.setDefaultSuffix(QString::fromStdString(spec.default_ext));
+std::string QtPrompts::AskFile(const FileDialogRequest& request) {
+  QFileDialog dialog(parent_, QString::fromStdString(request.title));
+  dialog.setNameFilter(QString::fromStdString(request.filter));
+  dialog.setDefaultSuffix(QString::fromStdString(request.default_ext));
   dialog.setOption(QFileDialog::ReadOnly, false);
-  if (spec.save) {
+  if (request.save) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);  // overwrite is confirmed by the dialog
   } else {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-struct FileDialogSpec {
+struct FileDialogRequest {
   std::string title;        // "Open a Sonar File For Playback"
   std::string filter;       // "Q47V Sonar Files (*.47V)"
   std::string default_ext;  // "47V"
@@ -19,7 +19,7 @@ class Prompts {
   // Information box with an OK button.
   virtual void Info(const std::string& title, const std::string& text) = 0;
   // Returns the chosen path, or an empty string when cancelled.
-  virtual std::string AskFile(const FileDialogSpec& spec) = 0;
+  virtual std::string AskFile(const FileDialogRequest& request) = 0;
 };
 
 class QWidget;
@@ -30,7 +30,7 @@ class QtPrompts final : public Prompts {
   explicit QtPrompts(QWidget* parent) : parent_(parent) {}
   void Warning(const std::string& title, const std::string& text) override;
   void Info(const std::string& title, const std::string& text) override;
-  std::string AskFile(const FileDialogSpec& spec) override;
+  std::string AskFile(const FileDialogRequest& request) override;
 
  private:
   QWidget* parent_;

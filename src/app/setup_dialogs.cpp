@@ -28,16 +28,16 @@ std::string Fmt(const char* f, double v) {
 
 }  // namespace
 
-ValueDialog::ValueDialog(const Spec& spec, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(spec.title);
+ValueDialog::ValueDialog(const Form& request, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(request.title);
   setModal(true);
   auto* grid = new QGridLayout(this);
-  grid->addWidget(new QLabel(spec.label), 0, 0);
+  grid->addWidget(new QLabel(request.label), 0, 0);
   field_ = new QLineEdit;
-  field_->setMaxLength(spec.max_chars);
+  field_->setMaxLength(request.max_chars);
   grid->addWidget(field_, 0, 1);
-  if (!spec.unit.empty()) grid->addWidget(new QLabel(QString::fromStdString(spec.unit)), 0, 2);
-  if (spec.spin) {
+  if (!request.unit.empty()) grid->addWidget(new QLabel(QString::fromStdString(request.unit)), 0, 2);
+  if (request.spin) {
     auto* spin = new QScrollBar(Qt::Vertical);
     spin->setRange(-1, 1);
     spin->setValue(0);
@@ -57,7 +57,7 @@ ValueDialog::ValueDialog(const Spec& spec, QWidget* parent) : QDialog(parent) {
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   int col = 0;
   grid->addWidget(ok, 1, col++);
-  if (spec.spin) {
+  if (request.spin) {
     auto* def = new QPushButton("Default");
     connect(def, &QPushButton::clicked, this, &ValueDialog::PressDefault);
     grid->addWidget(def, 1, col++);

@@ -18,14 +18,14 @@ class QLineEdit;
 class ValueDialog : public QDialog {
   Q_OBJECT
  public:
-  struct Spec {
+  struct Form {
     const char* title;
     const char* label;
     std::string unit;
     int max_chars;
     bool spin;
   };
-  ValueDialog(const Spec& spec, QWidget* parent);
+  ValueDialog(const Form& request, QWidget* parent);
 
   QLineEdit* Field() const { return field_; }
   // "Ok": runs the check; closes with Accepted when it passes.

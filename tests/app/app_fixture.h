@@ -32,11 +32,11 @@ class FakePrompts : public Prompts {
  public:
   std::vector<ShownBox>* boxes;
   std::deque<std::string>* files;
-  std::vector<FileDialogSpec>* asked;
+  std::vector<FileDialogRequest>* asked;
   void Warning(const std::string& t, const std::string& x) override { boxes->push_back({t, x, true}); }
   void Info(const std::string& t, const std::string& x) override { boxes->push_back({t, x, false}); }
-  std::string AskFile(const FileDialogSpec& spec) override {
-    asked->push_back(spec);
+  std::string AskFile(const FileDialogRequest& request) override {
+    asked->push_back(request);
     if (files->empty()) return {};
     std::string f = files->front();
     files->pop_front();
@@ -79,5 +79,5 @@ class AppTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window;
   std::vector<ShownBox> boxes;
   std::deque<std::string> files;
-  std::vector<FileDialogSpec> asked;
+  std::vector<FileDialogRequest> asked;
 };
