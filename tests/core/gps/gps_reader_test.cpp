@@ -130,7 +130,7 @@ TEST_F(GpsReaderTest, RealReceiverLogsGiveEverySelectedSentence) {
   for (int type : {1, 0}) {
     for (const char* name : kLogs) {
       SCOPED_TRACE(std::string(name) + (type ? " GGA" : " GLL"));
-      const std::string log = ReadFile(std::string(Q47V_SHARED_TESTDATA_DIR) + "/nmea/" + name);
+      const std::string log = ReadFile(std::string(Q47V_NMEA_LOG_DIR) + "/" + name);
       ASSERT_FALSE(log.empty());
       state.GPSType = type;
       const auto before = display.Readouts().size();
