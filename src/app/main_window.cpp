@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "client_area.h"
+#include "config_dialogs.h"
 #include "core_bridge.h"
 #include "diagnostics_window.h"
 #include "display.h"
@@ -602,7 +603,13 @@ void MainWindow::OnCommand(int id) {
     }
     case cmd::kSettings:
       if (head) {
-        // The frequency setup dialog (SETSWITCHES) is not part of this window yet.
+        SettingsDialog d(state_, *prompts_, [this](QDialog& inner) { RunDialog(inner); }, this);
+        d.on_values_changed = [this] {
+          drawn_freq_ = -1;  // "(Auto)" may come or go with the same frequency
+          RefreshFrequency();
+        };
+        RunDialog(d);
+        drawn_freq_ = -1;
         RefreshFrequency();
         state_.SendRequest = true;
       } else {
