@@ -314,20 +314,26 @@ SettingsDialog::SettingsDialog(AppState& state, Prompts& prompts, std::function<
   head->addWidget(new QLabel("Head ID:"));
   head_id_ = new QLineEdit(QString::number(state.MasterHeadID.load() - 15));
   head_id_->setReadOnly(true);
+  head_id_->setFixedWidth(head_id_->fontMetrics().horizontalAdvance("0000") + 12);
   head->addWidget(head_id_);
   head->addStretch();
-  grid->addLayout(head, 1, 0, 1, 2);
   auto* ok = new QPushButton("Ok");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &SettingsDialog::PressOk);
   auto* cancel = new QPushButton("Cancel");
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  grid->addWidget(ok, 2, 0);
-  grid->addWidget(cancel, 2, 1);
+  head->addWidget(ok);
+  head->addWidget(cancel);
+  grid->addLayout(head, 1, 0, 1, 2);
 
   name_->setText(Q(ShortenConfigName(state_.ConfigFile.get())));
   TakeValuesInUse();
   ShowMode();
+}
+
+QAbstractButton* SettingsDialog::Button(int id) const {
+  auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
 }
 
 bool SettingsDialog::IsChecked(int id) const {

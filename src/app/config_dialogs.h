@@ -75,6 +75,7 @@ class SettingsDialog : public QDialog {
   void SpinPulseLength(int direction);
   void PressOk();
 
+  QAbstractButton* Button(int id) const;  // 3100, 3101, 3000, 200
   bool IsChecked(int id) const;
   bool IsEnabled(int id) const;
   bool FieldsEditable() const;

@@ -116,8 +116,12 @@ TEST_F(ConfigDialogTest, SwitchingModesKeepsTheManualMemoriesAndAppliesTheRangeR
     EXPECT_EQ(Text(d.PulseLengthField()), "1000");
     EXPECT_FALSE(d.FieldsEditable());
     EXPECT_EQ(window->FrequencyReadout(), "290 kHz (Auto)");
-    d.Click(3101);  // Auto again must not overwrite the manual memories
-    d.Click(3100);
+    // Auto again (a click on the checked button) must neither uncheck it nor
+    // overwrite the manual memories.
+    d.Button(3101)->click();
+    EXPECT_TRUE(d.IsChecked(3101));
+    d.Button(3100)->click();
+    EXPECT_FALSE(d.IsChecked(3101));
     EXPECT_EQ(state.ConfigType, 0);
     EXPECT_EQ(state.Frequency, 500);
     EXPECT_EQ(state.Absorption, 30);
