@@ -17,6 +17,7 @@
 #include "config_dialogs.h"
 #include "core_bridge.h"
 #include "diagnostics_window.h"
+#include "print_page.h"
 #include "display.h"
 #include "gps/gps_reader.h"
 #include "link/azimuth_drive.h"
@@ -784,9 +785,12 @@ void MainWindow::OnCommand(int id) {
       UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
       return;
     }
+    case cmd::kPrint:
+      PrintScreen(this, *prompts_, [this](QDialog& d) { RunDialog(d); });
+      return;
     default:
-      // 207, 820, 830, 970, 2000, 20: their dialogs and outputs are not part of
-      // this window; see the tool windows that carry them.
+      // 207, 820, 830, 970, 2000: their dialogs and outputs are not part of this
+      // window; see the tool windows that carry them.
       return;
   }
 }
