@@ -36,15 +36,6 @@ class TempDirPerTest : public ::testing::EmptyTestEventListener {
 
 }  // namespace
 
-// Sanitizer builds read these hooks at start-up. They leave out what system libraries
-// do that the tests cannot change: fontconfig keeps its configuration for the life of
-// the process once Qt has loaded fonts, and Qt's own thread pools (painting of large
-// images, the offscreen platform) are not built with ThreadSanitizer.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libQt6Core\nrace:libQt6Gui\nrace:libQt6Widgets\ncalled_from_lib:libQt6Gui\n";
-}
-
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new TempDirPerTest);

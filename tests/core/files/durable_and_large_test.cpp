@@ -176,7 +176,9 @@ TEST(RecordingThreads, StopAndStartWhileTheCommThreadWrites) {
   for (int i = 0; i <= 20; ++i) {
     const std::vector<uint8_t> bytes = ReadWholeFile("take" + std::to_string(i) + ".47v");
     ASSERT_EQ(bytes.size() % 640, 0u) << i;
-    if (i < 20) ASSERT_GE(bytes.size(), 640u * 5) << i;
+    if (i < 20) {
+      ASSERT_GE(bytes.size(), 640u * 5) << i;
+    }
     for (size_t at = 0; at < bytes.size(); at += 640) {
       ASSERT_EQ(bytes[at], '4');
       EXPECT_EQ(bytes[at + 638] * 256 + bytes[at + 639], at == 0 ? 640 : 1280) << i << " " << at;
