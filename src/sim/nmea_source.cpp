@@ -8,25 +8,23 @@ namespace q47vsim {
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 
-std::string LatField(double lat, char& hemi) {
-  hemi = lat < 0 ? 'S' : 'N';
-  double a = std::fabs(lat);
+// Degrees and decimal minutes, "ddmm.mmmm" (latitude) or "dddmm.mmmm" (longitude).
+std::string DegreesMinutesField(double value, int degree_digits) {
+  double a = std::fabs(value);
   int deg = static_cast<int>(a);
   double min = (a - deg) * 60.0;
   if (min >= 59.99995) deg += 1, min = 0;
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d%07.4f", deg, min);
+  std::snprintf(buf, sizeof buf, "%0*d%07.4f", degree_digits, deg, min);
   return buf;
+}
+std::string LatField(double lat, char& hemi) {
+  hemi = lat < 0 ? 'S' : 'N';
+  return DegreesMinutesField(lat, 2);
 }
 std::string LonField(double lon, char& hemi) {
   hemi = lon < 0 ? 'W' : 'E';
-  double a = std::fabs(lon);
-  int deg = static_cast<int>(a);
-  double min = (a - deg) * 60.0;
-  if (min >= 59.99995) deg += 1, min = 0;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%03d%07.4f", deg, min);
-  return buf;
+  return DegreesMinutesField(lon, 3);
 }
 std::string TimeField(const GpsFix& f) {
   char buf[32];
