@@ -26,9 +26,10 @@ void Blit(PingImage& image, ImagingDisplay& display) {
   if (!area.Empty()) display.ImageChanged(area);
 }
 
+// Draws the grid with the current parameters when it is switched on, remembers what
+// was drawn so it can be erased later, and marks the whole picture for showing.
 // Caller holds the image lock.
-void ClearImageLocked(AppState& state) {
-  std::memset(state.Image.Pixels(), 0, kImageBytes);
+void ShowGridLocked(AppState& state) {
   state.GridShown = false;
   if (state.Grid.load()) {
     state.GridShownParams = CurrentGridParams(state);
@@ -36,6 +37,12 @@ void ClearImageLocked(AppState& state) {
     state.GridShown = true;
   }
   state.Image.Dirty = DirtyRect::Whole();
+}
+
+// Caller holds the image lock.
+void ClearImageLocked(AppState& state) {
+  std::memset(state.Image.Pixels(), 0, kImageBytes);
+  ShowGridLocked(state);
 }
 
 void ResetEchoLinesLocked(AppState& state, bool keep_point_table) {
@@ -47,6 +54,16 @@ void ResetEchoLinesLocked(AppState& state, bool keep_point_table) {
 // The per-position point table survives while a playback file is open in playback mode.
 bool KeepPointTable(const AppState& state) {
   return state.RunMode.load() == 1 && state.PlaybackFileOpen.load() != 0;
+}
+
+// Empties the echo lines and the picture together and shows the result.
+void ResetAndClearImage(AppState& state, ImagingDisplay& display) {
+  {
+    std::lock_guard lock(state.Image.Lock());
+    ResetEchoLinesLocked(state, KeepPointTable(state));
+    ClearImageLocked(state);
+  }
+  Blit(state.Image, display);
 }
 
 ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in) {
@@ -126,13 +143,7 @@ void RedrawGrid(AppState& state, ImagingDisplay& display) {
   {
     std::lock_guard lock(state.Image.Lock());
     if (state.GridShown) DrawGrid(state.Image, state.GridShownParams, false);
-    state.GridShown = false;
-    if (state.Grid.load()) {
-      state.GridShownParams = CurrentGridParams(state);
-      DrawGrid(state.Image, state.GridShownParams, true);
-      state.GridShown = true;
-    }
-    state.Image.Dirty = DirtyRect::Whole();
+    ShowGridLocked(state);
   }
   Blit(state.Image, display);
 }
@@ -200,12 +211,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
     state.LastProfileMode = profile;
     state.LastSectorSize = sector;
     if (changed || shrunk) {
-      {
-        std::lock_guard lock(state.Image.Lock());
-        ResetEchoLinesLocked(state, KeepPointTable(state));
-        ClearImageLocked(state);
-      }
-      Blit(state.Image, display);
+      ResetAndClearImage(state, display);
       cleared = true;
     }
   }
@@ -270,12 +276,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
     const int profile = state.Profile.load();
     unsigned status = 0;
     if (state.ClearRequest.exchange(false)) {
-      {
-        std::lock_guard lock(state.Image.Lock());
-        ResetEchoLinesLocked(state, KeepPointTable(state));
-        ClearImageLocked(state);
-      }
-      Blit(state.Image, display);
+      ResetAndClearImage(state, display);
     } else if (mode != kGridSS) {
       const bool scanning = state.AutoProfileScanActive.load();
       const bool waiting = state.AutoProfileWaitSweepStart.load();
