@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "files/file_display.h"
 #include "files/file_texts.h"
+#include "files/recorder.h"
 #include "settings/app_state.h"
 
 namespace {
@@ -389,14 +391,10 @@ void ToggleReversePlayback(AppState& s, FileDisplay& display) {
 }
 
 bool StartCopy(AppState& s, FileDisplay& display, const std::string& path) {
-  const std::string lower = LowerCasePath(path);
-  if (!HasSonarExtension(lower)) {
-    display.ShowFileMessage(kExtensionMessage, kCopyExtensionCaption, FileMessageIcon::kWarning);
-    return false;
-  }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  s.CopyFile = FileHandle(fd);
+  std::string lower;
+  FileHandle file = CreateSonarFile(display, path, kCopyExtensionCaption, lower);
+  if (!file.valid()) return false;
+  s.CopyFile = std::move(file);
   s.CopyFileName = lower;
   s.CopiedBytes = 0;
   s.LastRecordSize = 0;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "files/file_display.h"
@@ -92,19 +93,25 @@ SonarRecordFields RecordFieldsFor(const AppState& s, const RecordedPing& ping, i
   return f;
 }
 
-bool StartRecording(AppState& state, FileDisplay& display, const std::string& path) {
-  const std::string lower = LowerCasePath(path);
+FileHandle CreateSonarFile(FileDisplay& display, const std::string& path, const char* caption,
+                           std::string& lower) {
+  lower = LowerCasePath(path);
   if (!HasSonarExtension(lower)) {
-    display.ShowFileMessage(kExtensionMessage, kRecordDialogTitle, FileMessageIcon::kWarning);
-    return false;
+    display.ShowFileMessage(kExtensionMessage, caption, FileMessageIcon::kWarning);
+    return FileHandle();
   }
   // The path is opened as chosen: lower-casing it would name another file on a
   // case-sensitive file system. The lower-cased text is what the title shows.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  return FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+bool StartRecording(AppState& state, FileDisplay& display, const std::string& path) {
+  std::string lower;
+  FileHandle file = CreateSonarFile(display, path, kRecordDialogTitle, lower);
+  if (!file.valid()) return false;
   {
     std::lock_guard lock(state.RecordMutex);
-    state.RecordFile = FileHandle(fd);
+    state.RecordFile = std::move(file);
     state.RecordFileName = lower;
     state.RecordBytes = 0;
     state.LastRecordSize = 0;

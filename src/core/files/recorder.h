@@ -10,6 +10,7 @@
 #include <string>
 
 #include "clock.h"
+#include "files/sonar_file.h"
 #include "files/sonar_record.h"
 
 struct AppState;
@@ -28,6 +29,12 @@ struct RecordedPing {
 // Header, floats and GPS fields of a record from the settings in `state` and the
 // ping; S from the type code (+128 with GPS), the back link from `previous_size`.
 SonarRecordFields RecordFieldsFor(const AppState& state, const RecordedPing& ping, int previous_size);
+
+// Creates (truncates) the .47V file at `path` for writing records; `lower` gets the
+// lower-cased path. A name without the .47V extension shows the extension message
+// under `caption`; a file that cannot be created gives no message. Invalid on failure.
+FileHandle CreateSonarFile(FileDisplay& display, const std::string& path, const char* caption,
+                           std::string& lower);
 
 // Start recording to `path` (the save dialog's choice). The extension is checked on
 // the lower-cased path; a refused name shows the extension message. A file that
