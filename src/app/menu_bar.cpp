@@ -5,15 +5,17 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "files/file_texts.h"
+
 MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
     : QObject(bar), bar_(bar), on_command_(std::move(on_command)) {
   QMenu* file = bar_->addMenu("&File");
   Add(file, cmd::kPlayback, "&Playback...");
-  Add(file, cmd::kRecord, "&Record Start...");
-  Add(file, cmd::kCopy, "&Copy Start...");
+  Add(file, cmd::kRecord, kRecordStartText);
+  Add(file, cmd::kCopy, kCopyStartText);
   file->addSeparator();
   Add(file, cmd::kSaveScreen, "&Save Screen...");
-  Add(file, cmd::kAutoFrameCapture, "&Auto Frame Capture Start...");
+  Add(file, cmd::kAutoFrameCapture, kCaptureStartText);
   file->addSeparator();
   Add(file, cmd::kExit, "E&xit");
 

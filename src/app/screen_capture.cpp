@@ -7,6 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include "files/file_texts.h"
+
 namespace {
 void Put16(std::vector<unsigned char>& b, size_t at, unsigned v) {
   b[at] = v & 0xFF;
@@ -14,10 +16,6 @@ void Put16(std::vector<unsigned char>& b, size_t at, unsigned v) {
 }
 void Put32(std::vector<unsigned char>& b, size_t at, unsigned v) {
   for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
-}
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 }  // namespace
 
@@ -56,7 +54,7 @@ bool WriteBmp24(const std::string& path, const QImage& source) {
 
 bool HasBmpExtension(const std::string& path) {
   const size_t dot = path.rfind('.');
-  return dot != std::string::npos && Lower(path.substr(dot + 1, 3)) == "bmp";
+  return dot != std::string::npos && LowerCasePath(path.substr(dot + 1, 3)) == "bmp";
 }
 
 std::string NextPlaybackCaptureName(const std::string& played_path) {
@@ -64,11 +62,11 @@ std::string NextPlaybackCaptureName(const std::string& played_path) {
   const std::string stem = played_path.size() > 4 ? played_path.substr(0, played_path.size() - 4) : played_path;
   const fs::path stem_path(stem);
   const fs::path dir = stem_path.has_parent_path() ? stem_path.parent_path() : fs::path(".");
-  const std::string base = Lower(stem_path.filename().string()) + "-";
+  const std::string base = LowerCasePath(stem_path.filename().string()) + "-";
   unsigned long largest = 0;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    const std::string name = Lower(entry.path().filename().string());
+    const std::string name = LowerCasePath(entry.path().filename().string());
     if (name.size() != base.size() + 8 || name.compare(0, base.size(), base) != 0) continue;
     if (name.compare(base.size() + 4, 4, ".bmp") != 0) continue;
     const std::string digits = name.substr(base.size(), 4);
