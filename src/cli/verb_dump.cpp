@@ -10,6 +10,7 @@
 #include "files/file_display.h"
 #include "files/playback.h"
 #include "files/progress_meter.h"
+#include "open_for_reading.h"
 #include "settings/app_state.h"
 
 namespace q47v::cli {
@@ -122,12 +123,6 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
-class MessageCatcher : public FileDisplay {
- public:
-  void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
-  std::string message;
-};
-
 }  // namespace
 
 int RunDumpVerb(int argc, char** argv) {
@@ -161,11 +156,8 @@ int RunDumpVerb(int argc, char** argv) {
 
   AppState state;
   state.RunMode = 1;
-  MessageCatcher display;
-  if (!OpenPlaybackFile(state, display, path)) {
-    std::fprintf(stderr, "q47v dump: %s: %s\n", path.c_str(), display.message.c_str());
-    return 1;
-  }
+  if (!OpenForReading(state, path, "dump")) return 1;
+  FileDisplay display;
   FakeClock decode_clock;
   const PlaybackHooks hooks = LinkPlaybackHooks(decode_clock, nullptr);
   Clock clock;

@@ -10,6 +10,7 @@
 #include "files/file_display.h"
 #include "files/playback.h"
 #include "files/progress_meter.h"
+#include "open_for_reading.h"
 #include "settings/app_state.h"
 
 namespace q47v::cli {
@@ -47,13 +48,6 @@ struct Region {
   int64_t offset, length;
 };
 
-// Tells why opening failed.
-class MessageCatcher : public FileDisplay {
- public:
-  void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
-  std::string message;
-};
-
 }  // namespace
 
 int RunInfoVerb(int argc, char** argv) {
@@ -81,13 +75,8 @@ int RunInfoVerb(int argc, char** argv) {
 
   AppState state;
   state.RunMode = 1;
-  MessageCatcher display;
-  // Any file name is accepted here; the magic decides.
-  const bool opened = OpenPlaybackFile(state, display, path);
-  if (!opened) {
-    std::fprintf(stderr, "q47v info: %s: %s\n", path.c_str(), display.message.c_str());
-    return 1;
-  }
+  if (!OpenForReading(state, path, "info")) return 1;
+  FileDisplay display;
 
   FakeClock decode_clock;  // playback takes no time stamps from the clock
   const PlaybackHooks hooks = LinkPlaybackHooks(decode_clock, nullptr);
