@@ -1,6 +1,10 @@
 #include "layout.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "settings/settings_state.h"
+#include "settings/user_config.h"
 
 Layout ComputeLayout(int char_w, int line_h, int arrow_w, int arrow_h) {
   Layout l;
@@ -39,10 +43,7 @@ Layout ComputeLayout(int char_w, int line_h, int arrow_w, int arrow_h) {
 }
 
 std::string RangeText(int range_index, int units) {
-  if (range_index < 0) range_index = 0;
-  if (range_index > 14) range_index = 14;
-  int m = kRangeMeters[range_index];
-  return units == 1 ? std::to_string(3 * m) + " FT" : std::to_string(m) + " M";
+  return RangeLabel(std::clamp(range_index, 0, 14), units);
 }
 
 std::string ModeText(int grid_mode) {
@@ -96,7 +97,7 @@ std::string DateTimeText(int day, int month, int year, int hour, int minute, int
 
 int RangeIndexForEntry(int value, int units) {
   for (int i = 0; i < 15; ++i) {
-    int v = units == 1 ? 3 * kRangeMeters[i] : kRangeMeters[i];
+    int v = units == 1 ? 3 * kRangeMetres[i] : kRangeMetres[i];
     if (v == value) return i;
   }
   return -1;

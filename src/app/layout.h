@@ -42,7 +42,5 @@ int PlotSpeedBarLength(int plot_speed);
 // "08-DEC-2026  01:02:03".
 std::string DateTimeText(int day, int month, int year, int hour, int minute, int second);
 
-// Range table: metres by index and the values a keyboard range entry accepts.
-inline constexpr std::array<int, 15> kRangeMeters{1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 80, 100, 150, 200};
 // Index of a typed range in metres (units 0) or feet (units 1), or -1.
 int RangeIndexForEntry(int value, int units);

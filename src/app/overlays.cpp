@@ -31,7 +31,7 @@ ReadoutInputs MainWindow::ReadoutState() const {
   in.ProfileGrid = state_.ProfileGrid == 1;
   in.ZeroDown = state_.ZeroDown == 1;
   in.Units = state_.Units;
-  in.RangeMetres = kRangeMeters[std::clamp(state_.Range.load(), 0, 14)];
+  in.RangeMetres = kRangeMetres[std::clamp(state_.Range.load(), 0, 14)];
   in.SoundVelocity = state_.SoundVelocityMeters;
   in.Train = state_.Train;
   in.SSTrain = state_.SSTrain;

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::array<int, 15> kRangeMetres = {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 80, 100, 150, 200};
-
 constexpr int kModeSector = 0;
 constexpr int kModePolar = 1;
 constexpr int kModeSs = 2;

@@ -6,6 +6,7 @@
 // The key table with defaults, accepted values and formats is settings_keys.cpp.
 #pragma once
 
+#include <array>
 #include <atomic>
 
 #include "settings/shared_text.h"
@@ -13,6 +14,9 @@
 
 using AtomicInt = std::atomic<int>;
 using AtomicFloat = std::atomic<float>;
+
+// The range in metres of each range index (`Range`, 0..14).
+inline constexpr std::array<int, 15> kRangeMetres{1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 80, 100, 150, 200};
 
 struct SettingsState : UserConfigState {
   // Section "Settings", in the order of the file.

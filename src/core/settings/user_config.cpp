@@ -6,11 +6,11 @@
 
 #include "settings/atomic_file.h"
 #include "settings/settings_io.h"
+#include "settings/settings_state.h"
 
 namespace {
 
 constexpr uint8_t kSignature[4] = {0x43, 0x46, 0x47, 0x00};  // "CFG\0"
-constexpr int kRangeMetres[kUserConfigRows] = {1, 2, 3, 4, 5, 10, 20, 30, 40, 50, 60, 80, 100, 150, 200};
 constexpr double kFeetPerMetre = 3.2808398950131231941;
 constexpr double kMetresPerFoot = 0.3048;
 
