@@ -1,9 +1,11 @@
 #include "imaging/ping_pipeline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "display.h"
+#include "files/playback.h"
 #include "files/recorder.h"
 #include "files/sonar_record.h"
 #include "settings/app_state.h"
@@ -109,22 +111,7 @@ GridParams CurrentGridParams(const AppState& state) {
   return g;
 }
 
-int PlaybackDelay(int d) {
-  if (d <= 0) return 0;
-  if (d > 100) d = 100;
-  double f;
-  if (d <= 10) f = 0.25;
-  else if (d <= 20) f = 0.5;
-  else if (d <= 30) f = 0.75;
-  else if (d <= 40) f = 1;
-  else if (d <= 50) f = 2;
-  else if (d <= 60) f = 4;
-  else if (d <= 70) f = 6;
-  else if (d <= 80) f = 8;
-  else if (d <= 90) f = 10;
-  else f = 12;
-  return static_cast<int>(d * f);
-}
+int PlaybackDelay(int d) { return PlaybackDelayMilliseconds(std::min(d, 100)); }
 
 void ClearImage(AppState& state, ImagingDisplay& display) {
   {
