@@ -118,5 +118,3 @@ void CoreBridge::ResetEchoLines() {
 }
 void CoreBridge::RedrawGridLines() { RedrawGrid(state_, display_); }
 int CoreBridge::PlaybackFrequency() const { return state_.PlaybackFrequency; }
-
-int PlaybackDelayMs(int plot_speed) { return static_cast<int>(PlaybackPacing(plot_speed).count()); }

@@ -93,6 +93,3 @@ class CoreBridge {
   std::unique_ptr<LivePingSink> sink_;
   std::unique_ptr<PlaybackHooks> hooks_;
 };
-
-// PlaybackDelay: milliseconds waited after a played ping for PlotSpeed 0..100.
-int PlaybackDelayMs(int plot_speed);
