@@ -21,6 +21,7 @@
 #include "core_bridge.h"
 #include "diagnostics_window.h"
 #include "print_page.h"
+#include "modal_state.h"
 #include "display.h"
 #include "gps/gps_reader.h"
 #include "link/azimuth_drive.h"
@@ -507,6 +508,10 @@ void MainWindow::SchedulePlayback(int delay_ms) {
 
 void MainWindow::PlayNext() {
   if (closed_ || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
+  if (ModalDialogOpen()) {
+    SchedulePlayback(50);  // resumes once the box or dialog is answered
+    return;
+  }
   // Play records for up to a few milliseconds, then give the event loop its turn;
   // a paced record schedules the next one instead of waiting here.
   QElapsedTimer budget;
