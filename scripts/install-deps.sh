@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  xvfb xauth openbox x11-utils x11-apps wmctrl clang libclang-rt-14-dev
+  xvfb xauth openbox x11-utils x11-apps wmctrl xdotool clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

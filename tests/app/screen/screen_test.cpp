@@ -4,6 +4,8 @@
 // program whatever tool windows are open; tool windows open inside the screen and
 // beside the main window; a maximised window is filled with the panel colour.
 #include <QElapsedTimer>
+#include <QDialog>
+#include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
 #include <cstring>
@@ -171,6 +173,52 @@ TEST_F(ScreenTest, LivePictureOnTheScreenFollowsTheImage) {
   int lit = 0;
   EXPECT_EQ(StalePixels(image, ScreenPicture(), image, &lit), 0);
   EXPECT_GT(lit, 500);
+}
+
+// Echoes go on being drawn and shown after dialogs opened from the keyboard and
+// the menus: a menu title clicked, Esc (the menu bar keeps the keyboard), R and
+// Enter open Com Ports, Cancel; then Rotate, Profile Setup and a profile mode.
+TEST_F(ScreenTest, EchoesGoOnAfterMenusAndDialogs) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  StartSimulator();
+  OpenShown();
+  ASSERT_TRUE(PumpUntil([this] { return state.PingsProcessed >= 20; }, 60000));
+  std::vector<std::string> dialogs;
+  window->SetDialogHook([&](QDialog& d) {
+    dialogs.push_back(d.windowTitle().toStdString());
+    d.reject();
+  });
+  auto echoes_go_on = [&](const char* after) {
+    const long pings = state.PingsProcessed;
+    const std::vector<uint8_t> before = Snapshot();
+    ASSERT_TRUE(PumpUntil([&] { return state.PingsProcessed >= pings + 30; }, 30000)) << after;
+    EXPECT_NE(Snapshot(), before) << "no echo drawn after " << after;
+    ExpectScreenFollowsImage(2);
+  };
+  // Real input through the X server, as a user's mouse and keyboard give it.
+  QMenuBar* bar = window->menuBar();
+  const QPoint title = bar->mapToGlobal(bar->actionGeometry(bar->actions().at(0)).center());
+  auto x = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    EXPECT_EQ(Server().Run(args), 0);
+    PumpFor(250);
+  };
+  x({"mousemove", std::to_string(title.x()), std::to_string(title.y())});
+  x({"click", "1"});
+  x({"key", "Escape"});
+  x({"key", "r"});
+  x({"key", "Return"});
+  PumpUntil([&] { return !dialogs.empty(); }, 3000);
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0], "ComPort Setup");
+  echoes_go_on("Com Ports cancelled from the keyboard");
+  window->OnCommand(cmd::kOffsetAngle);
+  window->OnCommand(cmd::kProfileSetup);
+  window->OnCommand(cmd::kProfileMode + 1);
+  window->OnCommand(cmd::kProfileMode);
+  EXPECT_EQ(dialogs.size(), 3u);
+  echoes_go_on("Rotate, Profile Setup and a profile mode");
 }
 
 TEST_F(ScreenTest, PlaybackPictureOnTheScreenFollowsTheImage) {
