@@ -1489,6 +1489,8 @@ void MainWindow::PaintArrow(QPainter& p, int b) {
   if (b < kPlayRight) {
     inactive = file || (state_.GridMode == 2 && (b == kSectorUp || b == kSectorDown || b == kSpeedUp ||
                                                  b == kSpeedDown));
+    // The Mode arrows step Sector, Polar and SS live; at either end one does nothing.
+    if ((b == kModeUp && state_.GridMode >= 2) || (b == kModeDown && state_.GridMode <= 0)) inactive = true;
   }
   const bool held = shell_.ButtonPressed[b] == 0;
   QRect box(r.left, r.top, r.Width(), r.Height());
@@ -1571,8 +1573,8 @@ void MainWindow::PaintPanels(QPainter& p, const QRect& exposed) {
     PaintCheckBox(p, 734, 22, false);
     ShadowText(p, 750, 21, "Rev", white);
   }
-  // Frequency read-out.
-  {
+  // Frequency read-out, unless the keyboard entry box stands in its place.
+  if (shell_.KeyEntryMode == 0) {
     const int x = file ? 718 : 620, y = file ? 21 : 43;
     const int khz = file ? core_.PlaybackFrequency() : state_.Frequency.load();
     const QString f = QString::fromStdString(FrequencyText(khz));
@@ -1605,8 +1607,11 @@ void MainWindow::PaintPanels(QPainter& p, const QRect& exposed) {
     p.setClipRect(QRect(620, top, 156 - 5, bottom - top));
     p.setFont(SmallFont());
     p.setPen(Pal(125));
-    p.drawText(623, L.TextBase - p.fontMetrics().height() - 22 + p.fontMetrics().ascent(),
-               QString::fromStdString(state_.UserText.get()));
+    // As many whole characters as fit the box: none is cut in half.
+    QString text = QString::fromStdString(state_.UserText.get());
+    const int room = 620 + 156 - 5 - 623;
+    while (!text.isEmpty() && p.fontMetrics().horizontalAdvance(text) > room) text.chop(1);
+    p.drawText(623, L.TextBase - p.fontMetrics().height() - 22 + p.fontMetrics().ascent(), text);
     p.restore();
   }
 }
