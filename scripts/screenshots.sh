@@ -5,6 +5,7 @@
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 # Needs xvfb, openbox, xdotool, x11-apps (xwd) and imagemagick (convert).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build/default}" && pwd)
 out=$(mkdir -p "${2:-shots}" && cd "${2:-shots}" && pwd)
 work=$(mktemp -d)
@@ -23,12 +24,14 @@ for _ in $(seq 50); do grep -q '^COM1=' WINQ47V.INI && break; sleep 0.1; done
 "$build/src/app/winq47v" >app.log 2>&1 &
 app=$!
 sleep 8
-shot() { xwd -root -silent | convert xwd:- "$out/$1.png"; echo "$out/$1.png"; }
+shot() { import -window root "$out/$1.png"; echo "$out/$1.png"; }
 win=$(xdotool search --name '^WinQ47V Digital Sonar' | head -1)
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep "${3:-1}"; }
 shot live-sector
+# Misc > Diagnostics (Alt+M, D) and Heads > Scan For Connected Heads.
+xdotool key --window "$win" alt+m; sleep 0.5; xdotool key d; sleep 1.5
+shot tool-windows
 # The Mode arrow (up) steps Sector -> Polar -> SS.
-mode_up=$(xdotool getwindowgeometry "$win" >/dev/null; echo)
 click 758 107 6
 shot live-polar
 click 758 107 6
@@ -41,5 +44,18 @@ xdotool key --window "$win" super+Up 2>/dev/null || true
 wmctrl -r 'WinQ47V Digital Sonar' -b add,maximized_vert,maximized_horz 2>/dev/null || true
 sleep 2
 shot maximised
+kill -TERM "$app"
+wait "$app" || true
+# Playback of a recording from the repository.
+sed -i 's/^RunMode=.*/RunMode=1/' WINQ47V.INI
+"$build/src/app/winq47v" "$root/tests/data/imaging/harbour_polar.47V" >app2.log 2>&1 &
+app=$!
+sleep 3
+# Without a file argument the open dialog asks: type the path.
+if xdotool search --name 'Open a Sonar File For Playback' >/dev/null 2>&1; then
+  xdotool type "$root/tests/data/imaging/harbour_polar.47V"; xdotool key Return
+fi
+sleep 6
+shot playback
 kill -TERM "$app"
 wait "$app" || true

@@ -59,7 +59,10 @@ bool WindowPlaces::Save(const std::string& ini_path, std::string* error) const {
   return ini.Save(ini_path, error);
 }
 
-void WindowPlaces::Track(QWidget* window) { window->installEventFilter(this); }
+void WindowPlaces::Track(QWidget* window) {
+  window->installEventFilter(this);
+  tracked_.push_back(window);
+}
 
 bool WindowPlaces::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Move) {
@@ -103,10 +106,33 @@ void WindowPlaces::Place(QWidget* window, const QWidget* owner) {
   if (auto it = places_.find(title); it != places_.end()) {
     at = Inside(QRect(it->second, frame), area);
   } else {
-    // Down the side of the main window: diagnostics (or the head scan) at the top,
-    // then the azimuth and orientation windows below them.
-    const int slot = title == "Azimuth" ? 1 : (title == "Orientation" ? 2 : 0);
-    at = Beside(owner->frameGeometry(), frame, area, slot);
+    // Down the side of the main window, below the tool windows already open there;
+    // when that side is full, down the other side.
+    const QRect main = owner->frameGeometry();
+    auto stack = [&](QRect candidate) {
+      for (int tries = 0; tries < 8; ++tries) {
+        bool clash = false;
+        for (const QWidget* other : tracked_) {
+          if (other == window || !other->isVisible()) continue;
+          // A window just shown has no frame yet: allow for the main window's.
+          QRect taken = other->frameGeometry();
+          if (taken.size() == other->size()) taken.setSize(other->size() + (owner->frameGeometry().size() - owner->size()));
+          if (!taken.intersects(candidate)) continue;
+          candidate.moveTop(taken.bottom() + 1 + kGap);
+          clash = true;
+        }
+        if (!clash) break;
+      }
+      return candidate;
+    };
+    QRect candidate = stack(QRect(Beside(main, frame, area, 0), frame));
+    if (candidate.bottom() > area.bottom()) {
+      const QRect other_side(QPoint(main.left() - kGap - frame.width(), main.top()), frame);
+      const QRect right_side(QPoint(main.right() + 1 + kGap, main.top()), frame);
+      const QRect second = stack(candidate.left() > main.left() ? other_side : right_side);
+      if (area.contains(second)) candidate = second;
+    }
+    at = Inside(candidate, area);
   }
   window->move(at);
   placed_[title] = true;

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <map>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -46,4 +47,5 @@ class WindowPlaces : public QObject {
  private:
   std::map<std::string, QPoint> places_;  // frame top-left by window title
   std::map<std::string, bool> placed_;    // placed once this session
+  std::vector<const QWidget*> tracked_;
 };

@@ -261,6 +261,12 @@ TEST_F(ScreenTest, ToolWindowsOpenInsideTheScreenBesideTheWindow) {
                                      << " " << main.width() << "x" << main.height();
   }
   EXPECT_EQ(shown, 4);
+  // Nor do they hide each other.
+  const std::vector<QWidget*> tools = {window->Diagnostics(), window->Tool(0), window->Tool(1), window->Tool(2)};
+  for (size_t i = 0; i < tools.size(); ++i)
+    for (size_t j = i + 1; j < tools.size(); ++j)
+      EXPECT_FALSE(tools[i]->frameGeometry().intersects(tools[j]->frameGeometry()))
+          << tools[i]->windowTitle().toStdString() << " over " << tools[j]->windowTitle().toStdString();
 
   // A window the user moved opens there again in the next session.
   QWidget* az = window->Tool(1);
