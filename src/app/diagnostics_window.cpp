@@ -116,7 +116,7 @@ void DiagnosticsWindow::FitWidth() {
   // shown.
   QFontMetrics fm(font());
   const DiagnosticsColumns c = ColumnsFor(fm, DiagnosticsRows(state_, shell_.DelayCount), state_.AzimuthDriveEnable == 1);
-  resize(c.width, 20 * fm.height() + 12);
+  setFixedSize(c.width, 20 * fm.height() + 12);
 }
 
 void DiagnosticsWindow::paintEvent(QPaintEvent*) {

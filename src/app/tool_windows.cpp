@@ -29,6 +29,7 @@ ToolWindow::ToolWindow(const char* title, QRect geometry, Painter painter, std::
   f.setPixelSize(11);
   setFont(f);
   setGeometry(geometry);
+  setFixedSize(geometry.size());  // not resizable: the window manager offers no maximise
 }
 
 void ToolWindow::paintEvent(QPaintEvent*) {
