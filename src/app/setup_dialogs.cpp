@@ -469,7 +469,8 @@ HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
   grid->addWidget(new QLabel("Head ID:"), 0, 0);
   id_ = new QComboBox;
   for (int i = 1; i <= 16; ++i) id_->addItem(QString::number(i));
-  const int current = state.ShownAnsweredHeadId;
+  // The list opens on the master head ID, the head the program talks to.
+  const int current = state.MasterHeadID;
   id_->setCurrentIndex(current >= 16 && current <= 31 ? current - 16 : -1);
   grid->addWidget(id_, 0, 1);
   int row = 1;
@@ -496,8 +497,11 @@ void HeadIdDialog::PressOk() {
   const int index = id_->currentIndex();
   const bool id_taken = index >= 0;
   if (id_taken) state_.NewHeadId = index + 16;
+  // Both dialogs raise the new-ID request for a chosen ID: it addresses the frame
+  // to the head that answered and carries the ID part, so that programming goes to
+  // that head and to no other.
+  state_.NewIdRequest = id_taken;
   if (!program_) {
-    state_.NewIdRequest = id_taken;
     accept();
     return;
   }

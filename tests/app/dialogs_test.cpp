@@ -198,7 +198,7 @@ namespace {
 
 TEST_F(AppTest, HeadIdAndProgramRequests) {
   Open();
-  state.ShownAnsweredHeadId = 18;
+  state.MasterHeadID = 18;  // as loaded from MasterHeadID in the settings
   {
     HeadIdDialog d(state, false, window.get());
     EXPECT_EQ(d.windowTitle().toStdString(), "Set New Head ID");
@@ -220,8 +220,11 @@ TEST_F(AppTest, HeadIdAndProgramRequests) {
     HeadIdDialog d(state, true, window.get());
     d.SerialField()->setText("0042");
     d.DepthBox()->setCurrentIndex(1);
+    state.NewIdRequest = false;
+    EXPECT_EQ(d.IdBox()->currentText().toStdString(), "3");  // the master head ID
     d.PressOk();
     EXPECT_TRUE(state.ProgramHeadRequest);
+    EXPECT_TRUE(state.NewIdRequest) << "programming must be addressed to the answering head";
     EXPECT_EQ(state.ProgramSerialNumber, 42);
     EXPECT_EQ(state.ProgramDepthRating, 1);
   }
