@@ -16,12 +16,14 @@ const char kLivePage[] = R"PAGE(<!DOCTYPE html>
           justify-content: center; overflow: hidden; min-width: 0; }
   #picture { image-rendering: pixelated; image-rendering: crisp-edges;
              background: #000; box-shadow: 0 0 0 1px #2c3440; }
-  #side { width: 15em; flex: none; padding: 0.8em 1em; background: #182028;
+  #side { width: 20em; flex: none; padding: 0.8em 1em; background: #182028;
           overflow-y: auto; border-left: 1px solid #2c3440; }
   h1 { font-size: 1em; margin: 0 0 0.6em; color: #8fb8de; letter-spacing: 0.05em; }
   dl { margin: 0; display: grid; grid-template-columns: auto 1fr; gap: 0.25em 0.8em; }
   dt { color: #8a96a3; }
-  dd { margin: 0; font-family: ui-monospace, monospace; word-break: break-all; }
+  dd { margin: 0; font-family: ui-monospace, monospace; white-space: pre; overflow: hidden;
+       text-overflow: ellipsis; }
+  #r-gps, #r-file, #r-status { white-space: pre-wrap; word-break: break-word; }
   #state { margin-top: 1em; font-size: 0.9em; color: #8a96a3; }
   #lost { position: absolute; top: 1em; left: 50%; transform: translateX(-50%);
           background: #b02a2a; color: #fff; padding: 0.5em 1.2em; border-radius: 4px;

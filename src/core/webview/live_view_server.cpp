@@ -198,7 +198,14 @@ struct LiveViewServer::Impl {
     }
     const std::string path = ri->local_uri ? ri->local_uri : "";
     if (path == "/" || path == "/index.html") {
-      SendBody(conn, "text/html; charset=utf-8", kLivePage, std::strlen(kLivePage), head);
+      // The script is fetched with the same token as the page.
+      std::string page = kLivePage;
+      if (tokenRequired) {
+        const std::string src = "src=\"live.js\"";
+        const auto at = page.find(src);
+        if (at != std::string::npos) page.replace(at, src.size(), "src=\"live.js?token=" + token + "\"");
+      }
+      SendBody(conn, "text/html; charset=utf-8", page.data(), page.size(), head);
       return 200;
     }
     if (path == "/live.js") {

@@ -139,7 +139,10 @@ TEST_F(LiveSession, WrongOrMissingTokenIsRefused) {
             std::string::npos);
   EXPECT_GE(server_->Stats().refused, 16);
   EXPECT_EQ(server_->Viewers(), 0);
-  // The right token opens the page, the script and the stream.
+  // The right token opens the page, which fetches its script with it, the script
+  // and the stream.
+  const std::string page = Request(port, "GET /" + Q() + " HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_NE(page.find("src=\"live.js" + Q() + "\""), std::string::npos) << page;
   EXPECT_EQ(Request(port, "GET /live.js" + Q() + " HTTP/1.1\r\nHost: x\r\n\r\n").rfind("HTTP/1.1 200", 0), 0u);
   TestViewer viewer(port, Q());
   EXPECT_TRUE(viewer.Ok());
