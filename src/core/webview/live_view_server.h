@@ -33,7 +33,7 @@ struct ServerOptions {
   int port = 8047;                      // 0: a free port chosen by the system
   bool requireToken = false;            // also require the token on the loopback
   int maxViewers = 32;
-  std::size_t viewerQueueBytes = 4u << 20;  // beyond this a viewer skips to a whole picture
+  std::size_t viewerQueueBytes = 2u << 20;  // beyond this a viewer skips to a whole picture
   std::size_t viewerQueueMessages = 512;
   std::chrono::milliseconds interval{40};   // publishing period
 };
