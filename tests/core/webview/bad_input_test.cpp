@@ -160,6 +160,13 @@ TEST_F(LiveSession, ATenMegabyteMessageClosesOnlyItsConnection) {
   EXPECT_TRUE(big.PeerClosed());
   EXPECT_TRUE(WaitFor([&] { return server_->Viewers() == 1; }));
   EXPECT_GE(server_->Stats().oversizedMessages, 1);
+  // A frame that claims a terabyte: refused without waiting for it.
+  RawClient huge;
+  ASSERT_TRUE(huge.Connect(server_->Port()));
+  ASSERT_EQ(huge.Handshake("/stream" + Q()).rfind("HTTP/1.1 101", 0), 0u);
+  std::string header = {static_cast<char>(0x82), static_cast<char>(0xff), 0, 0, 0x01, 0, 0, 0, 0, 0, 1, 2, 3, 4};
+  huge.Send(header + std::string(1000, 'y'));
+  EXPECT_TRUE(huge.PeerClosed());
   // A short message is ignored: viewers can only watch.
   RawClient chatty;
   ASSERT_TRUE(chatty.Connect(server_->Port()));
