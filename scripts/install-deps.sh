@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth openbox x11-utils x11-apps wmctrl xdotool clang libclang-rt-14-dev
+  libcivetweb-dev zlib1g-dev python3-websockets
 )
 missing=()
 for p in "${packages[@]}"; do

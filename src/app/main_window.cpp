@@ -20,6 +20,7 @@
 #include "config_dialogs.h"
 #include "core_bridge.h"
 #include "diagnostics_window.h"
+#include "live_view_dialog.h"
 #include "print_page.h"
 #include "modal_state.h"
 #include "display.h"
@@ -838,6 +839,9 @@ void MainWindow::OnCommand(int id) {
       UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
       return;
     }
+    case cmd::kLiveView:
+      ShowLiveViewDialog(this, state_, core_.GetClock(), [this](bool on) { menu_->Check(cmd::kLiveView, on); });
+      return;
     case cmd::kPrint:
       PrintScreen(this, *prompts_, [this](QDialog& d) { RunDialog(d); });
       return;
