@@ -148,7 +148,8 @@ ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent) {
 std::vector<std::string> DisplaySwitchesLines(const AppState& s) {
   char buf[64];
   std::vector<std::string> lines;
-  std::snprintf(buf, sizeof buf, "Head ID: %d", s.ShownAnsweredHeadId.load() - 15);
+  // The ID the head answered with (16 to 31), shown as the list shows it: 1 to 16.
+  std::snprintf(buf, sizeof buf, "Head ID: %d", s.AnsweredHeadId.load() - 15);
   lines.push_back(buf);
   if (s.Units == 1)
     std::snprintf(buf, sizeof buf, "Absorption: %06.5f", s.Absorption * 0.01 * 0.3048);

@@ -123,8 +123,7 @@ TEST_F(AppTest, FileModeSettingsShowsThePlayedHeadSettings) {
   WriteIni("RunMode=1\nUnits=0\nAbsorption=20\nPulseLength=100\n");
   Open();
   state.PlaybackFrequency = 1100;
-  state.ShownAnsweredHeadId = 16;
-  bool shown = false;
+  bool shown = false;  // no head has answered: the default head ID 16, shown as 1
   window->SetDialogHook([&shown](QDialog& d) {
     shown = d.windowTitle() == "Settings";
   });

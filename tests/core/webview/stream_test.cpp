@@ -92,7 +92,7 @@ TEST(LiveViewStream, ViewersRebuildThePlayedPictureExactly) {
     EXPECT_EQ(DifferentPixels(v->Picture(), ProgramPicture(*state)), 0);
     EXPECT_EQ(v->Palette(), ProgramPalette(*state));
     EXPECT_NE(v->LastReadouts().find("\"source\":\"FILE\""), std::string::npos) << v->LastReadouts();
-    EXPECT_NE(v->LastReadouts().find("harbour_sector.47v"), std::string::npos) << v->LastReadouts();
+    EXPECT_NE(v->LastReadouts().find("harbour_sector.47V"), std::string::npos) << v->LastReadouts();
   }
   EXPECT_GE(second.Wholes(), 1);
   EXPECT_GT(server.Stats().pictureMessages, 20);
