@@ -19,7 +19,7 @@ openbox --sm-disable >/dev/null 2>&1 &
 sleep 1
 printf '[Settings]\nRunMode=0\nRange=5\nGridMode=0\nSpeed=4\nAzimuthDriveEnable=1\nAzimuthWindow=1\n' > WINQ47V.INI
 printf '[Orientation Module Settings]\nEnableOrientationModule=1\n' >> WINQ47V.INI
-"$build/src/sim/q47v-sim" --ini WINQ47V.INI --quiet >sim.log 2>&1 &
+"$build/src/sim/q47v-sim" --ini WINQ47V.INI --quiet --heads 0x10,0x13 >sim.log 2>&1 &
 for _ in $(seq 50); do grep -q '^COM1=' WINQ47V.INI && break; sleep 0.1; done
 "$build/src/app/winq47v" >app.log 2>&1 &
 app=$!
@@ -31,6 +31,11 @@ shot live-sector
 # Misc > Diagnostics (Alt+M, D) and Heads > Scan For Connected Heads.
 xdotool key --window "$win" alt+m; sleep 0.5; xdotool key d; sleep 1.5
 shot tool-windows
+# Heads > Scan For Connected Heads (Ctrl+Shift+H) with two heads on the line.
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+xdotool key --window "$win" ctrl+shift+h; sleep 7
+shot head-scan
+xdotool key --window "$win" ctrl+shift+h; sleep 1
 # The Mode arrow (up) steps Sector -> Polar -> SS.
 click 758 107 6
 shot live-polar

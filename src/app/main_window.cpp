@@ -195,18 +195,13 @@ void MainWindow::SetRunModeMenus() {
 // ---------------------------------------------------------------- tool windows
 
 void MainWindow::CreateToolWindows() {
-  auto text_painter = [](std::function<std::vector<std::string>()> lines) {
-    return [lines](QPainter& p, const QRect&) {
-      p.setPen(Qt::black);
-      int y = 6 + p.fontMetrics().ascent();
-      for (const std::string& l : lines()) {
-        p.drawText(8, y, QString::fromStdString(l));
-        y += p.fontMetrics().height();
-      }
-    };
-  };
+  // The scan window: its size from the character metrics, its two buttons at the
+  // right, each drawn pressed while its dialog is open.
+  const QSize scan_size = ScanWindowSize(QFontMetrics(ToolWindowFont()));
+  const int buttons_left = scan_size.width() - 136;
   scan_window_ = new ToolWindow(
-      "Scan For Connected Heads", QRect(10, 10, 270, 400), text_painter([this] { return ScanWindowLines(state_); }),
+      "Scan For Connected Heads", QRect(QPoint(10, 10), scan_size),
+      [this, buttons_left](QPainter& p, const QRect& r) { PaintScanWindow(p, r, state_, buttons_left); },
       [this] {
         StopHeadScan(state_);
         state_.ScanWindowShown = false;
@@ -215,41 +210,31 @@ void MainWindow::CreateToolWindows() {
         SetStatusMessage("", 121, 121, 121);
       },
       this);
-  // The scan window's buttons: a new ID for the answering head, or programming it.
-  auto* new_id = new QPushButton("Change Head ID", scan_window_);
-  new_id->setGeometry(8, 372, 120, 22);
-  connect(new_id, &QPushButton::clicked, this, [this] {
-    HeadIdDialog d(state_, false, this);
-    RunDialog(d);
-  });
-  auto* program = new QPushButton("Program Head", scan_window_);
-  program->setGeometry(140, 372, 120, 22);
-  connect(program, &QPushButton::clicked, this, [this] {
-    HeadIdDialog d(state_, true, this);
-    RunDialog(d);
-  });
+  auto add_scan_button = [this, buttons_left](const char* text, int y, bool program) {
+    auto* b = new QPushButton(text, scan_window_);
+    b->setGeometry(buttons_left, y, 128, 24);
+    connect(b, &QPushButton::clicked, this, [this, b, program] {
+      b->setDown(true);
+      HeadIdDialog d(state_, program, this);
+      RunDialog(d);
+      b->setDown(false);
+    });
+  };
+  add_scan_button("Change Head ID", 40, false);
+  add_scan_button("Program Head", 72, true);
   azimuth_window_ = new ToolWindow(
       "Azimuth", QRect(450, 399, 170, 170),
-      [this](QPainter& p, const QRect& r) {
-        // Dial with a line at the drive position, and the angle.
-        const QPoint c(r.width() / 2, r.height() / 2 - 8);
-        const int radius = 50;
-        p.setPen(Qt::black);
-        p.drawEllipse(c, radius, radius);
-        const double deg = AzimuthDegreesShown(state_.AzimuthPosition);
-        const double a = deg * M_PI / 180.0;
-        p.setPen(QPen(QColor(255, 0, 0), 2));
-        p.drawLine(c, c + QPoint(static_cast<int>(radius * std::sin(a)), static_cast<int>(-radius * std::cos(a))));
-        p.setPen(state_.RunMode == 0 ? Qt::white : QColor(200, 200, 200));
-        p.drawText(QRect(0, r.height() - 24, r.width(), 20), Qt::AlignCenter,
-                   QString::fromStdString(AzimuthWindowLines(state_).front()));
-      },
+      [this](QPainter& p, const QRect& r) { PaintAzimuthWindow(p, r, state_); },
       [this] { state_.AzimuthWindow = 0; }, this);
   auto* change = new QPushButton("Change Azimuth", azimuth_window_);
-  change->setGeometry(30, 4, 110, 20);
+  change->setGeometry(4, 4, 162, 20);
   connect(change, &QPushButton::clicked, this, [this] { ChangeAzimuth(); });
+  auto* auto_azimuth = new QPushButton("Auto-Azimuth", azimuth_window_);
+  auto_azimuth->setGeometry(4, 26, 162, 20);
+  connect(auto_azimuth, &QPushButton::clicked, this, [this] { OnCommand(cmd::kAutoAzimuth); });
   orientation_window_ = new ToolWindow(
-      "Orientation", QRect(10, 399, 170, 170), text_painter([this] { return OrientationWindowLines(state_); }),
+      "Orientation", QRect(10, 399, 170, 170),
+      [this](QPainter& p, const QRect& r) { PaintOrientationWindow(p, r, state_); },
       [this] {
         state_.EnableOrientationModule = 0;
         shell_.OrientationShown = 0;

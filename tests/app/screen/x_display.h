@@ -12,7 +12,7 @@
 class XDisplay {
  public:
   // Starts Xvfb (and openbox when `window_manager`); ok() tells whether it runs.
-  XDisplay(bool window_manager, int width = 1600, int height = 1000);
+  XDisplay(bool window_manager, int width = 1920, int height = 1080);
   ~XDisplay();
   XDisplay(const XDisplay&) = delete;
   XDisplay& operator=(const XDisplay&) = delete;
