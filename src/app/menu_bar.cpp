@@ -59,9 +59,8 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
   Add(misc, cmd::kClearScreen, "&Clear Screen Now");
   Add(misc, cmd::kDiagnostics, "&Diagnostics");
   Add(misc, cmd::kLiveView, "&Live View in Browser...");
-  misc->addSeparator();
-  // The printed test page: no item in the classic menu; offered here.
-  Add(misc, cmd::kPrint, "&Print Test Page...")->setShortcut(QKeySequence("Ctrl+Shift+P"));
+  // The printed test page has no menu item: Ctrl+Shift+P in the main window.
+  AddKeyOnly(cmd::kPrint, "Print Test Page", QKeySequence("Ctrl+Shift+P"));
 
   QMenu* profile = bar_->addMenu("&Profile");
   QMenu* mode = profile->addMenu("Profile &Mode");
@@ -97,6 +96,17 @@ QAction* MenuBar::Add(QMenu* menu, int id, const char* text) {
   return a;
 }
 
+QAction* MenuBar::AddKeyOnly(int id, const char* text, const QKeySequence& key) {
+  auto* a = new QAction(QString::fromUtf8(text), bar_->window());
+  a->setData(id);
+  a->setShortcut(key);
+  a->setShortcutContext(Qt::WindowShortcut);
+  bar_->window()->addAction(a);
+  connect(a, &QAction::triggered, this, [this, id] { on_command_(id); });
+  items_[id] = a;
+  return a;
+}
+
 QAction* MenuBar::AddToBar(int id, const char* text) {
   QAction* a = bar_->addAction(QString::fromUtf8(text));
   a->setData(id);
@@ -124,6 +134,14 @@ void MenuBar::Enable(int id, bool on) {
 void MenuBar::SetText(int id, const char* text) {
   if (QAction* a = Action(id)) a->setText(QString::fromUtf8(text));
 }
+bool MenuBar::InAMenu(int id) const {
+  const QAction* a = Action(id);
+  if (!a) return false;
+  for (const QObject* w : a->associatedObjects())
+    if (qobject_cast<const QMenu*>(w) || qobject_cast<const QMenuBar*>(w)) return true;
+  return false;
+}
+
 bool MenuBar::ShowsCheckBox(int id) const {
   const QAction* a = Action(id);
   return a && a->isCheckable();

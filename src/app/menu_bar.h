@@ -2,6 +2,7 @@
 // and the check marks and grey states that follow the application state.
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -39,7 +40,8 @@ class MenuBar : public QObject {
   void Enable(int id, bool on);
   void SetText(int id, const char* text);
   bool IsChecked(int id) const;
-  bool ShowsCheckBox(int id) const;  // a mark or box is drawn beside the item
+  bool ShowsCheckBox(int id) const;
+  bool InAMenu(int id) const;  // an item of the menu bar or of one of its menus  // a mark or box is drawn beside the item
   bool IsEnabled(int id) const;
   QString Text(int id) const;
   bool Has(int id) const { return items_.count(id) != 0; }
@@ -49,6 +51,8 @@ class MenuBar : public QObject {
  private:
   QAction* Add(QMenu* menu, int id, const char* text);
   QAction* AddToBar(int id, const char* text);
+  // A command reached by its key in the window only, with no menu item.
+  QAction* AddKeyOnly(int id, const char* text, const QKeySequence& key);
 
   QMenuBar* bar_;
   std::function<void(int)> on_command_;

@@ -31,6 +31,9 @@ TEST_F(AppTest, EveryMenuItemHasItsTextAndId) {
   }
   // The commands without a classic menu item are reachable too.
   for (int id : {20, 655, 825}) EXPECT_TRUE(window->Menu().Has(id)) << id;
+  // The test page has no menu item: its key reaches it.
+  EXPECT_FALSE(window->Menu().InAMenu(20));
+  EXPECT_TRUE(window->Menu().InAMenu(655));
 }
 
 TEST_F(AppTest, HeadModeStartChecksAndGreys) {
