@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "prompts.h"
@@ -320,12 +321,29 @@ ProfileSetupDialog::ProfileSetupDialog(AppState& state, Prompts& prompts, QWidge
   range_ = new QLineEdit;
   range_->setMaxLength(8);
   grid->addWidget(range_, 2, 1);
-  grid->addWidget(new QLabel(feet_ ? "Feet" : "Meters"), 2, 2);
+  grid->addWidget(new QLabel(feet_ ? "Feet" : "Meters"), 2, 3);
+  // Spin arrows beside each field (1000 the range, 2000 the level).
+  auto spin = [this, grid](int row, std::function<void(int)> step) {
+    auto* bar = new QScrollBar(Qt::Vertical);
+    bar->setRange(-1, 1);
+    bar->setValue(0);
+    bar->setFixedHeight(range_->sizeHint().height());
+    connect(bar, &QScrollBar::valueChanged, this, [bar, step](int v) {
+      if (v == 0) return;
+      step(v < 0 ? 1 : -1);  // the up arrow lowers a scroll bar's value: it raises ours
+      const QSignalBlocker block(bar);
+      bar->setValue(0);
+    });
+    grid->addWidget(bar, row, 2);
+    return bar;
+  };
+  range_spin_ = spin(2, [this](int dir) { SpinRange(dir); });
   grid->addWidget(new QLabel("Minimum Level:"), 3, 0);
   level_ = new QLineEdit;
   level_->setMaxLength(3);
   grid->addWidget(level_, 3, 1);
-  grid->addWidget(new QLabel("Percent"), 3, 2);
+  level_spin_ = spin(3, [this](int dir) { SpinLevel(dir); });
+  grid->addWidget(new QLabel("Percent"), 3, 3);
   auto* ok = new QPushButton("Ok");
   connect(ok, &QPushButton::clicked, this, &ProfileSetupDialog::PressOk);
   auto* defaults = new QPushButton("Defaults");
@@ -353,6 +371,8 @@ void ProfileSetupDialog::Refresh() {
   buttons_[301]->setChecked(surface && state_.ProfileDetectionType == 1);
   level_->setReadOnly(!surface);
   range_->setReadOnly(file && !surface);
+  level_spin_->setEnabled(!level_->isReadOnly());
+  range_spin_->setEnabled(!range_->isReadOnly());
 }
 
 void ProfileSetupDialog::Click(int id) {
@@ -390,7 +410,7 @@ void ProfileSetupDialog::PressOk() {
                                             : "Minimum Range is out of range!\nUse 0 to 25 Meters.");
     ok = false;
   }
-  if (ok && (level < 10 || level > 90)) {
+  if (level < 10 || level > 90) {  // its own box, even after a range box
     prompts_.Warning("Profile Setup", "Minimum Level is out of range!\nUse 10 to 90 Percent.");
     ok = false;
   }
@@ -492,6 +512,7 @@ HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   grid->addWidget(ok, row, 0);
   grid->addWidget(cancel, row, 1);
+  if (program) grid->addWidget(new QPushButton("Default"), row, 2);  // does nothing, as the dialog always had
 }
 
 void HeadIdDialog::PressOk() {

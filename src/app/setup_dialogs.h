@@ -91,6 +91,8 @@ class ProfileSetupDialog : public QDialog {
   void PressOk();
   QLineEdit* RangeField() const { return range_; }
   QLineEdit* LevelField() const { return level_; }
+  class QScrollBar* RangeSpin() const { return range_spin_; }
+  class QScrollBar* LevelSpin() const { return level_spin_; }
   bool LevelEditable() const;
 
  private:
@@ -102,6 +104,8 @@ class ProfileSetupDialog : public QDialog {
   int level_pending_;
   QLineEdit* range_;
   QLineEdit* level_;
+  class QScrollBar* range_spin_ = nullptr;
+  class QScrollBar* level_spin_ = nullptr;
   std::map<int, class QAbstractButton*> buttons_;
 };
 

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <QScrollBar>
+
 #include "app_fixture.h"
 #include "setup_dialogs.h"
 
@@ -169,6 +171,31 @@ TEST_F(AppTest, ProfileSetupChecksRangeAndLevel) {
   EXPECT_EQ(state.ProfileDigitizationSource, 1);
   EXPECT_FLOAT_EQ(state.ProfileMinimumRange, 12.5f);
   EXPECT_EQ(state.ProfileMinimumLevel, 41);
+}
+
+// Both fields wrong: a box for each, in field order; the spin arrows step the
+// fields and are off while their field is read-only.
+TEST_F(AppTest, ProfileSetupBoxPerFieldAndSpinArrows) {
+  WriteIni("Units=0\nProfileMinimumRange=5.0\nProfileDigitizationSource=0\n");
+  Open();
+  window->SetDialogHook([](QDialog& dialog) {
+    auto& d = static_cast<ProfileSetupDialog&>(dialog);
+    ASSERT_NE(d.RangeSpin(), nullptr);
+    ASSERT_NE(d.LevelSpin(), nullptr);
+    EXPECT_FALSE(d.LevelSpin()->isEnabled());  // "Sonar Head": the level is fixed
+    d.Click(3101);
+    EXPECT_TRUE(d.LevelSpin()->isEnabled());
+    d.RangeSpin()->setValue(-1);  // the up arrow
+    EXPECT_EQ(d.RangeField()->text().toStdString(), " 5.1");
+    d.RangeField()->setText("30");
+    d.LevelField()->setText("5");
+    d.PressOk();
+    d.reject();
+  });
+  window->OnCommand(970);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "Minimum Range is out of range!\nUse 0 to 25 Meters.");
+  EXPECT_EQ(boxes[1].text, "Minimum Level is out of range!\nUse 10 to 90 Percent.");
 }
 
 TEST_F(AppTest, ChangeAzimuthStoresDriveSteps) {
