@@ -816,6 +816,7 @@ void MainWindow::OnCommand(int id) {
         core_.RedrawGridLines();  // erased with the old velocity, drawn with the new
         ImageChanged();
       }
+      if (state_.SoundVelocityMeters != before) RefreshReadouts();
       return;
     }
     case cmd::kUserText: {
@@ -889,6 +890,7 @@ void MainWindow::ApplyEntry() {
     DrawRangeChanged();
     state_.ClearRequest = true;
     state_.SendRequest = true;
+    RefreshReadouts();  // the same pointer reads another distance at the new range
   } else if (shell_.KeyEntryMode == 2) {
     if (value < 0 || value > 40) {
       prompts_->Warning("Keyboard Gain", "Entered Gain is out of range!\nUse 0 to 40 dB");
@@ -1250,6 +1252,13 @@ void MainWindow::DrawTrainChanged() {
   else if (mode == 1) train_polar_ = state_.Train;
   UpdatePanel(5);
   client_->update(Overlays().dial);
+  RefreshReadouts();  // bearings in Sector display follow the train
+}
+
+QRect MainWindow::ReadoutRect() const { return Overlays().readouts; }
+
+void MainWindow::RefreshReadouts() {
+  if (readouts_shown_) client_->update(Overlays().readouts);
 }
 
 void MainWindow::SetScanSectorExtension() {

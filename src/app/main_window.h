@@ -100,6 +100,7 @@ class MainWindow : public QMainWindow {
   // live, the GUI thread in playback). The refresh timer turns it into repaints.
   void QueueImageRepaint(const DirtyRect& area);
   void OverlaysChanged(unsigned mask);  // zoom inset and readouts follow new pixels
+  void RefreshReadouts();  // repaint the readouts after a change of what they read
 
   // Painting, called by the client area.
   void Paint(QPainter& p, const QRect& exposed);
@@ -119,7 +120,8 @@ class MainWindow : public QMainWindow {
   std::string FrequencyReadout() const;
   std::string GpsReadoutShown() const;  // the GPS read-out as last painted; empty when hidden
   std::string EntryBoxText() const;
-  std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
+  std::vector<std::string> ReadoutTexts() const;
+  QRect ReadoutRect() const;  // where the three readout lines are painted  // the three lines as shown; empty before any
   QImage Capture();  // the client area as shown
   QImage CaptureWindow();  // the whole window (menu bar and client) as shown
   void CapturePlaybackFrame();  // auto frame capture: the next numbered BMP beside the played file

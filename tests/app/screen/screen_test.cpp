@@ -312,6 +312,34 @@ TEST_F(ScreenTest, SaveScreenHoldsTheWindowWithItsFrame) {
   EXPECT_EQ(shot.pixel(client) & 0xFFFFFF, window->ImageColour(121) & 0xFFFFFF);
 }
 
+// The measurement readouts on the screen follow a range typed at the keyboard:
+// R 2 0 Enter with the pointer on the picture repaints them.
+TEST_F(ScreenTest, ReadoutsOnTheScreenFollowAKeyboardRange) {
+  WriteIni("RunMode=1\nRange=5\nGridMode=0\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  OpenShown();
+  state.RunMode = 0;  // keys are taken live only; no head is needed for the readouts
+  QTest::mouseMove(window->Client(), QPoint(301, 408));
+  window->HandleMouseMove(301, 408);
+  PumpFor(100);
+  const std::vector<std::string> before = window->ReadoutTexts();
+  ASSERT_FALSE(before.empty());
+  Type("r20\r");
+  PumpFor(150);
+  ASSERT_EQ(state.Range, 6);
+  const std::vector<std::string> after = window->ReadoutTexts();
+  ASSERT_NE(after, before);
+  // What the screen shows of the readouts equals what the window paints now.
+  const QRect box = window->ReadoutRect();
+  const QImage painted = window->Client()->grab(box).toImage().convertToFormat(QImage::Format_RGB32);
+  const QPoint at = window->Client()->mapToGlobal(box.topLeft());
+  const QImage screen = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, at.x(), at.y(), box.width(), box.height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(screen, painted) << "the readouts on the screen still read " << before[2];
+}
+
 // The real program under the window manager: the user closes the main window with
 // the Azimuth window open, and the program ends with its settings saved.
 TEST(ScreenProgramTest, ClosingTheMainWindowEndsTheProgramWithToolWindowsOpen) {
