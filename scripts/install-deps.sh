@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
+  librsvg2-bin scdoc desktop-file-utils shared-mime-info libxml2-utils man-db dpkg-dev file
   xvfb xauth clang libclang-rt-14-dev
 )
 missing=()

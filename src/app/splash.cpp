@@ -6,10 +6,12 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "app_images.h"
+
 namespace {
-// The logo resource when there is one, else a drawn title card.
-QPixmap LogoPixmap() {
-  QPixmap logo(":/logo.png");
+// The picture of the logo, else (a build without it) a drawn title card.
+QPixmap StartupPicture() {
+  QPixmap logo = LogoPicture();
   if (!logo.isNull()) return logo;
   QPixmap pm(280, 120);
   pm.fill(QColor(0, 0, 90));
@@ -31,8 +33,10 @@ QPixmap LogoPixmap() {
 void ShowLogoWhile(const std::function<void()>& work) {
   QLabel logo;
   logo.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
-  const QPixmap pm = LogoPixmap();
-  logo.setPixmap(pm.scaled(pm.size() * 1.5));
+  const QPixmap pm = StartupPicture();
+  // Enlarged one and a half times, sizes truncated.
+  logo.setPixmap(pm.scaled(pm.width() * 3 / 2, pm.height() * 3 / 2, Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation));
   logo.adjustSize();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect s = screen->availableGeometry();
