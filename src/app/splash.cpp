@@ -1,14 +1,29 @@
 #include "splash.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 
 #include "app_images.h"
 
 namespace {
+
+// The logo window; tells when it has painted itself.
+class LogoWindow : public QLabel {
+ public:
+  std::function<void()> painted;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    QLabel::paintEvent(e);
+    if (painted) painted();
+  }
+};
+
 // The picture of the logo, else (a build without it) a drawn title card.
 QPixmap StartupPicture() {
   QPixmap logo = LogoPicture();
@@ -31,7 +46,7 @@ QPixmap StartupPicture() {
 }  // namespace
 
 void ShowLogoWhile(const std::function<void()>& work) {
-  QLabel logo;
+  LogoWindow logo;
   logo.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
   const QPixmap pm = StartupPicture();
   // Enlarged one and a half times, sizes truncated.
@@ -42,9 +57,17 @@ void ShowLogoWhile(const std::function<void()>& work) {
     const QRect s = screen->availableGeometry();
     logo.move(s.center() - QPoint(logo.width() / 2, logo.height() / 2));
   }
+  // The calibration keeps the event loop from running, so the logo must be on the
+  // screen before it starts: wait until the window has painted (at most a second,
+  // for a display that never shows it).
+  QEventLoop shown;
+  logo.painted = [&shown] { QTimer::singleShot(0, &shown, &QEventLoop::quit); };
+  QTimer::singleShot(1000, &shown, &QEventLoop::quit);
   logo.show();
+  shown.exec();
+  logo.painted = nullptr;
   QGuiApplication::processEvents();
-  QGuiApplication::processEvents();
+  QGuiApplication::sync();
   work();
   logo.close();
 }
