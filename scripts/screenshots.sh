@@ -2,12 +2,12 @@
 # Screenshots of the program on a real X server (Xvfb with the openbox window
 # manager), captured from the server with xwd: the start-up logo, the live window
 # with the simulator, the ComPort Setup dialog with its device list and the About
-# box. Needs xvfb, openbox, x11-apps (xwd), xdotool and imagemagick (convert).
+# box. Needs xvfb, openbox, x11-apps (xwd, xlogo), xdotool and imagemagick (convert).
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 build=$(cd "${1:-build/default}" && pwd)
 out=$(mkdir -p "${2:-shots}" && cd "${2:-shots}" && pwd)
-for tool in Xvfb openbox xwd xdotool convert; do
+for tool in Xvfb openbox xwd xlogo xdotool convert; do
   command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
 done
 work=$(mktemp -d)
@@ -27,6 +27,14 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 shot() { xwd -root -silent | convert xwd:- "$out/$1"; echo "$out/$1"; }
+# Covering the screen once makes the X server ask every window for a full repaint.
+expose() {
+  xlogo -geometry 1280x900+0+0 >/dev/null 2>&1 &
+  local cover=$!
+  sleep 1
+  kill "$cover"; wait "$cover" 2>/dev/null || true
+  sleep 1
+}
 
 cd "$work"
 "$build/src/sim/q47v-sim" --ini WINQ47V.INI --quiet >sim.log 2>&1 &
@@ -39,17 +47,21 @@ app=$!
 pids+=($app)
 sleep 0.5
 shot startup-logo.png
-sleep 8
+# A sweep of the polar picture takes a while.
+sleep 25
+expose
 shot live-window.png
 win=$(xdotool search --sync --name "WinQ47V Digital Sonar" | head -1)
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key --window "$win" alt+r
 sleep 1.5
+expose
 shot comport-setup.png
 xdotool key Escape
 sleep 0.5
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key --window "$win" alt+a
 sleep 1.5
+expose
 shot about-box.png
 xdotool key Escape
