@@ -30,7 +30,7 @@ TEST_F(AppTest, ComPortSetupChoosesADevicePresentAndWritesItToTheIni) {
   ASSERT_TRUE(head.ok());
   WriteIni("ComPort=0\nUseGPS=0\n");
   Open();
-  const std::string pty_label = head.path() + " (Pseudo-terminal (software line))";
+  const std::string pty_label = head.path() + " (Pseudo-terminal, software line)";
   std::string plugged_in;
   window->SetDialogHook([&](QDialog& dialog) {
     auto& d = static_cast<ComPortDialog&>(dialog);

@@ -42,7 +42,7 @@ TEST(PortsVerbTest, ListsTheDevicesAndTheMappingWithTheHeadAndGpsPorts) {
                                << head.path() << "\nCOM4=" << gps.path() << "\n";
   const ToolRun run = RunPorts("");
   ASSERT_EQ(run.status, 0) << run.out;
-  const std::string label = " (Pseudo-terminal (software line))";
+  const std::string label = " (Pseudo-terminal, software line)";
   EXPECT_NE(run.out.find("Serial devices present:\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\n  " + head.path() + label + "\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Ports in ./WINQ47V.INI:\n  COM1=/dev/ttyUSB0 (missing)\n  COM2=" + head.path() + label +

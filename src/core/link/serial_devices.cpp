@@ -149,7 +149,7 @@ std::vector<SerialDevice> ListSerialDevices() {
     if (me != 0 && st.st_uid != me) continue;
     SerialDevice d;
     d.node = d.path = node;
-    d.description = "Pseudo-terminal (software line)";
+    d.description = "Pseudo-terminal, software line";
     d.pseudo = true;
     d.access = CheckDeviceAccess(node);
     ptys.emplace_back(std::atoi(n.c_str()), std::move(d));

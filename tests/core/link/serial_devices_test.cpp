@@ -34,7 +34,7 @@ TEST(SerialDevices, ListsThePseudoTerminalsOfThisUserAfterTheRealPorts) {
   EXPECT_TRUE(da->pseudo);
   EXPECT_EQ(da->path, a.path());
   EXPECT_EQ(da->access, DeviceAccess::kOpenable);
-  EXPECT_EQ(DeviceLabel(*da), a.path() + " (Pseudo-terminal (software line))");
+  EXPECT_EQ(DeviceLabel(*da), a.path() + " (Pseudo-terminal, software line)");
   // Real ports come first; every entry names a device node that exists, once.
   bool seen_pseudo = false;
   for (const SerialDevice& d : list) {
