@@ -35,6 +35,14 @@ expose() {
   kill "$cover"; wait "$cover" 2>/dev/null || true
   sleep 1
 }
+# Under Xvfb with openbox, Qt leaves a window opened after start-up unpainted until
+# it grows well past its first size (a new backing store); a larger size brings it up.
+settle() {
+  local id
+  id=$(xdotool search --sync --name "^$1\$" | head -1)
+  xdotool windowsize "$id" "$2" "$3"
+  sleep 1.5
+}
 
 cd "$work"
 "$build/src/sim/q47v-sim" --ini WINQ47V.INI --quiet >sim.log 2>&1 &
@@ -55,13 +63,13 @@ win=$(xdotool search --sync --name "WinQ47V Digital Sonar" | head -1)
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key --window "$win" alt+r
 sleep 1.5
-expose
+settle "ComPort Setup" 700 560
 shot comport-setup.png
 xdotool key Escape
 sleep 0.5
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key --window "$win" alt+a
 sleep 1.5
-expose
+settle "About WINQ47V" 640 480
 shot about-box.png
 xdotool key Escape
