@@ -230,8 +230,10 @@ ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent,
     chooser->setObjectName(QString("device%1").arg(i + 1));
     chooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     chooser->setMinimumContentsLength(40);
+    // Queued: the choice lists every chooser again, this one included.
     connect(chooser, &QComboBox::activated, this, [this, i, chooser](int item) {
-      ChooseDevice(i, chooser->itemData(item).toString().toStdString());
+      const std::string path = chooser->itemData(item).toString().toStdString();
+      QMetaObject::invokeMethod(this, [this, i, path] { ChooseDevice(i, path); }, Qt::QueuedConnection);
     });
     dl->addWidget(chooser, i, 1);
     choosers_[static_cast<size_t>(i)] = chooser;

@@ -33,8 +33,11 @@ done
 # The programs, started without a display.
 version=$(env -u DISPLAY QT_QPA_PLATFORM= "$usr/bin/winq47v" --version)
 [[ $version =~ ^winq47v\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "winq47v --version printed '$version'"
-"$usr/bin/q47v" --help | grep -q '^  ports ' || fail "q47v --help lists no ports verb"
-"$usr/bin/q47v-sim" --help | grep -q -- '--ini FILE' || fail "q47v-sim --help"
+# (Whole outputs first: grep -q leaving early would break the pipe of a long text.)
+help=$("$usr/bin/q47v" --help) || fail "q47v --help"
+grep -q '^  ports ' <<<"$help" || fail "q47v --help lists no ports verb"
+help=$("$usr/bin/q47v-sim" --help) || fail "q47v-sim --help"
+grep -q -- '--ini FILE' <<<"$help" || fail "q47v-sim --help does not describe --ini"
 
 # Each manual page formats without a warning and has its name line.
 for page in winq47v q47v q47v-sim; do

@@ -3,7 +3,7 @@
 # manager), captured from the server with xwd: the start-up logo, the live window
 # with the simulator, the ComPort Setup dialog with its device list and the About
 # box. Needs xvfb, openbox, x11-apps (xwd, xlogo), xdotool and imagemagick (convert).
-#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+#   scripts/screenshots-setup.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 build=$(cd "${1:-build/default}" && pwd)
 out=$(mkdir -p "${2:-shots}" && cd "${2:-shots}" && pwd)
