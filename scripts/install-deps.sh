@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
   librsvg2-bin scdoc desktop-file-utils shared-mime-info libxml2-utils man-db dpkg-dev file
-  xvfb xauth clang libclang-rt-14-dev
+  xvfb xauth openbox x11-utils x11-apps wmctrl xdotool imagemagick clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

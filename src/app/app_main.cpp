@@ -10,6 +10,7 @@
 #include "core_bridge.h"
 #include "main_window.h"
 #include "qt_display.h"
+#include "screen_capture.h"
 #include "settings/app_state.h"
 #include "signal_watch.h"
 #include "splash.h"
@@ -57,16 +58,22 @@ int RunWinQ47V(const DemoPlan* plan) {
   if (plan) state.RunMode = plan->playback_path.empty() ? 0 : 1;
   window.Start();
 
+  // Closing the main window ends the program, whatever tool windows are open; so
+  // does a termination signal, even when the window was already closed.
+  QObject::connect(&window, &MainWindow::CloseFinished, &window, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
   QObject::connect(&watch, &SignalWatch::Terminate, &window, [&window](int) {
     window.SetQuietClose(true);
     window.close();
+    QCoreApplication::quit();
   });
 
   if (plan) {
     if (!plan->record_path.empty() && state.RunMode == 0 && !core.StartRecording(plan->record_path))
       std::fprintf(stderr, "winq47v: cannot record to %s\n", plan->record_path.c_str());
     QTimer::singleShot(plan->seconds * 1000, &window, [&window, plan] {
-      if (!plan->capture_path.empty() && !window.grab().toImage().save(QString::fromStdString(plan->capture_path)))
+      // What the screen shows, read back from the display server.
+      if (!plan->capture_path.empty() &&
+          !GrabFromScreen(window, true).save(QString::fromStdString(plan->capture_path)))
         std::fprintf(stderr, "winq47v: cannot write %s\n", plan->capture_path.c_str());
       window.SetQuietClose(true);
       window.close();

@@ -1,5 +1,7 @@
 #include "diagnostics_window.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QPainter>
 #include <cstdio>
@@ -75,24 +77,46 @@ std::vector<DiagnosticsRow> DiagnosticsRows(const AppState& s, int delay_count) 
 }
 
 DiagnosticsWindow::DiagnosticsWindow(AppState& state, ShellState& shell, QWidget* owner)
-    : QWidget(owner, Qt::Tool), state_(state), shell_(shell) {
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      state_(state),
+      shell_(shell) {
   setWindowTitle("Diagnostics");
   QFont f("DejaVu Sans");
   f.setPixelSize(11);
   setFont(f);
-  QFontMetrics fm(f);
-  const int cw = fm.horizontalAdvance('X');
-  (void)cw;
   FitWidth();
-  move(10, 10);
 }
 
-void DiagnosticsWindow::FitWidth() {
-  // 27 character widths; wider while the azimuth drive column is shown.
-  QFontMetrics fm(font());
+namespace {
+
+// Where the columns of the window sit for its font: the labels as wide as the
+// widest of them, then the dash, the value field and the azimuth drive's column.
+struct DiagnosticsColumns {
+  int dash, value, value_w, azimuth, azimuth_w, width;
+};
+
+DiagnosticsColumns ColumnsFor(const QFontMetrics& fm, const std::vector<DiagnosticsRow>& rows, bool azimuth) {
   const int cw = fm.horizontalAdvance('X');
-  const int w = 27 * cw + (state_.AzimuthDriveEnable == 1 ? 13 * cw + 60 : 0);
-  resize(w, 22 * fm.height() + 3);
+  int label_w = 0;
+  for (const DiagnosticsRow& r : rows) label_w = std::max(label_w, fm.horizontalAdvance(QString::fromStdString(r.label)));
+  DiagnosticsColumns c;
+  c.dash = 10 + label_w + 6;
+  c.value = c.dash + fm.horizontalAdvance('-') + 6;
+  c.value_w = 13 * cw;
+  c.azimuth = c.value + c.value_w + 4;
+  c.azimuth_w = 13 * cw;
+  c.width = (azimuth ? c.azimuth + c.azimuth_w : c.value + c.value_w) + 8;
+  return c;
+}
+
+}  // namespace
+
+void DiagnosticsWindow::FitWidth() {
+  // Wide enough for every label and value; wider while the azimuth drive column is
+  // shown.
+  QFontMetrics fm(font());
+  const DiagnosticsColumns c = ColumnsFor(fm, DiagnosticsRows(state_, shell_.DelayCount), state_.AzimuthDriveEnable == 1);
+  setFixedSize(c.width, 20 * fm.height() + 12);
 }
 
 void DiagnosticsWindow::paintEvent(QPaintEvent*) {
@@ -100,23 +124,22 @@ void DiagnosticsWindow::paintEvent(QPaintEvent*) {
 
   p.fillRect(rect(), QColor(128, 128, 128));
   QFontMetrics fm(font());
-  const int cw = fm.horizontalAdvance('X');
   const int lh = fm.height();
   const auto rows = DiagnosticsRows(state_, shell_.DelayCount);
-  const int vx = 8 * cw + 15;
+  const DiagnosticsColumns c = ColumnsFor(fm, rows, state_.AzimuthDriveEnable == 1);
   for (int i = 0; i < 20; ++i) {
     const int y = 6 + i * lh;
     p.setPen(Qt::black);
     p.drawText(10, y + fm.ascent(), QString::fromStdString(rows[i].label));
-    p.drawText(7 * cw + 12, y + fm.ascent(), "-");
-    const QRect field(vx, y, 11 * cw, lh);
+    p.drawText(c.dash, y + fm.ascent(), "-");
+    const QRect field(c.value, y, c.value_w, lh);
     p.fillRect(field, QColor(215, 215, 215));
     const QString value = QString::fromStdString(rows[i].head);
     // The repetition rate is drawn only when it fits its field.
     if (i != 12 || fm.horizontalAdvance(value) <= field.width() - 2)
       p.drawText(field.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, value);
     if (!rows[i].azimuth.empty()) {
-      const QRect az(vx + 60 + 11 * cw - 60 + 4, y, 13 * cw, lh);  // second column right of the first
+      const QRect az(c.azimuth, y, c.azimuth_w, lh);
       p.fillRect(az, QColor(215, 215, 215));
       p.drawText(az.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(rows[i].azimuth));
     }

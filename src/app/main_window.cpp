@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -8,7 +9,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,7 @@
 #include "core_bridge.h"
 #include "diagnostics_window.h"
 #include "print_page.h"
+#include "modal_state.h"
 #include "display.h"
 #include "gps/gps_reader.h"
 #include "link/azimuth_drive.h"
@@ -27,6 +31,7 @@
 #include "screen_capture.h"
 #include "setup_dialogs.h"
 #include "tool_windows.h"
+#include "window_places.h"
 #include "prompts.h"
 #include "imaging/imaging_display.h"
 #include "settings/app_state.h"
@@ -83,10 +88,15 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
     : state_(state), core_(core), prompts_(std::move(prompts)) {
   if (!prompts_) prompts_ = std::make_unique<QtPrompts>(this);
   setWindowTitle(kProgramTitle);
-  client_ = new ClientArea(this, this);
+  // The fixed layout sits at the top left; a larger (maximised) window shows the
+  // panel colour around it.
+  surround_ = new QWidget(this);
+  surround_->setAutoFillBackground(true);
+  client_ = new ClientArea(this, surround_);
   client_->setFixedSize(kClientW, kClientH);
   client_->setFont(PanelFont());
-  setCentralWidget(client_);
+  surround_->setMinimumSize(kClientW, kClientH);
+  setCentralWidget(surround_);
   menu_ = new MenuBar(menuBar(), [this](int id) { OnCommand(id); });
   connect(menuBar(), &QMenuBar::hovered, this, [this] { shell_.MenuOpen = 1; });
 
@@ -112,6 +122,9 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);
   CreateToolWindows();
+  places_ = new WindowPlaces(this);
+  places_->Load(state_.SettingsPath.get());
+  for (QWidget* w : ToolWidgets()) places_->Track(w);
   resize(kClientW, kClientH + menuBar()->sizeHint().height());
 }
 
@@ -261,10 +274,38 @@ void MainWindow::ToolWindowChanged(int which) {
   if (ToolWindow* w = Tool(which); w && w->isVisible()) w->update();
 }
 
-static void ShowTool(QWidget* w) {
+std::vector<QWidget*> MainWindow::ToolWidgets() const {
+  return {diagnostics_, scan_window_, azimuth_window_, orientation_window_};
+}
+
+void MainWindow::ShowTool(QWidget* w) {
+  if (!w->isVisible()) {
+    // Beside the main window needs to know where the window system put it: until
+    // the main window is on the screen, tool windows wait for it (a few seconds at
+    // most, then they open anyway).
+    QWindow* handle = windowHandle();
+    const bool placed_by_system = WindowPlaces::SystemPlacesWindows();
+    if (placed_by_system && isVisible() && handle && !handle->isExposed() && tool_wait_ticks_ < 200) {
+      const bool first = waiting_tools_.empty();
+      if (std::find(waiting_tools_.begin(), waiting_tools_.end(), w) == waiting_tools_.end())
+        waiting_tools_.push_back(w);
+      if (first) {
+        ++tool_wait_ticks_;
+        QTimer::singleShot(100, this, &MainWindow::ShowWaitingTools);
+      }
+      return;
+    }
+    places_->Place(w, this);
+  }
   w->show();
   w->raise();
   w->update();
+}
+
+void MainWindow::ShowWaitingTools() {
+  std::vector<QWidget*> waiting;
+  waiting.swap(waiting_tools_);
+  for (QWidget* w : waiting) ShowTool(w);
 }
 
 // ---------------------------------------------------------------- life cycle
@@ -352,12 +393,18 @@ void MainWindow::OrderlyClose() {
     core_.ClosePlayback();
   }
   core_.SaveSettings();
+  std::string error;
+  if (!places_->Save(state_.SettingsPath.get(), &error) && !error.empty())
+    std::fprintf(stderr, "winq47v: window positions not saved: %s\n", error.c_str());
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
   OrderlyClose();
-  diagnostics_->close();
+  // The tool windows go with the main window; hidden, not closed, so that their
+  // settings (AzimuthWindow, the orientation module) stay as saved.
+  for (QWidget* w : ToolWidgets()) w->hide();
   e->accept();
+  emit CloseFinished();
 }
 
 void MainWindow::changeEvent(QEvent* e) {
@@ -462,6 +509,10 @@ void MainWindow::SchedulePlayback(int delay_ms) {
 
 void MainWindow::PlayNext() {
   if (closed_ || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
+  if (ModalDialogOpen()) {
+    SchedulePlayback(50);  // resumes once the box or dialog is answered
+    return;
+  }
   // Play records for up to a few milliseconds, then give the event loop its turn;
   // a paced record schedules the next one instead of waiting here.
   QElapsedTimer budget;
@@ -634,9 +685,7 @@ void MainWindow::OnCommand(int id) {
     case cmd::kDiagnostics:
       shell_.DiagnosticsShown = 1;
       diagnostics_->FitWidth();
-      diagnostics_->show();
-      diagnostics_->raise();
-      diagnostics_->update();
+      ShowTool(diagnostics_);
       return;
     case cmd::kOnWhenMinimized:
       if (!head) return;
@@ -1352,6 +1401,9 @@ void MainWindow::PaletteChanged() {
   table.reserve(256);
   for (const Rgb& c : pal) table.push_back(qRgb(c.Red, c.Green, c.Blue));
   image_.setColorTable(table);
+  QPalette surround = surround_->palette();
+  surround.setColor(QPalette::Window, Pal(121));
+  surround_->setPalette(surround);
   client_->update();
 }
 
@@ -1360,25 +1412,47 @@ void MainWindow::ImageChanged() {
   client_->update(Overlays().grid_label);  // the scale follows grid, range and units
 }
 
+void MainWindow::QueueImageRepaint(const DirtyRect& area) {
+  std::lock_guard lock(repaint_mutex_);
+  pending_repaint_.Merge(area);
+}
+
 void MainWindow::FlushDirty() {
   DirtyRect d;
   {
+    // Pixels the ping pipeline already handed over, and any drawn since that it
+    // has not handed over yet.
+    std::lock_guard lock(repaint_mutex_);
+    d = pending_repaint_;
+    pending_repaint_.Reset();
+  }
+  {
     PingImage& img = core_.Image();
     std::lock_guard lock(img.Lock());
-    d = img.Dirty;
+    d.Merge(img.Dirty);
     img.Dirty.Reset();
   }
   if (d.Empty()) return;
   client_->update(kImageWindowX + d.MinX, kImageWindowY + d.MinY, d.MaxX - d.MinX + 1, d.MaxY - d.MinY + 1);
 }
 
+void MainWindow::OverlaysChanged(unsigned mask) {
+  const OverlayRects r = Overlays();
+  if ((mask & kOverlayReadouts) && readouts_shown_) client_->update(r.readouts);
+  if ((mask & kOverlayZoom) && zoom_shown_) client_->update(r.zoom);
+  if ((mask & kOverlayMeasureLine) && shell_.MeasureMode)
+    client_->update(QRect(origin_, cursor_).normalized().adjusted(-12, -12, 12, 12));
+}
+
 QImage MainWindow::Capture() { return client_->grab().toImage(); }
 
 QImage MainWindow::CaptureWindow() {
-  // Pending repaints first, so that the capture shows the readouts and the inset.
+  // Pending repaints first (also where a closed dialog uncovered the window), so
+  // that the capture shows the readouts and the inset.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   FlushDirty();
   client_->repaint();
-  return grab().toImage();
+  return GrabFromScreen(*this, true);
 }
 
 void MainWindow::CapturePlaybackFrame() {
@@ -1417,6 +1491,8 @@ void MainWindow::PaintArrow(QPainter& p, int b) {
   if (b < kPlayRight) {
     inactive = file || (state_.GridMode == 2 && (b == kSectorUp || b == kSectorDown || b == kSpeedUp ||
                                                  b == kSpeedDown));
+    // The Mode arrows step Sector, Polar and SS live; at either end one does nothing.
+    if ((b == kModeUp && state_.GridMode >= 2) || (b == kModeDown && state_.GridMode <= 0)) inactive = true;
   }
   const bool held = shell_.ButtonPressed[b] == 0;
   QRect box(r.left, r.top, r.Width(), r.Height());
@@ -1499,8 +1575,8 @@ void MainWindow::PaintPanels(QPainter& p, const QRect& exposed) {
     PaintCheckBox(p, 734, 22, false);
     ShadowText(p, 750, 21, "Rev", white);
   }
-  // Frequency read-out.
-  {
+  // Frequency read-out, unless the keyboard entry box stands in its place.
+  if (shell_.KeyEntryMode == 0) {
     const int x = file ? 718 : 620, y = file ? 21 : 43;
     const int khz = file ? core_.PlaybackFrequency() : state_.Frequency.load();
     const QString f = QString::fromStdString(FrequencyText(khz));
@@ -1533,8 +1609,11 @@ void MainWindow::PaintPanels(QPainter& p, const QRect& exposed) {
     p.setClipRect(QRect(620, top, 156 - 5, bottom - top));
     p.setFont(SmallFont());
     p.setPen(Pal(125));
-    p.drawText(623, L.TextBase - p.fontMetrics().height() - 22 + p.fontMetrics().ascent(),
-               QString::fromStdString(state_.UserText.get()));
+    // As many whole characters as fit the box: none is cut in half.
+    QString text = QString::fromStdString(state_.UserText.get());
+    const int room = 620 + 156 - 5 - 623;
+    while (!text.isEmpty() && p.fontMetrics().horizontalAdvance(text) > room) text.chop(1);
+    p.drawText(623, L.TextBase - p.fontMetrics().height() - 22 + p.fontMetrics().ascent(), text);
     p.restore();
   }
 }

@@ -10,10 +10,12 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "clock.h"
+#include "imaging/ping_image.h"
 #include "files/file_texts.h"
 #include "layout.h"
 #include "menu_bar.h"
@@ -94,6 +96,10 @@ class MainWindow : public QMainWindow {
   void ImageChanged();  // whole-image change (clear, grid)
   void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew
+  // What pings drew since the last repaint; called from any thread (the comm thread
+  // live, the GUI thread in playback). The refresh timer turns it into repaints.
+  void QueueImageRepaint(const DirtyRect& area);
+  void OverlaysChanged(unsigned mask);  // zoom inset and readouts follow new pixels
 
   // Painting, called by the client area.
   void Paint(QPainter& p, const QRect& exposed);
@@ -119,6 +125,9 @@ class MainWindow : public QMainWindow {
 
   int PaintCount() const { return paint_count_; }
   QRect LastPaintRect() const { return last_paint_rect_; }
+
+ signals:
+  void CloseFinished();  // the window was closed: the program ends
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -167,6 +176,9 @@ class MainWindow : public QMainWindow {
   void PaintCheckBox(QPainter& p, int x, int y, bool on);
   void ShadowText(QPainter& p, int x, int y, const QString& s, QColor c);
   QColor Pal(int index) const;
+ public:
+  QRgb ImageColour(int index) const { return image_.color(index); }  // colour table of the image
+ private:
 
   AppState& state_;
   CoreBridge& core_;
@@ -174,17 +186,26 @@ class MainWindow : public QMainWindow {
   ShellState shell_;
   Layout layout_;
   MenuBar* menu_ = nullptr;
+  QWidget* surround_ = nullptr;  // holds the client area, panel colour around it
   ClientArea* client_ = nullptr;
   DiagnosticsWindow* diagnostics_ = nullptr;
   ToolWindow* scan_window_ = nullptr;
   ToolWindow* azimuth_window_ = nullptr;
   ToolWindow* orientation_window_ = nullptr;
   void CreateToolWindows();
+  std::vector<QWidget*> ToolWidgets() const;
+  void ShowTool(QWidget* w);  // at its remembered place or beside the window
+  void ShowWaitingTools();
+  std::vector<QWidget*> waiting_tools_;  // to show once the main window is placed
+  int tool_wait_ticks_ = 0;
+  class WindowPlaces* places_ = nullptr;
   QPointer<QSlider> slider_;
   QImage image_;          // wraps PingImage's pixels; colour table = palette
   QTimer repeat_timer_;   // held panel buttons
   QTimer playback_timer_; // FILE mode: next record
   QTimer refresh_timer_;  // coalesced image repaint
+  std::mutex repaint_mutex_;
+  DirtyRect pending_repaint_;  // guarded by repaint_mutex_
   int held_button_ = -1;
   QPoint pointer_;
   QPoint cursor_{301, 256}, origin_{301, 256}, zoom_centre_{301, 256};

@@ -85,12 +85,11 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
 
 QAction* MenuBar::Add(QMenu* menu, int id, const char* text) {
   QAction* a = menu->addAction(QString::fromUtf8(text));
-  a->setCheckable(true);
   a->setData(id);
   // The check mark belongs to the state, not to the click: undo Qt's own toggle
   // before the command decides.
   connect(a, &QAction::triggered, this, [this, a, id](bool checked) {
-    a->setChecked(!checked);
+    if (a->isCheckable()) a->setChecked(!checked);
     on_command_(id);
   });
   items_[id] = a;
@@ -111,7 +110,12 @@ QAction* MenuBar::Action(int id) const {
 }
 
 void MenuBar::Check(int id, bool on) {
-  if (QAction* a = Action(id)) a->setChecked(on);
+  // Only a checked item shows its mark; an unchecked one shows nothing, not an
+  // empty box.
+  if (QAction* a = Action(id)) {
+    a->setCheckable(on);
+    a->setChecked(on);
+  }
 }
 void MenuBar::Enable(int id, bool on) {
   if (QAction* a = Action(id)) a->setEnabled(on);
@@ -119,6 +123,11 @@ void MenuBar::Enable(int id, bool on) {
 void MenuBar::SetText(int id, const char* text) {
   if (QAction* a = Action(id)) a->setText(QString::fromUtf8(text));
 }
+bool MenuBar::ShowsCheckBox(int id) const {
+  const QAction* a = Action(id);
+  return a && a->isCheckable();
+}
+
 bool MenuBar::IsChecked(int id) const {
   QAction* a = Action(id);
   return a && a->isChecked();

@@ -38,6 +38,7 @@ class MenuBar : public QObject {
   void Enable(int id, bool on);
   void SetText(int id, const char* text);
   bool IsChecked(int id) const;
+  bool ShowsCheckBox(int id) const;  // a mark or box is drawn beside the item
   bool IsEnabled(int id) const;
   QString Text(int id) const;
   bool Has(int id) const { return items_.count(id) != 0; }

@@ -92,15 +92,19 @@ void QtDisplay::CaptureFrameRequested() {
   OnGui([](MainWindow& w) { w.CapturePlaybackFrame(); });
 }
 
-void QtDisplay::ImageChanged(const DirtyRect&) {
-  // The image's own dirty rectangle is read by the window's refresh timer.
+void QtDisplay::ImageChanged(const DirtyRect& area) {
+  // Collected for the window's refresh timer, which repaints at most once a frame;
+  // safe from the comm thread, so no queued call per ping.
+  if (window_) window_->QueueImageRepaint(area);
 }
 
 void QtDisplay::PanelsChanged(unsigned mask) {
   OnGui([mask](MainWindow& w) { w.PanelsChanged(mask); });
 }
 
-void QtDisplay::OverlaysChanged(unsigned) {}
+void QtDisplay::OverlaysChanged(unsigned mask) {
+  OnGui([mask](MainWindow& w) { w.OverlaysChanged(mask); });
+}
 
 void QtDisplay::DrawGpsReadout(const GpsReadout& r) {
   OnGui([r](MainWindow& w) {

@@ -1,5 +1,10 @@
 #include "screen_capture.h"
 
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -77,4 +82,16 @@ std::string NextPlaybackCaptureName(const std::string& played_path) {
   char number[16];
   std::snprintf(number, sizeof number, "%04lu", std::min(largest + 1, 9999UL));
   return stem + "-" + number + ".bmp";
+}
+
+QImage GrabFromScreen(const QWidget& w, bool with_frame) {
+  const QRect r = with_frame ? w.frameGeometry() : QRect(w.mapToGlobal(QPoint(0, 0)), w.size());
+  QScreen* screen = w.screen() ? w.screen() : QGuiApplication::primaryScreen();
+  if (screen) {
+    // grabWindow takes coordinates of the screen's own desktop.
+    const QPoint at = r.topLeft() - screen->geometry().topLeft();
+    const QPixmap shot = screen->grabWindow(0, at.x(), at.y(), r.width(), r.height());
+    if (!shot.isNull() && shot.size() == r.size()) return shot.toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  return const_cast<QWidget&>(w).grab().toImage();
 }

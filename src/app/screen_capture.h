@@ -6,6 +6,14 @@
 #include <QImage>
 #include <string>
 
+class QWidget;
+
+// What the display shows of the window `w`, read back from the screen (on X11 from
+// the X server), not painted anew: with its frame and title bar where a window
+// manager draws them (`with_frame`), else its own area. Falls back to painting the
+// window itself where the platform cannot read the screen.
+QImage GrabFromScreen(const QWidget& w, bool with_frame);
+
 // Writes `image` as a 24-bit bottom-up BMP; false when the file cannot be written.
 bool WriteBmp24(const std::string& path, const QImage& image);
 

@@ -20,12 +20,16 @@ std::string Fmt(const char* f, double v) {
 
 ToolWindow::ToolWindow(const char* title, QRect geometry, Painter painter, std::function<void()> on_close,
                        QWidget* owner)
-    : QWidget(owner, Qt::Tool), painter_(std::move(painter)), on_close_(std::move(on_close)) {
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      painter_(std::move(painter)),
+      on_close_(std::move(on_close)) {
+  // A title and a close button only, so that the title fits the small window.
   setWindowTitle(title);
   QFont f("DejaVu Sans");
   f.setPixelSize(11);
   setFont(f);
   setGeometry(geometry);
+  setFixedSize(geometry.size());  // not resizable: the window manager offers no maximise
 }
 
 void ToolWindow::paintEvent(QPaintEvent*) {

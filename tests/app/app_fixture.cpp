@@ -7,7 +7,7 @@ QApplication& TestApp() {
   static char name[] = "test_app";
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     return new QApplication(argc, argv);
   }();
   return *app;

@@ -29,8 +29,9 @@ TEST_F(AppTest, SaveScreenWritesA24BitBmpOfTheWindow) {
   EXPECT_EQ(b[0], 'B');
   EXPECT_EQ(b[1], 'M');
   const uint32_t w = U32(b, 18), h = U32(b, 22);
-  EXPECT_EQ(w, static_cast<uint32_t>(window->width()));
-  EXPECT_EQ(h, static_cast<uint32_t>(window->height()));
+  // The whole window with its frame, as the window system shows it.
+  EXPECT_EQ(w, static_cast<uint32_t>(window->frameGeometry().width()));
+  EXPECT_EQ(h, static_cast<uint32_t>(window->frameGeometry().height()));
   const uint32_t row = (w * 3 + 3) / 4 * 4;
   EXPECT_EQ(U32(b, 2), row * h + 54);
   EXPECT_EQ(U32(b, 10), 54u);

@@ -1,5 +1,6 @@
 // Record, playback and copy from the File menu with the dialogs answered by the
 // fake: titles, messages, menu texts, the slider seek, Hold, and the real files.
+#include <QDialog>
 #include <QSlider>
 #include <fstream>
 #include <iterator>
@@ -65,7 +66,7 @@ TEST_F(AppTest, PlaybackOpensWithTitleAndSlider) {
   WriteIni("RunMode=1\nPlotSpeed=100\n");
   files.push_back("Dive.47V");
   Open();
-  EXPECT_EQ(window->windowTitle().toStdString(), "WinQ47V Digital Sonar - Playback of dive.47v");
+  EXPECT_EQ(window->windowTitle().toStdString(), "WinQ47V Digital Sonar - Playback of Dive.47V");
   ASSERT_NE(window->Slider(), nullptr);
   EXPECT_EQ(window->Slider()->minimum(), 0);
   EXPECT_EQ(window->Slider()->maximum(), 100);
@@ -108,6 +109,25 @@ TEST_F(AppTest, HoldStopsPlaybackButKeysStillWork) {
   EXPECT_NE(state.PlayedBytes.load(), played);
 }
 
+// A message box (here "Capture Started...") is answered before the file plays on:
+// playing inside the box's own loop stacked the end-of-file box over it.
+TEST_F(AppTest, PlaybackWaitsWhileABoxIsOpen) {
+  MakeSonarFile("boxed.47v", 50);
+  WriteIni("RunMode=1\nPlotSpeed=100\n");
+  files.push_back("boxed.47v");
+  Open();
+  QDialog box(window.get());
+  box.setModal(true);
+  box.show();
+  QCoreApplication::processEvents();
+  const auto played = state.PlayedBytes.load();
+  for (int i = 0; i < 20; ++i) QTest::qWait(10);
+  EXPECT_EQ(state.PlayedBytes.load(), played);
+  box.close();
+  for (int i = 0; i < 100 && state.PlayedBytes == played; ++i) QTest::qWait(10);
+  EXPECT_NE(state.PlayedBytes.load(), played);
+}
+
 TEST_F(AppTest, PlaybackRefusesWrongExtensionAndWrongMagic) {
   std::ofstream("notes.txt") << "hello";
   std::ofstream("junk.47v") << "not a sonar file at all";
@@ -137,13 +157,13 @@ TEST_F(AppTest, RecordFromTheMenu) {
   files.push_back("Run1.47V");
   window->OnCommand(15);
   EXPECT_EQ(window->Menu().Text(15).toStdString(), "&Record Stop...");
-  EXPECT_EQ(window->windowTitle().toStdString(), "WinQ47V Digital Sonar - Recording to run1.47v");
+  EXPECT_EQ(window->windowTitle().toStdString(), "WinQ47V Digital Sonar - Recording to Run1.47V");
   EXPECT_TRUE(state.SendRequest);
   window->OnCommand(15);
   EXPECT_EQ(window->Menu().Text(15).toStdString(), "&Record Start...");
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1].title, "Close Record File");
-  EXPECT_EQ(boxes[1].text, "run1.47v");
+  EXPECT_EQ(boxes[1].text, "Run1.47V");
   EXPECT_EQ(window->windowTitle().toStdString(), "WinQ47V Digital Sonar");
   EXPECT_EQ(CountWholeRecords("Run1.47V"), 0);  // created under the name as chosen
 }

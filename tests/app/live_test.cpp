@@ -2,12 +2,15 @@
 // are drawn into the image and reach the screen through the coalesced repaint; the
 // clock, the diagnostics and the GPS read-out follow.
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProcess>
 #include <fstream>
 #include <iterator>
 
 #include "app_fixture.h"
 #include "diagnostics_window.h"
+#include "setup_dialogs.h"
+#include "tool_windows.h"
 
 namespace {
 
@@ -53,6 +56,42 @@ TEST_F(AppTest, LivePingsAreDrawnAndShown) {
   EXPECT_EQ(window->StatusText().find("No Data"), std::string::npos);
   // The GPS line of the simulator shows a position.
   EXPECT_TRUE(PumpUntil([this] { return state.GpsPortAvailable != 0; }, 100));
+  window->SetQuietClose(true);
+  window->close();
+  sim.terminate();
+  sim.waitForFinished(5000);
+}
+
+}  // namespace
+
+namespace {
+
+// Change Azimuth live: the drive of the simulator turns to 90 degrees, the status
+// line says so while it turns, and the Azimuth window follows its replies.
+TEST_F(AppTest, ChangeAzimuthWindowFollowsTheDrive) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=3\nSpeed=4\nAzimuthDriveEnable=1\nAzimuthWindow=1\nAzimuthAngle=600\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  QProcess sim;
+  sim.start(Q47V_BINARY_DIR "/src/sim/q47v-sim", {"--ini", "WINQ47V.INI", "--quiet", "--no-gps"});
+  ASSERT_TRUE(sim.waitForStarted());
+  ASSERT_TRUE(PumpUntil([] { return ReadText("WINQ47V.INI").find("COM1=") != std::string::npos; }, 20000));
+  Open();
+  ASSERT_TRUE(PumpUntil([this] { return state.AzimuthDriveFound.load(); }, 30000)) << "drive not found";
+  ASSERT_TRUE(PumpUntil([this] { return state.AzimuthPosition == 600; }, 30000)) << state.AzimuthPosition;
+  window->SetDialogHook([](QDialog& dialog) {
+    auto& d = static_cast<ValueDialog&>(dialog);
+    d.Field()->setText("90");
+    d.PressOk();
+  });
+  window->ChangeAzimuth();
+  EXPECT_EQ(state.AzimuthAngle, 900);
+  bool adjusting_shown = false;
+  ASSERT_TRUE(PumpUntil([&] {
+    adjusting_shown |= window->StatusText() == "Wait - Adjusting Azimuth";
+    return state.AzimuthPosition == 900;
+  }, 60000)) << state.AzimuthPosition;
+  EXPECT_TRUE(adjusting_shown);
+  EXPECT_EQ(AzimuthWindowLines(state).front(), " 90.0 Deg");
   window->SetQuietClose(true);
   window->close();
   sim.terminate();

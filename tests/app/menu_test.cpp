@@ -39,6 +39,10 @@ TEST_F(AppTest, HeadModeStartChecksAndGreys) {
   MenuBar& m = window->Menu();
   for (int i = 0; i < 9; ++i) EXPECT_EQ(m.IsChecked(80 + i), i == 3) << i;
   EXPECT_TRUE(m.IsChecked(811));
+  // Plain commands show no check box at all; an unchecked item shows none either.
+  for (int plain : {18, 820, 10, 207}) EXPECT_FALSE(m.ShowsCheckBox(plain)) << plain;
+  EXPECT_TRUE(m.ShowsCheckBox(811));
+  EXPECT_FALSE(m.ShowsCheckBox(810));
   EXPECT_FALSE(m.IsChecked(810));
   EXPECT_TRUE(m.IsChecked(200));
   EXPECT_FALSE(m.IsChecked(201));

@@ -233,7 +233,6 @@ bool OpenPlayback(AppState& s, FileDisplay& display, const std::string& path) {
 }
 
 bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path) {
-  const std::string lower = LowerCasePath(path);
   ClosePlayback(s);
   std::string error;
   bool opened = s.PlaybackReader.Open(path, error);
@@ -253,7 +252,7 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
   s.PlaybackFileLength = s.PlaybackReader.Length();
   s.UserText = std::string();
   s.PlaybackFileOpen = 1;
-  s.PlaybackFileName = lower;
+  s.PlaybackFileName = path;
   s.PlaybackFilePath = path;
   s.PlaybackPosition = 0;
   s.FirstRecordPending = 1;
@@ -267,7 +266,7 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
   s.OrientationUnanswered = 5;
   s.PlaybackGpsAge = 5;
   s.GpsAge = 5;
-  display.SetFileTitle(PlaybackTitle(lower));
+  display.SetFileTitle(PlaybackTitle(path));
   display.SetPlaybackProgress(0);
   display.PlaybackFileOpened(true);
   display.PlaybackGpsChanged();
@@ -395,13 +394,13 @@ bool StartCopy(AppState& s, FileDisplay& display, const std::string& path) {
   FileHandle file = CreateSonarFile(display, path, kCopyExtensionCaption, lower);
   if (!file.valid()) return false;
   s.CopyFile = std::move(file);
-  s.CopyFileName = lower;
+  s.CopyFileName = path;
   s.CopiedBytes = 0;
   s.LastRecordSize = 0;
   s.CopyPreviousSize = 0;
   s.CopyKbShown = 0;
   s.CopyFileOpen = 1;
-  display.SetFileTitle(CopyingTitle(lower));
+  display.SetFileTitle(CopyingTitle(path));
   display.SetFileMenuText(kMenuCopy, kCopyStopText);
   return true;
 }

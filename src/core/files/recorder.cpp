@@ -100,8 +100,8 @@ FileHandle CreateSonarFile(FileDisplay& display, const std::string& path, const 
     display.ShowFileMessage(kExtensionMessage, caption, FileMessageIcon::kWarning);
     return FileHandle();
   }
-  // The path is opened as chosen: lower-casing it would name another file on a
-  // case-sensitive file system. The lower-cased text is what the title shows.
+  // The path is opened and shown as chosen: lower-casing it would name another
+  // file on a case-sensitive file system.
   return FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 }
 
@@ -112,13 +112,13 @@ bool StartRecording(AppState& state, FileDisplay& display, const std::string& pa
   {
     std::lock_guard lock(state.RecordMutex);
     state.RecordFile = std::move(file);
-    state.RecordFileName = lower;
+    state.RecordFileName = path;
     state.RecordBytes = 0;
     state.LastRecordSize = 0;
     state.RecordKbShown = 0;
     state.RecordFileOpen = 1;
   }
-  display.SetFileTitle(RecordingTitle(lower));
+  display.SetFileTitle(RecordingTitle(path));
   display.SetFileMenuText(kMenuRecord, kRecordStopText);
   return true;
 }

@@ -56,6 +56,8 @@ void SetSimulateAzimuthDrive(AppState& state, bool on) {
 
 void StartAzimuthPositioning(AppState& state) {
   state.AzimuthPositioning = true;
+  state.AzimuthLastReported = -1;
+  state.AzimuthStallSeconds = 0;
   state.AzimuthCommandCount = 0;
   state.AzimuthWaitSeconds = 0;
 }

@@ -15,6 +15,9 @@ inline constexpr const char* kAdjustingAzimuthText = "Wait - Adjusting Azimuth";
 inline constexpr const char* kAzimuthRangeMessage = "Azimuth Angle is out of range!\nUse 0 to 359.7 Degrees.";
 inline constexpr const char* kAzimuthRangeCaption = "Azimuth Drive Setup";
 inline constexpr int kAzimuthGiveUpSeconds = 40;
+// A turning drive that reports the same position this long has stopped short of its
+// target: the program stops following it and pings again.
+inline constexpr int kAzimuthStallSeconds = 3;
 
 // A typed angle (0 to 359.7 degrees) as a position code 0..1199; nothing when the
 // angle is below 0 or 359.8 or more.

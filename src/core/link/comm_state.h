@@ -39,6 +39,10 @@ struct CommState {
   std::atomic<int> AzimuthWaitSeconds{0};
   std::atomic<int> AzimuthCommandCount{0};
   std::atomic<bool> AzimuthNotFoundShown{false};
+  // A drive that reports its position while it turns is followed until it is at the
+  // target: the last position it reported and the seconds since that changed.
+  std::atomic<int> AzimuthLastReported{-1};
+  std::atomic<int> AzimuthStallSeconds{0};
   std::atomic<char> LastReplyKind{0};
 
   // Head scan timing and windows.

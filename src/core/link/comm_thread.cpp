@@ -129,6 +129,7 @@ void CommThread::Turn() {
     state_.ClockSecond = now.second;
     display_.ClockTick(now);
     TickGps(state_, display_);
+    if (state_.AzimuthPositioning.load() && state_.AzimuthDriveFound.load()) ++state_.AzimuthStallSeconds;
     if (!port_) TryReopen();
   }
   bool accepted = false;
@@ -230,11 +231,27 @@ void CommThread::AfterAzimuthReply(bool firstFound) {
     state_.AzimuthNotFoundShown = false;
     display_.ShowAzimuthNotFound(false);
   }
-  state_.AzimuthPositioning = false;
   state_.AzimuthWaitSeconds = 0;
   state_.NoDataSeconds = 0;
   state_.NoDataShowCount = 0;
-  EraseStatusLine();
+  // A drive answers with the position it has reached. While it still turns toward
+  // the target the commands go on, so that the window and the status line follow
+  // it; it is left alone once there, or once it stops short.
+  const int position = state_.AzimuthPosition.load();
+  if (state_.AzimuthLastReported.exchange(position) != position) state_.AzimuthStallSeconds = 0;
+  const bool turning = state_.RunMode.load() == 0 && !state_.SimulateAzimuthDrive.load() &&
+                       position != state_.AzimuthAngle.load() &&
+                       state_.AzimuthStallSeconds.load() < kAzimuthStallSeconds;
+  state_.AzimuthPositioning = turning;
+  if (turning) {
+    if (state_.StatusText.get() != kAdjustingAzimuthText) {  // once per move, not per reply
+      state_.StatusText = std::string(kAdjustingAzimuthText);
+      state_.StatusFill = kStatusScanColours.fill;
+      display_.ShowStatus(kAdjustingAzimuthText, kStatusScanColours);
+    }
+  } else {
+    EraseStatusLine();
+  }
   if (state_.AzimuthWindow.load()) display_.AzimuthWindowChanged();
 }
 

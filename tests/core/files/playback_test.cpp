@@ -28,13 +28,15 @@ int PositionAt(const std::vector<uint8_t>& file, int64_t offset) {
   return ((r[6] & 0x3F) << 7) | (r[5] & 0x7F);
 }
 
+// The extension is checked in any case; the path is kept and shown as chosen,
+// since a lower-cased "upper.47v" would name a file that does not exist.
 TEST(PlaybackOpen, ExtensionCheckOnTheLowerCasedPath) {
   AppState state;
   RecordGFile("UPPER.47V", 2, state);
   RecordingFileDisplay display;
   EXPECT_TRUE(OpenPlayback(state, display, "UPPER.47V"));
-  EXPECT_EQ(state.PlaybackFileName.get(), "upper.47v");
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Playback of upper.47v");
+  EXPECT_EQ(state.PlaybackFileName.get(), "UPPER.47V");
+  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Playback of UPPER.47V");
   WriteWholeFile("notes.txt", {'4', '7', 'V'});
   EXPECT_FALSE(OpenPlayback(state, display, "notes.txt"));
   ASSERT_EQ(display.messages.size(), 1u);
@@ -364,17 +366,17 @@ TEST(Recording, TitlesMenuTextsAndTheKbCounter) {
   EXPECT_FALSE(StartRecording(state, display, "take.txt"));
   EXPECT_EQ(display.messages.back().caption, "Open a Sonar File For Recording");
   ASSERT_TRUE(StartRecording(state, display, "Take.47V"));
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Recording to take.47v");
+  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Recording to Take.47V");
   EXPECT_EQ(display.menus.back(), std::make_pair(15, std::string("&Record Stop...")));
   const auto reply = MakeReply('G', 513);
   const size_t before = display.titles.size();
   ASSERT_TRUE(WriteSonarRecord(state, display, PingOf(reply, 3)));
   EXPECT_EQ(display.titles.size(), before);  // 640 bytes: still 0 kB
   ASSERT_TRUE(WriteSonarRecord(state, display, PingOf(reply, 3)));
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Recording to take.47v - 1 kB");
+  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Recording to Take.47V - 1 kB");
   EXPECT_EQ(state.RecordBytes, 1280);
   StopRecording(state, display);
-  EXPECT_EQ(display.messages.back().text, "take.47v");
+  EXPECT_EQ(display.messages.back().text, "Take.47V");  // the name as chosen
   EXPECT_EQ(display.messages.back().caption, "Close Record File");
   EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar");
   EXPECT_EQ(display.menus.back(), std::make_pair(15, std::string("&Record Start...")));
@@ -475,14 +477,14 @@ TEST(Copying, ForwardRecordsWithProfileRangeAfterProcessingAndRebuiltLinks) {
   EXPECT_FALSE(StartCopy(state, display, "copy.dat"));
   EXPECT_EQ(display.messages.back().caption, "Copy a Sonar File");
   ASSERT_TRUE(StartCopy(state, display, "Copy.47V"));
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Copying to copy.47v");
+  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Copying to Copy.47V");
   PlaybackStep(state, display, hooks);  // record 2
   PlaybackStep(state, display, hooks);  // record 3
   ToggleReversePlayback(state, display);
   PlaybackStep(state, display, hooks);  // record 4 backward: not copied, back to record 3
   ToggleReversePlayback(state, display);
   PlaybackStep(state, display, hooks);  // record 3 again, forward
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Copying to copy.47v - 1 kB");
+  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Copying to Copy.47V - 1 kB");
   StopCopy(state, display);
   EXPECT_EQ(display.messages.back().caption, "Close Copy File");
   EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Playback of src.47v");

@@ -1,0 +1,5 @@
+#include "modal_state.h"
+
+#include <QApplication>
+
+bool ModalDialogOpen() { return QApplication::activeModalWidget() != nullptr; }
