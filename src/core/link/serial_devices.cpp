@@ -97,8 +97,9 @@ DeviceAccess CheckDeviceAccess(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return DeviceAccess::kMissing;
   if (::access(path.c_str(), R_OK | W_OK) == 0) return DeviceAccess::kOpenable;
-  return errno == EACCES || errno == EPERM || errno == EROFS ? DeviceAccess::kNoPermission
-                                                             : DeviceAccess::kMissing;
+  if (errno == EACCES || errno == EPERM) return DeviceAccess::kNoPermission;
+  // Anything else (a device node on a read-only file system, say) is for the open to tell.
+  return DeviceAccess::kOpenable;
 }
 
 std::vector<SerialDevice> ListSerialDevices() {
