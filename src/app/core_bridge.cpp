@@ -101,8 +101,10 @@ void CoreBridge::ZeroPingCounters() {
 }
 
 void CoreBridge::ClearGpsFix() {
-  // The reader's own clear runs when the port is closed and opened again; here the
-  // read-out is simply redrawn as it stands.
+  // A new data source starts without a fix: the texts and values of the last one
+  // (a played file's, or a receiver's before playback) must not reach the records
+  // and profile points of this one.
+  state_.ClearGpsData();
   display_.DrawGpsReadout(MakeGpsReadout(state_, GpsInUse(state_, false), false));
 }
 

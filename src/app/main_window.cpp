@@ -21,6 +21,7 @@
 #include "config_dialogs.h"
 #include "core_bridge.h"
 #include "diagnostics_window.h"
+#include "live_view_dialog.h"
 #include "print_page.h"
 #include "modal_state.h"
 #include "display.h"
@@ -373,7 +374,7 @@ void MainWindow::ApplyRunMode() {
   // 8. The azimuth drive: no position in playback; detected afresh when live.
   if (state_.AzimuthDriveEnable == 1) {
     if (state_.RunMode == 1) state_.AzimuthPosition = 600;
-    else EnableAzimuthDrive(state_, true);
+    else RestartAzimuthDetection(state_);
     ToolWindowChanged(1);
   }
 }
@@ -472,6 +473,9 @@ void MainWindow::OpenPlayback() {
   const std::string chosen = prompts_->AskFile(request);
   if (chosen.empty()) return;
   if (core_.OpenPlayback(chosen)) {
+    // A new file starts on a clear picture: nothing of the last one stays.
+    core_.ResetEchoLines();
+    core_.ClearImage();
     ForcePanelRedraw();
     if (slider_) slider_->setValue(0);
   }
@@ -649,8 +653,9 @@ void MainWindow::OnCommand(int id) {
         core_.StopHeadLink();
         core_.StopGps();
         core_.StartHeadLink();
+        state_.GpsAge = 5;  // no sentence yet on the new choice
         if (state_.UseGPS == 1 && core_.GpsPortAvailable()) core_.StartGps();
-        else RefreshGps();
+        RefreshGps();
       }
       state_.SendRequest = true;
       return;
@@ -836,6 +841,9 @@ void MainWindow::OnCommand(int id) {
       UpdateRect(619, layout_.TextBase - 37, 777, layout_.TextBase - 19);
       return;
     }
+    case cmd::kLiveView:
+      ShowLiveViewDialog(this, state_, core_.GetClock(), [this](bool on) { menu_->Check(cmd::kLiveView, on); });
+      return;
     case cmd::kPrint:
       PrintScreen(this, *prompts_, [this](QDialog& d) { RunDialog(d); });
       return;
@@ -1375,6 +1383,7 @@ void MainWindow::SetGpsReadout(bool in_use, const std::string& lat, const std::s
   gps_lng_ = lng;
   gps_blink_ = blink;
   gps_available_ = available;
+  gps_drawn_pending_ = true;  // the next paint shows these; later ones look again
   UpdateRect(2, 532, 200, 536 + layout_.LineH);
 }
 
@@ -1382,6 +1391,11 @@ void MainWindow::ClockTick(const LocalTime& t) {
   if (state_.RunMode != 0) return;  // in FILE mode the records carry the time
   SetDateTimeText(DateTimeText(t.day, t.month, t.year, t.hour, t.minute, t.second));
   core_.TickGps();
+}
+
+std::string MainWindow::GpsReadoutShown() const {
+  if (!gps_in_use_) return {};
+  return gps_available_ ? gps_lat_ + " " + gps_lng_ : "GPS Lat / Lng Not Available";
 }
 
 void MainWindow::RefreshGps() {
@@ -1663,6 +1677,18 @@ void MainWindow::Paint(QPainter& p, const QRect& exposed) {
     ShadowText(p, 301 - w / 2, 534, t, Qt::white);
   }
   // GPS read-out.
+  if (!gps_drawn_pending_ && exposed.intersects(QRect(2, 532, 199, 5 + layout_.LineH))) {
+    // A repaint of its own looks at the read-out again: the message once five
+    // seconds passed without a sentence, the blink of the mark.
+    const GpsReadout r =
+        MakeGpsReadout(state_, GpsInUse(state_, state_.RunMode == 1 && state_.PlaybackGpsPresent != 0), false);
+    gps_in_use_ = r.kind != GpsReadout::Kind::Hidden;
+    gps_available_ = r.kind == GpsReadout::Kind::Position;
+    gps_lat_ = r.latitudeText;
+    gps_lng_ = r.longitudeText;
+    gps_blink_ = r.mark;
+  }
+  gps_drawn_pending_ = false;
   if (gps_in_use_) {
     Box(p, 2, 532, 200, 536 + layout_.LineH, Pal(125), Pal(122));
     p.setPen(Pal(125));

@@ -117,6 +117,7 @@ class MainWindow : public QMainWindow {
   std::string StatusText() const { return status_text_; }
   std::string PanelText(int panel) const;  // 0 Range 1 Mode 2 Gain 3 Speed 4 Sector 5 Train
   std::string FrequencyReadout() const;
+  std::string GpsReadoutShown() const;  // the GPS read-out as last painted; empty when hidden
   std::string EntryBoxText() const;
   std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
   QImage Capture();  // the client area as shown
@@ -223,7 +224,7 @@ class MainWindow : public QMainWindow {
   int status_colors_[3] = {0, 0, 0};
   bool azimuth_notice_ = false;
   std::string date_time_;
-  bool gps_in_use_ = false, gps_available_ = false, gps_blink_ = false;
+  bool gps_in_use_ = false, gps_available_ = false, gps_blink_ = false, gps_drawn_pending_ = false;
   std::string gps_lat_, gps_lng_;
   int paint_count_ = 0;
   QRect last_paint_rect_;

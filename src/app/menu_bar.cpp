@@ -58,6 +58,7 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
   QMenu* misc = bar_->addMenu("&Misc");
   Add(misc, cmd::kClearScreen, "&Clear Screen Now");
   Add(misc, cmd::kDiagnostics, "&Diagnostics");
+  Add(misc, cmd::kLiveView, "&Live View in Browser...");
   misc->addSeparator();
   // The printed test page: no item in the classic menu; offered here.
   Add(misc, cmd::kPrint, "&Print Test Page...")->setShortcut(QKeySequence("Ctrl+Shift+P"));

@@ -25,6 +25,7 @@ enum : int {
   kHorizontalScan = 982, kProfileGrid = 1000, kZeroDown = 1010,
   kSonarHead = 2000, kAzimuthDrive = 2001, kChangeAzimuth = 2002,
   kSimulateAzimuth = 2004, kOrientationModule = 2005,
+  kLiveView = 2100,  // the live view in a browser
 };
 }  // namespace cmd
 

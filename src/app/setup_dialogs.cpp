@@ -152,7 +152,8 @@ ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent) {
 std::vector<std::string> DisplaySwitchesLines(const AppState& s) {
   char buf[64];
   std::vector<std::string> lines;
-  std::snprintf(buf, sizeof buf, "Head ID: %d", s.ShownAnsweredHeadId.load() - 15);
+  // The ID the head answered with (16 to 31), shown as the list shows it: 1 to 16.
+  std::snprintf(buf, sizeof buf, "Head ID: %d", s.AnsweredHeadId.load() - 15);
   lines.push_back(buf);
   if (s.Units == 1)
     std::snprintf(buf, sizeof buf, "Absorption: %06.5f", s.Absorption * 0.01 * 0.3048);
@@ -587,7 +588,8 @@ HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
   grid->addWidget(new QLabel("Head ID:"), 0, 0);
   id_ = new QComboBox;
   for (int i = 1; i <= 16; ++i) id_->addItem(QString::number(i));
-  const int current = state.ShownAnsweredHeadId;
+  // The list opens on the master head ID, the head the program talks to.
+  const int current = state.MasterHeadID;
   id_->setCurrentIndex(current >= 16 && current <= 31 ? current - 16 : -1);
   grid->addWidget(id_, 0, 1);
   int row = 1;
@@ -614,8 +616,11 @@ void HeadIdDialog::PressOk() {
   const int index = id_->currentIndex();
   const bool id_taken = index >= 0;
   if (id_taken) state_.NewHeadId = index + 16;
+  // Both dialogs raise the new-ID request for a chosen ID: it addresses the frame
+  // to the head that answered and carries the ID part, so that programming goes to
+  // that head and to no other.
+  state_.NewIdRequest = id_taken;
   if (!program_) {
-    state_.NewIdRequest = id_taken;
     accept();
     return;
   }

@@ -54,7 +54,7 @@ std::vector<std::string> ScanWindowLines(const AppState& s) {
     lines.push_back("No head answered yet");
     return lines;
   }
-  std::snprintf(buf, sizeof buf, "Head ID: 0x%02X", s.ShownAnsweredHeadId.load());
+  std::snprintf(buf, sizeof buf, "Head ID: 0x%02X", s.AnsweredHeadId.load());
   lines.push_back(buf);
   std::span<const std::uint8_t, 64> nv(shown.ScanReply.data() + 12, 64);
   const HeadInfoTexts t = DecodeHeadInfo(nv);

@@ -1,6 +1,7 @@
 // q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]: unattended live
 // logging through the program's own engine (head port, comm thread, decoding, ping
-// processing into a headless image, the recorder, GPS when UseGPS is set).
+// processing into a headless image, the recorder, GPS when UseGPS is set), with
+// the picture and readouts served to browsers on request (--serve).
 #include <signal.h>
 #include <time.h>
 
@@ -21,6 +22,8 @@
 #include "settings/app_state.h"
 #include "settings/port_paths.h"
 #include "settings/settings_io.h"
+#include "webview/live_view_server.h"
+#include "webview/live_view_settings.h"
 
 namespace q47v::cli {
 
@@ -28,6 +31,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]\n"
+    "                   [--serve ADDR:PORT]\n"
     "\n"
     "Logs a live sonar head to a .47V file without the window: the settings and the\n"
     "serial ports come from the WINQ47V.INI file FILE (section \"Serial Ports\" maps\n"
@@ -39,6 +43,11 @@ constexpr const char* kUsage =
     "  --out FILE     the .47V file to write (replaced if it exists)\n"
     "  --pings N      stop after N recorded pings\n"
     "  --seconds S    stop after S seconds\n"
+    "  --serve ADDR:PORT\n"
+    "                 show the live picture and readouts to web browsers at\n"
+    "                 http://ADDR:PORT/ (127.0.0.1:8047 is this computer only; any\n"
+    "                 other address needs the token printed with the address; port\n"
+    "                 0 takes a free port)\n"
     "\n"
     "Without a limit it runs until SIGINT (Ctrl-C) or SIGTERM. Once a second it prints\n"
     "a status line: pings, rep rate, link state and bytes written. The file is closed\n"
@@ -81,7 +90,7 @@ bool ParsePositive(const char* text, double& out) {
 }  // namespace
 
 int RunRecordVerb(int argc, char** argv) {
-  std::string ini, out;
+  std::string ini, out, serve;
   double pings = 0, seconds = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -96,6 +105,7 @@ int RunRecordVerb(int argc, char** argv) {
     const char* v = argv[++i];
     if (a == "--ini") ini = v;
     else if (a == "--out") out = v;
+    else if (a == "--serve") serve = v;
     else if (a == "--pings" && ParsePositive(v, pings)) continue;
     else if (a == "--seconds" && ParsePositive(v, seconds)) continue;
     else {
@@ -105,6 +115,11 @@ int RunRecordVerb(int argc, char** argv) {
   }
   if (ini.empty() || out.empty() || (pings > 0 && seconds > 0)) {
     std::fputs(kUsage, stderr);
+    return 2;
+  }
+  webview::ServerOptions serveOptions = webview::LoadLiveViewOptions(ini);
+  if (!serve.empty() && !webview::ParseListenAddress(serve, serveOptions)) {
+    std::fprintf(stderr, "q47v record: --serve takes ADDR:PORT, [IPv6]:PORT or PORT, not %s\n", serve.c_str());
     return 2;
   }
 
@@ -149,6 +164,18 @@ int RunRecordVerb(int argc, char** argv) {
     return 1;
   }
   std::printf("q47v record: COM%d %s -> %s\n", headIndex + 1, headPath.c_str(), out.c_str());
+  webview::LiveViewServer liveView(state, clock);
+  if (!serve.empty()) {
+    std::string error;
+    if (!liveView.Start(serveOptions, &error)) {
+      std::fprintf(stderr, "q47v record: live view: %s\n", error.c_str());
+      StopLink(state);
+      CloseGpsPort(state);
+      StopRecording(state, display);
+      return 1;
+    }
+    std::printf("q47v record: live view at %s\n", liveView.Url().c_str());
+  }
   std::fflush(stdout);
 
   const auto start = std::chrono::steady_clock::now();
@@ -166,14 +193,17 @@ int RunRecordVerb(int argc, char** argv) {
     }
     const long recorded = state.PingsProcessed.load();
     const std::string status = display.Status();
-    std::printf("%4d s  pings %ld  rep rate %s  %s  %lld bytes\n", tick, recorded,
+    std::printf("%4d s  pings %ld  rep rate %s  %s  %lld bytes", tick, recorded,
                 state.Shown().Ping.RepRateText.empty() ? "-" : state.Shown().Ping.RepRateText.c_str(),
                 status.empty() ? (state.HeadPortLost.load() ? "device lost" : "data ok") : status.c_str(),
                 static_cast<long long>(state.RecordBytes.load()));
+    if (liveView.Running()) std::printf("  viewers %d", liveView.Viewers());
+    std::printf("\n");
     std::fflush(stdout);
     if (pings > 0 && recorded >= static_cast<long>(pings)) break;
     if (seconds > 0 && tick >= static_cast<int>(seconds + 0.999)) break;
   }
+  liveView.Stop();
   StopLink(state);
   CloseGpsPort(state);
   const long long bytes = static_cast<long long>(state.RecordBytes.load());

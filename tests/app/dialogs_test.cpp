@@ -123,8 +123,7 @@ TEST_F(AppTest, FileModeSettingsShowsThePlayedHeadSettings) {
   WriteIni("RunMode=1\nUnits=0\nAbsorption=20\nPulseLength=100\n");
   Open();
   state.PlaybackFrequency = 1100;
-  state.ShownAnsweredHeadId = 16;
-  bool shown = false;
+  bool shown = false;  // no head has answered: the default head ID 16, shown as 1
   window->SetDialogHook([&shown](QDialog& d) {
     shown = d.windowTitle() == "Settings";
   });
@@ -198,7 +197,7 @@ namespace {
 
 TEST_F(AppTest, HeadIdAndProgramRequests) {
   Open();
-  state.ShownAnsweredHeadId = 18;
+  state.MasterHeadID = 18;  // as loaded from MasterHeadID in the settings
   {
     HeadIdDialog d(state, false, window.get());
     EXPECT_EQ(d.windowTitle().toStdString(), "Set New Head ID");
@@ -220,8 +219,11 @@ TEST_F(AppTest, HeadIdAndProgramRequests) {
     HeadIdDialog d(state, true, window.get());
     d.SerialField()->setText("0042");
     d.DepthBox()->setCurrentIndex(1);
+    state.NewIdRequest = false;
+    EXPECT_EQ(d.IdBox()->currentText().toStdString(), "3");  // the master head ID
     d.PressOk();
     EXPECT_TRUE(state.ProgramHeadRequest);
+    EXPECT_TRUE(state.NewIdRequest) << "programming must be addressed to the answering head";
     EXPECT_EQ(state.ProgramSerialNumber, 42);
     EXPECT_EQ(state.ProgramDepthRating, 1);
   }

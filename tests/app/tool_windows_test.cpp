@@ -3,6 +3,8 @@
 
 #include "app_fixture.h"
 #include "tool_windows.h"
+#include "link/reply_decoder.h"
+#include "setup_dialogs.h"
 
 namespace {
 
@@ -77,6 +79,30 @@ TEST_F(AppTest, SonarOnWhenMinimizedKeepsThePorts) {
   window->OnCommand(650);
   EXPECT_EQ(state.OnWhenMinimized, 0);
   EXPECT_FALSE(window->Menu().IsChecked(650));
+}
+
+}  // namespace
+
+namespace {
+
+// The scan window and the File-mode Settings show the ID the head answered with,
+// from the "T" reply itself.
+TEST(ScanWindowText, ShowsTheHeadThatAnswered) {
+  AppState s;
+  FakeClock clock;
+  s.HeadScanActive = true;
+  const ReplyExpectation e = ExpectationFor('T', 8, 500);
+  std::vector<std::uint8_t> reply(static_cast<size_t>(e.Length), 0x33);
+  reply[0] = 'I';
+  reply[1] = 'T';
+  reply[2] = 'X';
+  reply[3] = 0x12;
+  reply.back() = 0xFC;
+  ASSERT_TRUE(ProcessReplyBytes(s, reply, e, clock).Accepted);
+  const auto lines = ScanWindowLines(s);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "Head ID: 0x12");
+  EXPECT_EQ(DisplaySwitchesLines(s)[0], "Head ID: 3");
 }
 
 }  // namespace

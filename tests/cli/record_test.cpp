@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../core/webview/raw_client.h"
 #include "display.h"
 #include "files/playback.h"
 #include "settings/app_state.h"
@@ -123,7 +125,40 @@ TEST_F(RecordVerbTest, SigtermClosesTheFileWhole) {
   EXPECT_GT(PlayedRecords("term.47v"), 5);
 }
 
+// --serve: a viewer gets the whole picture and the live readouts while the run
+// records as it would without one.
+TEST_F(RecordVerbTest, ServesTheLivePictureWhileRecording) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "served.47v", "--pings",
+                         "40", "--serve", "127.0.0.1:0"}));
+  ASSERT_TRUE(rec.WaitForOutput("live view at http://127.0.0.1:"));
+  ASSERT_TRUE(rec.WaitForOutput("/\n"));
+  const std::string& out = rec.Output();
+  const int port = std::atoi(out.c_str() + out.find("http://127.0.0.1:") + 17);
+  ASSERT_GT(port, 0) << out;
+  RawClient viewer;
+  ASSERT_TRUE(viewer.Connect(port));
+  ASSERT_EQ(viewer.Handshake().rfind("HTTP/1.1 101", 0), 0u);
+  bool whole = false, readouts = false;
+  int opcode = 0;
+  std::string payload;
+  for (int i = 0; i < 200 && !(whole && readouts) && viewer.ReadFrame(opcode, payload, 10000); ++i) {
+    if (opcode == 2 && payload.size() > 14 && payload[0] == 'P' && (payload[1] & 1)) whole = true;
+    if (opcode == 1 && payload.find("\"source\":\"HEAD\"") != std::string::npos &&
+        payload.find("served.47v") != std::string::npos)
+      readouts = true;
+  }
+  EXPECT_TRUE(whole);
+  EXPECT_TRUE(readouts) << payload;
+  EXPECT_TRUE(rec.WaitForOutput("viewers 1"));
+  EXPECT_EQ(rec.Wait(), 0);
+  EXPECT_GE(PlayedRecords("served.47v"), 40);
+}
+
 TEST(RecordVerb, UsageAndMissingPort) {
+  Child badServe;
+  ASSERT_TRUE(badServe.Start({Bin("/src/cli/q47v"), "record", "--ini", "x.ini", "--out", "x.47v", "--serve", "::1:80"}));
+  EXPECT_EQ(badServe.Wait(), 2);
   Child bad;
   ASSERT_TRUE(bad.Start({Bin("/src/cli/q47v"), "record", "--out", "x.47v"}));
   EXPECT_EQ(bad.Wait(), 2);

@@ -79,11 +79,19 @@ Readouts UpdateReadouts(const ReadoutInputs& in) {
   if (in.GridMode == kGridSS) {
     const WaterfallLayout lay = WaterfallColumns(in.SSTrain);
     const int tx = lay.TransducerColumn + 3;  // window column
-    const int px = in.CursorX - tx;
-    bool port = in.SSTrain == kSSPort || (in.SSTrain == kSSBoth && px <= 0);
-    const int pixels = std::clamp(port ? -px : px, 0, 500);
-    const double range = limit(pixels * mpp * unit);
-    const char* side = port ? "Port Side" : "Stbd Side";
+    // The range of a window column across the track, and its side.
+    auto across = [&](int x, const char** side) {
+      const int px = x - tx;
+      const bool port = in.SSTrain == kSSPort || (in.SSTrain == kSSBoth && px <= 0);
+      *side = port ? "Port Side" : "Stbd Side";
+      return limit(std::clamp(port ? -px : px, 0, 500) * mpp * unit);
+    };
+    const char* side = nullptr;
+    const double range = across(in.CursorX, &side);
+    // With a measurement origin set, it is the origin and the difference is taken
+    // from it; otherwise the origin is the transducer.
+    const char* origin_side = side;
+    const double origin = in.MeasureMode ? across(in.OriginX, &origin_side) : 0.0;
     char num[16];
     auto line = [&](double v) {
       std::snprintf(num, sizeof num, fine ? "%#06.3f" : "%#06.2f", v);
@@ -94,9 +102,11 @@ Readouts UpdateReadouts(const ReadoutInputs& in) {
       if (s.size() < 28) s.append(28 - s.size(), ' ');
       return s;
     };
-    set(out.Org, "Org:", pad(line(0.0) + ", " + side), false);
+    const bool same_side = std::string(origin_side) == side;
+    const double diff = limit(same_side ? std::abs(range - origin) : range + origin);
+    set(out.Org, "Org:", pad(line(origin) + ", " + origin_side), false);
     set(out.Tar, "Tar:", pad(line(range) + ", " + side), false);
-    set(out.Diff, "Diff:", pad(line(range)), false);
+    set(out.Diff, "Diff:", pad(line(diff)), false);
     return out;
   }
 

@@ -56,6 +56,36 @@ inline uint8_t ClearGrid(uint8_t v) { return v >= 128 ? static_cast<uint8_t>(v -
 inline bool Inside(int x, int y) { return x >= 0 && x < kImageWidth && y >= 0 && y < kImageHeight; }
 }  // namespace pixel
 
+// The dirty rectangle of the window's blit, with a second accumulator that every
+// Add, Merge and assignment also feeds. The blit takes and resets the first; the
+// live view takes the second on its own schedule (TakeViewDirty), so neither
+// consumer steals the other's changes.
+class DirtyTracker : public DirtyRect {
+ public:
+  DirtyTracker& operator=(const DirtyRect& r) {
+    DirtyRect::operator=(r);
+    view_.Merge(r);
+    return *this;
+  }
+  void Add(int x, int y) {
+    DirtyRect::Add(x, y);
+    view_.Add(x, y);
+  }
+  void Merge(const DirtyRect& o) {
+    DirtyRect::Merge(o);
+    view_.Merge(o);
+  }
+  // The second accumulator: what changed since the last TakeView.
+  DirtyRect TakeView() {
+    const DirtyRect d = view_;
+    view_.Reset();
+    return d;
+  }
+
+ private:
+  DirtyRect view_;
+};
+
 class PingImage {
  public:
   PingImage() : pixels_(kImageBytes, 0) {}
@@ -71,7 +101,7 @@ class PingImage {
   const uint8_t* Pixels() const { return pixels_.data(); }
   uint8_t& At(int x, int y) { return pixels_[static_cast<size_t>(y) * kImageWidth + x]; }
   uint8_t At(int x, int y) const { return pixels_[static_cast<size_t>(y) * kImageWidth + x]; }
-  DirtyRect Dirty;
+  DirtyTracker Dirty;
 
   // Locked copy of the pixels for the user interface or a capture; returns and
   // resets the dirty rectangle when `take_dirty` is set.
@@ -81,6 +111,13 @@ class PingImage {
     DirtyRect d = Dirty;
     if (take_dirty) Dirty.Reset();
     return d;
+  }
+
+  // The live view's own record of what changed since it last looked; the window's
+  // Dirty is left as it is.
+  DirtyRect TakeViewDirty() {
+    std::lock_guard lock(mutex_);
+    return Dirty.TakeView();
   }
 
  private:

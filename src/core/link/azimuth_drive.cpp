@@ -54,6 +54,13 @@ void SetSimulateAzimuthDrive(AppState& state, bool on) {
   }
 }
 
+void RestartAzimuthDetection(AppState& state) {
+  state.AzimuthDriveFound = false;
+  state.AzimuthMoveRequest = true;
+  state.AzimuthCommandCount = 0;
+  state.AzimuthPosition = 0;
+}
+
 void StartAzimuthPositioning(AppState& state) {
   state.AzimuthPositioning = true;
   state.AzimuthLastReported = -1;

@@ -32,6 +32,9 @@ void SetSimulateAzimuthDrive(AppState& state, bool on);
 
 // The comm thread takes a move request: positioning starts with a fresh count.
 void StartAzimuthPositioning(AppState& state);
+// A live start with the drive enabled: it is detected afresh (not found, a detect
+// request, no commands counted) from position 0; the window flag is left alone.
+void RestartAzimuthDetection(AppState& state);
 
 // The 13 bytes a simulated drive answers with: at the target angle.
 std::array<std::uint8_t, 13> SimulatedAzimuthReply(int azimuthAngle);

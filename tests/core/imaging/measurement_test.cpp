@@ -113,6 +113,26 @@ TEST(Readouts, SideScan) {
   EXPECT_EQ(UpdateReadouts(in).Tar.Text.substr(0, 24), "Tar: 010.00 M, Stbd Side");
 }
 
+// In side-scan display a measurement origin counts: origin 10 m and cursor 20 m
+// to port give Org 10 m and Diff 10 m.
+TEST(Readouts, SideScanMeasuresFromTheOrigin) {
+  ReadoutInputs in = Sector(50, 398, 100);  // 200 px left of the port transducer (window 598)
+  in.GridMode = 2;
+  in.SSTrain = 0;
+  in.MeasureMode = 1;
+  in.OriginX = 498;  // 100 px: 10 m
+  in.OriginY = 100;
+  const Readouts r = UpdateReadouts(in);
+  EXPECT_EQ(r.Org.Text.substr(0, 24), "Org: 010.00 M, Port Side");
+  EXPECT_EQ(r.Tar.Text.substr(0, 24), "Tar: 020.00 M, Port Side");
+  EXPECT_EQ(r.Diff.Text.substr(0, 13), "Diff: 010.00 ");
+  // Both sides: the origin to port, the cursor to starboard, the distance across.
+  in.SSTrain = 1;
+  in.OriginX = 250;
+  in.CursorX = 350;
+  EXPECT_EQ(UpdateReadouts(in).Diff.Text.substr(0, 12), "Diff: 020.00");
+}
+
 TEST(Readouts, SoundVelocityScalesLikeTheGrid) {
   ReadoutInputs in = Sector(50, 300, 408);
   in.SoundVelocity = 1400;

@@ -1,0 +1,7 @@
+// The page and the script of the live view, served from the program itself.
+#pragma once
+
+namespace webview {
+extern const char kLivePage[];
+extern const char kLiveScript[];
+}  // namespace webview

@@ -1,0 +1,113 @@
+#include "webview/live_view_readouts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "gps/gps_display.h"
+#include "settings/app_state.h"
+#include "settings/user_config.h"
+
+namespace webview {
+
+namespace {
+
+std::string ModeText(int grid_mode) {
+  static const char* const kNames[] = {"Sector", "Polar", "SS", "Profile"};
+  return grid_mode >= 0 && grid_mode <= 3 ? kNames[grid_mode] : "";
+}
+
+std::string SpeedText(int speed, int grid_mode) {
+  static const char* const kNames[] = {"Slow", "Med", "Fast", "Faster", "Fastest"};
+  if (grid_mode == 2) return "N / A";
+  return speed >= 0 && speed <= 4 ? kNames[speed] : "";
+}
+
+std::string TrainText(int train, int ss_train, int grid_mode) {
+  if (grid_mode == 2) {
+    static const char* const kSides[] = {"Port", "Both", "Stbd"};
+    return ss_train >= 0 && ss_train <= 2 ? kSides[ss_train] : "";
+  }
+  return std::to_string(train) + " Dg";
+}
+
+std::string FrequencyText(int khz) {
+  char buf[32];
+  if (khz >= 1000)
+    std::snprintf(buf, sizeof buf, "%5.3f MHz", khz * 0.001);
+  else
+    std::snprintf(buf, sizeof buf, "%d kHz", khz);
+  return buf;
+}
+
+std::string DateTimeText(const LocalTime& t) {
+  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  const char* mon = t.month >= 1 && t.month <= 12 ? kMonths[t.month - 1] : "???";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d-%s-%04d  %02d:%02d:%02d", t.day, mon, t.year, t.hour, t.minute, t.second);
+  return buf;
+}
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  return s.substr(i);
+}
+
+std::string GpsText(const AppState& state) {
+  if (state.RunMode.load() == 0) {
+    if (state.UseGPS.load() != 1) return {};
+    if (state.GpsAge.load() >= 5) return kGpsNotAvailableText;
+    const GpsData data = state.GpsSnapshot();
+    const char* text = data.GpsPositionText.data();
+    if (text[0] == '\0') return kGpsNotAvailableText;
+    return Trimmed(std::string(text, 12)) + ", " + Trimmed(std::string(text + 12, 12));
+  }
+  if (state.PlaybackGpsPresent.load() == 0) return {};
+  // The playback fields are written by the thread that plays the file; the lock
+  // keeps the copy whole.
+  auto& s = const_cast<AppState&>(state);
+  std::lock_guard lock(s.PlaybackGpsMutex);
+  if (s.PlaybackGps.latitude.empty()) return kGpsNotAvailableText;
+  return Trimmed(s.PlaybackGps.latitude) + ", " + Trimmed(s.PlaybackGps.longitude);
+}
+
+}  // namespace
+
+Readouts ReadReadouts(const AppState& state, const Clock& clock) {
+  Readouts r;
+  const bool playback = state.RunMode.load() == 1;
+  const int mode = state.GridMode.load();
+  r.source = playback ? "FILE" : "HEAD";
+  r.range = RangeLabel(std::clamp(state.Range.load(), 0, 14), state.Units.load());
+  r.gain = std::to_string(state.Gain.load()) + " dB";
+  r.mode = ModeText(mode);
+  r.speed = SpeedText(state.Speed.load(), mode);
+  r.sector = mode == 2 ? "N / A" : std::to_string(state.SectorSize.load()) + " Dg";
+  r.train = TrainText(state.Train.load(), state.SSTrain.load(), mode);
+  r.frequency = FrequencyText(playback ? state.PlaybackFrequency.load() : state.Frequency.load());
+  if (!playback && state.ConfigType.load() == 1) r.frequency += " (Auto)";
+  if (playback) {
+    const std::string date = state.PlaybackDateText.get(), time = state.PlaybackTimeText.get();
+    r.dateTime = date.empty() && time.empty() ? std::string() : date + "  " + time;
+  } else {
+    r.dateTime = DateTimeText(clock.Now());
+  }
+  r.gps = GpsText(state);
+  r.status = state.StatusText.get();
+  if (playback) {
+    if (state.PlaybackFileOpen.load()) {
+      r.file = state.PlaybackFileName.get();
+      r.position = std::to_string(state.PlaybackPercent.load()) + " %";
+    }
+  } else if (state.RecordFileOpen.load()) {
+    r.file = state.RecordFileName.get();
+    r.position = std::to_string(state.RecordBytes.load() / 1024) + " kB";
+  }
+  r.repRate = state.Shown().Ping.RepRateText;
+  r.pings = state.PingsProcessed.load();
+  return r;
+}
+
+}  // namespace webview

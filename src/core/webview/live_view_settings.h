@@ -1,0 +1,29 @@
+// Where the live view listens, kept in WINQ47V.INI section "Live View":
+//   Address=127.0.0.1   the address to listen on (127.0.0.1 by default: this
+//                       computer only; 0.0.0.0 for every network, with a token)
+//   Port=8047
+//   Viewers=32          most viewers at once
+#pragma once
+
+#include <string>
+
+#include "webview/live_view_server.h"
+
+class IniFile;
+
+namespace webview {
+
+inline constexpr const char* kLiveViewSection = "Live View";
+inline constexpr int kDefaultPort = 8047;
+
+ServerOptions LoadLiveViewOptions(const IniFile& ini);
+ServerOptions LoadLiveViewOptions(const std::string& ini_path);
+void StoreLiveViewOptions(IniFile& ini, const ServerOptions& options);
+// Reads the file, sets the section and writes it back; false and *error on failure.
+bool SaveLiveViewOptions(const std::string& ini_path, const ServerOptions& options, std::string* error = nullptr);
+
+// "ADDR:PORT", "[V6]:PORT" or ":PORT"/"PORT" (loopback) into options; false when
+// malformed.
+bool ParseListenAddress(const std::string& text, ServerOptions& options);
+
+}  // namespace webview
