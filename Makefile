@@ -4,7 +4,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test asan tsan fuzz bench clean
+.PHONY: all deps configure build run test package asan tsan fuzz bench clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 600
+
+# The Debian package, in $(BUILD)/package.
+package: build
+	@cmake --build $(BUILD) --target package
 
 asan:
 	@$(MAKE) test PRESET=asan

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app_images.h"
 #include "clock.h"
 #include "core_bridge.h"
 #include "main_window.h"
@@ -49,6 +50,7 @@ int RunWinQ47V(const DemoPlan* plan) {
   MainWindow window(state, core, std::move(prompts));
   display.SetWindow(&window);
 
+  InstallProgramIcon();
   ShowLogoWhile([&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   window.show();

@@ -13,6 +13,8 @@
 #include "link/live_ping_sink.h"
 #include "link/microsecond_wait.h"
 #include "link/orientation_module.h"
+#include "link/serial_devices.h"
+#include "settings/ini_file.h"
 #include "settings/app_state.h"
 #include "settings/settings_io.h"
 #include "settings/user_config.h"
@@ -40,6 +42,27 @@ void CoreBridge::LoadSettings() {
 
 bool CoreBridge::SaveSettings() { return ::SaveSettings(state_); }
 
+void CoreBridge::SetPortPaths(const ComPortPaths& paths) {
+  if (paths == paths_) return;
+  const std::string file = state_.SettingsPath.get().empty() ? std::string(kSettingsFileName) : state_.SettingsPath.get();
+  IniFile ini;
+  std::string error;
+  // A file that exists but cannot be read is left alone: its other contents would be lost.
+  bool saved = IniFile::Load(file, ini, nullptr, &error);
+  if (saved) {
+    for (int i = 0; i < kComPortCount; ++i)
+      if (paths[static_cast<size_t>(i)] != paths_[static_cast<size_t>(i)])
+        ini.Set(kSerialPortsSection, ComPortKey(i), paths[static_cast<size_t>(i)]);
+    saved = ini.Save(file, &error);
+  }
+  paths_ = paths;
+  if (!saved) display_.LinkError("The serial port choice could not be saved:\n" + error, "ComPort Setup");
+}
+
+void CoreBridge::ReportNoPermission(const std::string& path) {
+  if (CheckDeviceAccess(path) == DeviceAccess::kNoPermission) display_.LinkError(PermissionAdvice(path), "ComPort Setup");
+}
+
 void CoreBridge::ProbePorts() { ApplyPortProbe(state_, ProbeComPorts(paths_)); }
 
 bool CoreBridge::GpsPortAvailable() const { return state_.GpsPortAvailable != 0; }
@@ -57,13 +80,17 @@ std::string CoreBridge::PortPath(int index) const {
 // ---------------------------------------------------------------- link
 
 void CoreBridge::StartHeadLink() {
-  if (OpenHeadPort(state_, PortPath(state_.ComPort))) StartLink(state_, display_, *sink_, clock_);
+  const std::string path = PortPath(state_.ComPort);
+  if (OpenHeadPort(state_, path)) StartLink(state_, display_, *sink_, clock_);
+  else ReportNoPermission(path);
 }
 void CoreBridge::StopHeadLink() { StopLink(state_); }
 bool CoreBridge::HeadLinkRunning() const { return state_.CommThreadRunning != 0; }
 
 void CoreBridge::StartGps() {
-  if (OpenGpsPort(state_, PortPath(state_.ComPortGPS))) StartGpsThread(state_, display_);
+  const std::string path = PortPath(state_.ComPortGPS);
+  if (OpenGpsPort(state_, path)) StartGpsThread(state_, display_);
+  else ReportNoPermission(path);
 }
 void CoreBridge::StopGps() { CloseGpsPort(state_); }
 

@@ -39,6 +39,10 @@ class CoreBridge {
   void LoadSettings();
   bool SaveSettings();
   void ProbePorts();
+  // The device of each of COM1 ... COM8. Setting them writes the changed ones into
+  // the settings file's "Serial Ports" section at once.
+  const ComPortPaths& PortPaths() const { return paths_; }
+  void SetPortPaths(const ComPortPaths& paths);
   bool GpsPortAvailable() const;
   int CalibrateDelay();
 
@@ -84,6 +88,8 @@ class CoreBridge {
 
  private:
   std::string PortPath(int index) const;
+  // Reports a port that exists but that this user may not open, with how to get access.
+  void ReportNoPermission(const std::string& path);
 
   AppState& state_;
   Display& display_;

@@ -1,10 +1,35 @@
 // winq47v: the sonar control and display program.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "app_main.h"
+#include "work_folder.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that they work without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("winq47v %s\n", Q47V_VERSION);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::printf("usage: winq47v [--desktop] [FILE.47V]\n"
+                "The sonar control and display program. It keeps WINQ47V.INI, recordings,\n"
+                "captures and .XYZ files in the working directory; with --desktop (the\n"
+                "desktop entry) in ~/WinQ47V, created on first start. See winq47v(1).\n");
+    return 0;
+  }
+  // The desktop entry's start: work in a folder of our own, then go on as if the
+  // option had not been given.
+  if (argc >= 2 && std::strcmp(argv[1], "--desktop") == 0) {
+    std::string error;
+    if (!EnterDesktopWorkFolder(&error)) std::fprintf(stderr, "winq47v: %s\n", error.c_str());
+    for (int i = 1; i < argc; ++i) argv[i] = argv[i + 1];
+    --argc;
+  }
   QApplication app(argc, argv);
   app.setApplicationName("winq47v");
+  app.setDesktopFileName("winq47v");
   return RunWinQ47V();
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app_images.h"
 #include "client_area.h"
 #include "config_dialogs.h"
 #include "core_bridge.h"
@@ -629,9 +630,10 @@ void MainWindow::OnCommand(int id) {
       return;
     case cmd::kComPorts: {
       if (!head) return;
-      ComPortDialog d(state_, *prompts_, this);
+      ComPortDialog d(state_, *prompts_, this, core_.PortPaths());
       RunDialog(d);
       if (d.Stored()) {
+        core_.SetPortPaths(d.Paths());
         // The ports are reopened on the new choice.
         core_.StopHeadLink();
         core_.StopGps();
@@ -965,7 +967,7 @@ void MainWindow::HandleMouseMove(int x, int y) {
   shell_.MenuOpen = 0;
   const bool inside = x > 2 && x < 599 && y > 2 && y < 509;
   if (inside) {
-    client_->setCursor(Qt::CrossCursor);
+    client_->setCursor(ImageCursor());
     CursorMoved(x, y, true);
     shell_.ReadoutPending = 1;
   } else {
@@ -986,7 +988,7 @@ void MainWindow::HandleRightDown(int x, int y) {
       origin_ = cursor_ = {x, y};
       client_->setCursor(Qt::BlankCursor);
     } else {
-      client_->setCursor(Qt::CrossCursor);
+      client_->setCursor(ImageCursor());
     }
     client_->update(0, 0, 602, 512);
     CursorMoved(x, y, true);

@@ -1,6 +1,9 @@
 #include "setup_dialogs.h"
 
 #include <QComboBox>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -13,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "app_images.h"
 #include "prompts.h"
 #include "settings/app_state.h"
 #include "settings/settings_io.h"
@@ -179,8 +183,8 @@ QDialog* MakeDisplaySwitchesDialog(const AppState& state, QWidget* parent) {
 
 // ---------------------------------------------------------------- COMPORTSETUP
 
-ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent)
-    : QDialog(parent), state_(state), prompts_(prompts) {
+ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent, const ComPortPaths& paths)
+    : QDialog(parent), state_(state), prompts_(prompts), paths_(paths), probed_paths_(paths) {
   setWindowTitle("ComPort Setup");
   head_port_ = state.ComPort;
   gps_port_ = state.ComPortGPS;
@@ -218,23 +222,56 @@ ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent)
   baud_->setText(b >= 0 && b <= 5 ? kBauds[b] : kBauds[0]);
   top->addWidget(head, 0, 0);
   top->addWidget(gps, 0, 1);
+
+  // The device behind each port, chosen from those present.
+  auto* devices = new QGroupBox("Serial Devices");
+  auto* dl = new QGridLayout(devices);
+  for (int i = 0; i < kComPortCount; ++i) {
+    dl->addWidget(new QLabel(QString("COM%1").arg(i + 1)), i, 0);
+    auto* chooser = new QComboBox;
+    chooser->setObjectName(QString("device%1").arg(i + 1));
+    chooser->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    chooser->setMinimumContentsLength(40);
+    // Queued: the choice lists every chooser again, this one included.
+    connect(chooser, &QComboBox::activated, this, [this, i, chooser](int item) {
+      const std::string path = chooser->itemData(item).toString().toStdString();
+      QMetaObject::invokeMethod(this, [this, i, path] { ChooseDevice(i, path); }, Qt::QueuedConnection);
+    });
+    dl->addWidget(chooser, i, 1);
+    choosers_[static_cast<size_t>(i)] = chooser;
+  }
+  dl->setColumnStretch(1, 1);
+  access_note_ = new QLabel;
+  access_note_->setWordWrap(true);
+  access_note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  dl->addWidget(access_note_, kComPortCount, 0, 1, 2);
+  top->addWidget(devices, 1, 0, 1, 2);
+
   auto* ok = new QPushButton("Ok");
   connect(ok, &QPushButton::clicked, this, &ComPortDialog::PressOk);
   auto* cancel = new QPushButton("Cancel");
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  top->addWidget(ok, 1, 0);
-  top->addWidget(cancel, 1, 1);
-  Refresh();
+  top->addWidget(ok, 2, 0);
+  top->addWidget(cancel, 2, 1);
+  WatchDevices();
+  RefreshDevices();
 }
 
 std::string ComPortDialog::BaudText() const { return baud_->text().toStdString(); }
 
+// A port can be chosen when the start-up probe opened its device, or when the
+// device it names now (a new choice, or one plugged in since) may be opened.
+bool ComPortDialog::Present(int port) const {
+  const auto i = static_cast<size_t>(port);
+  if (paths_[i] == probed_paths_[i] && state_.ComPortPresent[i]) return true;
+  return CheckDeviceAccess(paths_[i]) == DeviceAccess::kOpenable;
+}
+
 void ComPortDialog::Click(int id) {
-  const auto present = [this](int i) { return state_.ComPortPresent[static_cast<size_t>(i)].load(); };
   if (id >= 1000 && id <= 1007) {
-    if (present(id - 1000)) head_port_ = id - 1000;
+    if (Present(id - 1000)) head_port_ = id - 1000;
   } else if (id >= 2000 && id <= 2007) {
-    if (use_gps_ && present(id - 2000)) gps_port_ = id - 2000;
+    if (use_gps_ && Present(id - 2000)) gps_port_ = id - 2000;
   } else if (id == 106 || id == 107) {
     io_card_ = id == 107 ? 1 : 0;
   } else if (id == 116 || id == 117) {
@@ -257,7 +294,7 @@ bool ComPortDialog::IsPushedIn(int id) const {
 
 void ComPortDialog::Refresh() {
   for (int i = 0; i < 8; ++i) {
-    const bool present = state_.ComPortPresent[static_cast<size_t>(i)];
+    const bool present = Present(i);
     buttons_[1000 + i]->setChecked(i == head_port_);
     buttons_[1000 + i]->setEnabled(present);
     buttons_[2000 + i]->setChecked(use_gps_ && i == gps_port_);
@@ -271,6 +308,77 @@ void ComPortDialog::Refresh() {
   buttons_[114]->setChecked(use_gps_ && gps_type_ == 1);
   buttons_[113]->setEnabled(use_gps_);
   buttons_[114]->setEnabled(use_gps_);
+  access_note_->setText(QString::fromStdString(AccessNote()));
+  access_note_->setVisible(!access_note_->text().isEmpty());
+}
+
+void ComPortDialog::WatchDevices() {
+  watcher_ = new QFileSystemWatcher(this);
+  relist_ = new QTimer(this);
+  relist_->setSingleShot(true);
+  relist_->setInterval(300);  // udev adds the by-id links just after the node
+  connect(relist_, &QTimer::timeout, this, &ComPortDialog::RefreshDevices);
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { relist_->start(); });
+  for (const char* dir : {"/dev", "/dev/pts", "/dev/serial/by-id"})
+    if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
+}
+
+void ComPortDialog::RefreshDevices() {
+  // /dev/serial/by-id comes with the first USB serial device and goes with the last.
+  if (watcher_ && QFileInfo("/dev/serial/by-id").isDir() && !watcher_->directories().contains("/dev/serial/by-id"))
+    watcher_->addPath("/dev/serial/by-id");
+  devices_ = ListSerialDevices();
+  for (int i = 0; i < kComPortCount; ++i) {
+    QComboBox* chooser = choosers_[static_cast<size_t>(i)];
+    const std::string current = paths_[static_cast<size_t>(i)];
+    chooser->clear();
+    const SerialDevice now = DescribeSerialPath(devices_, current);
+    bool listed = false;
+    for (const SerialDevice& d : devices_) listed = listed || d.path == current;
+    if (!listed) chooser->addItem(QString::fromStdString(DeviceLabel(now)), QString::fromStdString(current));
+    for (const SerialDevice& d : devices_)
+      chooser->addItem(QString::fromStdString(DeviceLabel(d)), QString::fromStdString(d.path));
+    chooser->setCurrentIndex(chooser->findData(QString::fromStdString(current)));
+    chooser->setToolTip(QString::fromStdString(now.node == current ? current : current + " = " + now.node));
+  }
+  Refresh();
+}
+
+std::vector<std::string> ComPortDialog::DeviceChoices(int port) const {
+  std::vector<std::string> out;
+  if (port < 0 || port >= kComPortCount) return out;
+  const QComboBox* chooser = choosers_[static_cast<size_t>(port)];
+  for (int k = 0; k < chooser->count(); ++k) out.push_back(chooser->itemData(k).toString().toStdString());
+  return out;
+}
+
+std::string ComPortDialog::DeviceText(int port) const {
+  if (port < 0 || port >= kComPortCount) return {};
+  return choosers_[static_cast<size_t>(port)]->currentText().toStdString();
+}
+
+bool ComPortDialog::ChooseDevice(int port, const std::string& path) {
+  if (port < 0 || port >= kComPortCount) return false;
+  QComboBox* chooser = choosers_[static_cast<size_t>(port)];
+  const int item = chooser->findData(QString::fromStdString(path));
+  if (item < 0) return false;
+  paths_[static_cast<size_t>(port)] = path;
+  RefreshDevices();  // the old choice leaves the list when it is no longer present
+  return true;
+}
+
+std::string ComPortDialog::AccessNote() const {
+  // The head and GPS ports first, then any other port of the mapping.
+  std::vector<int> order{head_port_};
+  if (use_gps_) order.push_back(gps_port_);
+  for (int i = 0; i < kComPortCount; ++i) order.push_back(i);
+  for (int i : order) {
+    if (i < 0 || i >= kComPortCount) continue;
+    const std::string& path = paths_[static_cast<size_t>(i)];
+    if (CheckDeviceAccess(path) == DeviceAccess::kNoPermission)
+      return "COM" + std::to_string(i + 1) + ": " + PermissionAdvice(path);
+  }
+  return {};
 }
 
 void ComPortDialog::PressOk() {
@@ -281,11 +389,14 @@ void ComPortDialog::PressOk() {
   state_.IOCard = io_card_;
   state_.UseGPS = use_gps_ ? 1 : 0;
   state_.ComPort = head_port_;
-  if (use_gps_ && state_.ComPortPresent[static_cast<size_t>(gps_port_)]) {
+  const bool gps_present = use_gps_ && Present(gps_port_);
+  if (gps_present) {
     state_.GPSType = gps_type_;
     state_.ComPortGPS = gps_port_;
   }
-  state_.GpsPortAvailable = (use_gps_ && state_.ComPortPresent[static_cast<size_t>(state_.ComPortGPS)]) ? 1 : 0;
+  // The ports as the chosen devices now stand, for the program that reopens them.
+  for (int i = 0; i < kComPortCount; ++i) state_.ComPortPresent[static_cast<size_t>(i)] = Present(i);
+  state_.GpsPortAvailable = (use_gps_ && Present(state_.ComPortGPS)) ? 1 : 0;
   stored_ = true;
   accept();
 }
@@ -466,14 +577,21 @@ QDialog* MakeAboutDialog(QWidget* parent) {
   auto* d = new QDialog(parent);
   d->setWindowTitle("About WINQ47V");
   auto* grid = new QGridLayout(d);
-  auto* logo = new QLabel("WinQ47V");
-  QFont f = logo->font();
-  f.setPixelSize(24);
-  f.setBold(true);
-  logo->setFont(f);
+  auto* logo = new QLabel;
+  const QPixmap pm = LogoPixmap();
+  if (pm.isNull()) {
+    logo->setText("WinQ47V");
+    QFont f = logo->font();
+    f.setPixelSize(24);
+    f.setBold(true);
+    logo->setFont(f);
+  } else {
+    logo->setPixmap(pm);
+  }
+  logo->setObjectName("logo");
   grid->addWidget(logo, 0, 0);
   grid->addWidget(new QLabel("WINQ47V For Linux"), 1, 0);
-  grid->addWidget(new QLabel(QString("Version 0.1.0, built ") + __DATE__), 2, 0);
+  grid->addWidget(new QLabel(QString("Version " Q47V_VERSION ", built ") + __DATE__), 2, 0);
   grid->addWidget(new QLabel("115,200 bps"), 3, 0);
   auto* ok = new QPushButton("OK");
   QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);

@@ -1,15 +1,32 @@
 #include "splash.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
+
+#include "app_images.h"
 
 namespace {
-// The logo resource when there is one, else a drawn title card.
-QPixmap LogoPixmap() {
-  QPixmap logo(":/logo.png");
+
+// The logo window; tells when it has painted itself.
+class LogoWindow : public QLabel {
+ public:
+  std::function<void()> painted;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    QLabel::paintEvent(e);
+    if (painted) painted();
+  }
+};
+
+// The picture of the logo, else (a build without it) a drawn title card.
+QPixmap StartupPicture() {
+  QPixmap logo = LogoPicture();
   if (!logo.isNull()) return logo;
   QPixmap pm(280, 120);
   pm.fill(QColor(0, 0, 90));
@@ -29,18 +46,28 @@ QPixmap LogoPixmap() {
 }  // namespace
 
 void ShowLogoWhile(const std::function<void()>& work) {
-  QLabel logo;
+  LogoWindow logo;
   logo.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
-  const QPixmap pm = LogoPixmap();
-  logo.setPixmap(pm.scaled(pm.size() * 1.5));
+  const QPixmap pm = StartupPicture();
+  // Enlarged one and a half times, sizes truncated.
+  logo.setPixmap(pm.scaled(pm.width() * 3 / 2, pm.height() * 3 / 2, Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation));
   logo.adjustSize();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect s = screen->availableGeometry();
     logo.move(s.center() - QPoint(logo.width() / 2, logo.height() / 2));
   }
+  // The calibration keeps the event loop from running, so the logo must be on the
+  // screen before it starts: wait until the window has painted (at most a second,
+  // for a display that never shows it).
+  QEventLoop shown;
+  logo.painted = [&shown] { QTimer::singleShot(0, &shown, &QEventLoop::quit); };
+  QTimer::singleShot(1000, &shown, &QEventLoop::quit);
   logo.show();
+  shown.exec();
+  logo.painted = nullptr;
   QGuiApplication::processEvents();
-  QGuiApplication::processEvents();
+  QGuiApplication::sync();
   work();
   logo.close();
 }

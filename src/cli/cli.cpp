@@ -12,6 +12,7 @@ int RunInfoVerb(int argc, char** argv);      // verb_info.cpp
 int RunDumpVerb(int argc, char** argv);      // verb_dump.cpp
 int RunCutVerb(int argc, char** argv);       // verb_cut.cpp
 int RunRecordVerb(int argc, char** argv);    // verb_record.cpp
+int RunPortsVerb(int argc, char** argv);     // verb_ports.cpp
 
 namespace {
 
@@ -29,6 +30,7 @@ constexpr Verb kVerbs[] = {
     {"dump", "one row per record of a .47V file (text, --csv or --json)", RunDumpVerb},
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},
     {"record", "log a live sonar head to a .47V file without the window", RunRecordVerb},
+    {"ports", "the serial devices present and which one each of COM1..COM8 is", RunPortsVerb},
     {nullptr, nullptr, nullptr},
 };
 

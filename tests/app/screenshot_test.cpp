@@ -1,8 +1,11 @@
 // Captures of the window for looking at: HEAD mode at start-up and FILE mode.
 // Written into the build tree (screenshots/), never into the source tree.
 #include <QDir>
+#include <QLabel>
 
+#include "../core/link/pty_pair.h"
 #include "app_fixture.h"
+#include "setup_dialogs.h"
 
 namespace {
 
@@ -29,6 +32,27 @@ TEST_F(AppTest, CaptureHeadAndFileMode) {
   EXPECT_TRUE(file.save(ShotPath("file_offscreen.png")));
   // The panel column differs between the modes (no Rev box, playback strip).
   EXPECT_NE(head.copy(600, 0, 210, 560), file.copy(600, 0, 210, 560));
+}
+
+TEST_F(AppTest, CaptureComPortSetupAndAboutBox) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  WriteIni("RunMode=0\n");
+  Open();
+  window->SetDialogHook([&](QDialog& dialog) {
+    auto& d = static_cast<ComPortDialog&>(dialog);
+    ASSERT_TRUE(d.ChooseDevice(1, pty.path()));
+    d.adjustSize();
+    EXPECT_TRUE(d.grab().save(ShotPath("comport_setup_offscreen.png")));
+  });
+  window->OnCommand(105);
+  std::unique_ptr<QDialog> about(MakeAboutDialog(window.get()));
+  about->adjustSize();
+  // The logo is compiled in: the box shows the whole picture, frame and all.
+  auto* logo = about->findChild<QLabel*>("logo");
+  ASSERT_NE(logo, nullptr);
+  EXPECT_EQ(logo->pixmap().size(), QSize(315, 202));
+  EXPECT_TRUE(about->grab().save(ShotPath("about_offscreen.png")));
 }
 
 }  // namespace

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary root (DESTDIR) as the package does, then
+# checks that what landed works: the programs answer, the manual pages format,
+# the desktop entry and the file type definition are valid, and the shared MIME
+# database built from that definition knows .47V files by name and by content.
+# Exit 77 (skipped) when a checking tool is missing.
+set -euo pipefail
+build=$1
+for tool in man desktop-file-validate xmllint update-mime-database; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+root=$work/root
+DESTDIR=$root cmake --install "$build" --prefix /usr >install.log
+usr=$root/usr
+fail() { echo "FAIL: $*"; exit 1; }
+
+for f in bin/winq47v bin/q47v bin/q47v-sim share/applications/winq47v.desktop \
+         share/mime/packages/winq47v.xml share/icons/hicolor/scalable/apps/winq47v.svg \
+         share/man/man1/winq47v.1.gz share/man/man1/q47v.1.gz share/man/man1/q47v-sim.1.gz; do
+  [ -e "$usr/$f" ] || fail "$f was not installed"
+done
+for size in 16 22 24 32 48 64 128 256; do
+  icon=$usr/share/icons/hicolor/${size}x${size}/apps/winq47v.png
+  [ -e "$icon" ] || fail "no ${size}x${size} icon"
+  # The PNG header holds width and height as big-endian 32-bit numbers at bytes 16 and 20.
+  dims=$(od -An -tu1 -j16 -N8 "$icon" | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}')
+  [ "$dims" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $dims"
+done
+
+# The programs, started without a display.
+version=$(env -u DISPLAY QT_QPA_PLATFORM= "$usr/bin/winq47v" --version)
+[[ $version =~ ^winq47v\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "winq47v --version printed '$version'"
+# (Whole outputs first: grep -q leaving early would break the pipe of a long text.)
+help=$("$usr/bin/q47v" --help) || fail "q47v --help"
+grep -q '^  ports ' <<<"$help" || fail "q47v --help lists no ports verb"
+help=$("$usr/bin/q47v-sim" --help) || fail "q47v-sim --help"
+grep -q -- '--ini FILE' <<<"$help" || fail "q47v-sim --help does not describe --ini"
+
+# Each manual page formats without a warning and has its name line.
+for page in winq47v q47v q47v-sim; do
+  out=$(MANPAGER=cat MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1.gz" 2>man.err)
+  [ ! -s man.err ] || { cat man.err; fail "man -l $page warned"; }
+  grep -q "^NAME" <<<"$out" || fail "$page(1) has no NAME section"
+  grep -q "^ *$page - " <<<"$out" || fail "$page(1) has no name line"
+done
+
+# The desktop entry and the file type.
+desktop-file-validate "$usr/share/applications/winq47v.desktop" || fail "desktop-file-validate"
+grep -q '^MimeType=application/x-q47v-sonar;$' "$usr/share/applications/winq47v.desktop" || fail "MimeType"
+grep -q '^Exec=winq47v --desktop %f$' "$usr/share/applications/winq47v.desktop" || fail "Exec"
+xmllint --noout "$usr/share/mime/packages/winq47v.xml" || fail "xmllint"
+XDG_DATA_DIRS=$usr/share update-mime-database "$usr/share/mime" >/dev/null 2>mime.err || { cat mime.err; fail "update-mime-database"; }
+[ ! -s mime.err ] || { cat mime.err; fail "update-mime-database warned"; }
+grep -q 'application/x-q47v-sonar:\*\.47v' "$usr/share/mime/globs2" || fail "no *.47v glob"
+grep -aq 'application/x-q47v-sonar' "$usr/share/mime/magic" || fail "no magic for .47V"
+grep -aq '47V' "$usr/share/mime/magic" || fail "the magic does not hold 47V"
+echo "installed tree is good"
