@@ -51,7 +51,10 @@ int RunWinQ47V(const DemoPlan* plan) {
   display.SetWindow(&window);
 
   InstallProgramIcon();
-  ShowLogoWhile([&] { window.Shell().DelayCount = core.CalibrateDelay(); });
+  // The window's place is chosen now, centred on the screen, so that the logo can
+  // be centred on it before the window shows.
+  CentreOnScreen(window);
+  ShowLogoWhile(window.frameGeometry(), [&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   window.show();
   // A scripted session chooses its data source whatever the settings file says.

@@ -45,7 +45,22 @@ QPixmap StartupPicture() {
 }
 }  // namespace
 
-void ShowLogoWhile(const std::function<void()>& work) {
+void CentreOnScreen(QWidget& window) {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+  }
+}
+
+QPoint LogoPosition(const QRect& window, QSize logo_size) {
+  // The centre in integer halves of the rectangle's edges; the picture W x H shown
+  // at 1.5 W x 1.5 H with its corner at (cx - 0.75 W, cy - 0.75 H).
+  const int cx = (window.left() + window.right() + 1) / 2;
+  const int cy = (window.top() + window.bottom() + 1) / 2;
+  return {static_cast<int>(cx - logo_size.width() / 2.0), static_cast<int>(cy - logo_size.height() / 2.0)};
+}
+
+void ShowLogoWhile(const QRect& window, const std::function<void()>& work) {
   LogoWindow logo;
   logo.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
   const QPixmap pm = StartupPicture();
@@ -53,10 +68,7 @@ void ShowLogoWhile(const std::function<void()>& work) {
   logo.setPixmap(pm.scaled(pm.width() * 3 / 2, pm.height() * 3 / 2, Qt::IgnoreAspectRatio,
                            Qt::SmoothTransformation));
   logo.adjustSize();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect s = screen->availableGeometry();
-    logo.move(s.center() - QPoint(logo.width() / 2, logo.height() / 2));
-  }
+  logo.move(LogoPosition(window, logo.size()));
   // The calibration keeps the event loop from running, so the logo must be on the
   // screen before it starts: wait until the window has painted (at most a second,
   // for a display that never shows it).

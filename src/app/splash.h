@@ -1,7 +1,19 @@
-// The start-up logo, shown centred on the screen while the delay is calibrated.
+// The start-up logo, shown centred on the main window's place while the delay is
+// calibrated.
 #pragma once
 
+#include <QRect>
 #include <functional>
 
-// Shows the logo, runs `work` and removes the logo again.
-void ShowLogoWhile(const std::function<void()>& work);
+// Where the logo goes: the picture of `logo_size` (already enlarged) centred on
+// `window`, positions truncated toward zero.
+QPoint LogoPosition(const QRect& window, QSize logo_size);
+
+class QWidget;
+
+// Moves the window to the middle of the available screen area.
+void CentreOnScreen(QWidget& window);
+
+// Shows the logo centred on `window` (the main window's rectangle), runs `work`
+// and removes the logo again.
+void ShowLogoWhile(const QRect& window, const std::function<void()>& work);
