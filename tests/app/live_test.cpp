@@ -99,3 +99,26 @@ TEST_F(AppTest, ChangeAzimuthWindowFollowsTheDrive) {
 }
 
 }  // namespace
+
+namespace {
+
+// A live start with the drive enabled detects it afresh: while it has not
+// answered, the status line says so.
+TEST_F(AppTest, LiveStartShowsTheDriveBeingDetected) {
+  WriteIni("RunMode=0\nRange=3\nAzimuthDriveEnable=1\nAzimuthWindow=1\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  QProcess sim;
+  sim.start(Q47V_BINARY_DIR "/src/sim/q47v-sim", {"--ini", "WINQ47V.INI", "--quiet", "--no-gps", "--no-azimuth"});
+  ASSERT_TRUE(sim.waitForStarted());
+  ASSERT_TRUE(PumpUntil([] { return ReadText("WINQ47V.INI").find("COM1=") != std::string::npos; }, 20000));
+  Open();
+  EXPECT_EQ(state.AzimuthPosition, 0);
+  EXPECT_TRUE(PumpUntil([this] { return window->StatusText() == "Detecting Azimuth Drive..."; }, 20000))
+      << window->StatusText();
+  window->SetQuietClose(true);
+  window->close();
+  sim.terminate();
+  sim.waitForFinished(5000);
+}
+
+}  // namespace

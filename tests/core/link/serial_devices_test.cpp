@@ -39,6 +39,12 @@ TEST(SerialDevices, ListsThePseudoTerminalsOfThisUserAfterTheRealPorts) {
   bool seen_pseudo = false;
   for (const SerialDevice& d : list) {
     SCOPED_TRACE(d.node);
+    // Other tests running at the same time open and close pseudo-terminals of their
+    // own: only ours and the real ports are stable enough to check.
+    if (d.pseudo && d.path != a.path() && d.path != b.path()) {
+      seen_pseudo = true;
+      continue;
+    }
     if (seen_pseudo) {
       EXPECT_TRUE(d.pseudo) << "a real port after the pseudo-terminals";
     }
@@ -54,10 +60,13 @@ TEST(SerialDevices, ListsThePseudoTerminalsOfThisUserAfterTheRealPorts) {
       EXPECT_EQ(d.node, real);
     }
   }
-  // A pseudo-terminal closed on its master side is gone from the next listing.
+  // A pseudo-terminal closed on its master side is gone from the next listing,
+  // unless another program running now was given the same number at once.
   const std::string gone = b.path();
   b.Close();
-  EXPECT_EQ(Find(ListSerialDevices(), gone), nullptr);
+  if (Find(ListSerialDevices(), gone) != nullptr) {
+    EXPECT_EQ(::access(gone.c_str(), F_OK), 0) << gone << " listed after it was closed";
+  }
 }
 
 TEST(SerialDevices, DescribesAPathThroughALinkAsTheDeviceItNames) {
