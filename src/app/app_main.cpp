@@ -51,9 +51,7 @@ int RunWinQ47V(const DemoPlan* plan) {
   display.SetWindow(&window);
 
   InstallProgramIcon();
-  // The window's place is chosen now, centred on the screen, so that the logo can
-  // be centred on it before the window shows.
-  CentreOnScreen(window);
+  // Centred on the window's place as the window system reports it before showing.
   ShowLogoWhile(window.frameGeometry(), [&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   window.show();

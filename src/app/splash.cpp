@@ -45,13 +45,6 @@ QPixmap StartupPicture() {
 }
 }  // namespace
 
-void CentreOnScreen(QWidget& window) {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-  }
-}
-
 QPoint LogoPosition(const QRect& window, QSize logo_size) {
   // The centre in integer halves of the rectangle's edges; the picture W x H shown
   // at 1.5 W x 1.5 H with its corner at (cx - 0.75 W, cy - 0.75 H).

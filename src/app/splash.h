@@ -9,11 +9,6 @@
 // `window`, positions truncated toward zero.
 QPoint LogoPosition(const QRect& window, QSize logo_size);
 
-class QWidget;
-
-// Moves the window to the middle of the available screen area.
-void CentreOnScreen(QWidget& window);
-
 // Shows the logo centred on `window` (the main window's rectangle), runs `work`
 // and removes the logo again.
 void ShowLogoWhile(const QRect& window, const std::function<void()>& work);
