@@ -2,6 +2,7 @@
 // are drawn into the image and reach the screen through the coalesced repaint; the
 // clock, the diagnostics and the GPS read-out follow.
 #include <QElapsedTimer>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QProcess>
 #include <fstream>
@@ -115,6 +116,44 @@ TEST_F(AppTest, LiveStartShowsTheDriveBeingDetected) {
   EXPECT_EQ(state.AzimuthPosition, 0);
   EXPECT_TRUE(PumpUntil([this] { return window->StatusText() == "Detecting Azimuth Drive..."; }, 20000))
       << window->StatusText();
+  window->SetQuietClose(true);
+  window->close();
+  sim.terminate();
+  sim.waitForFinished(5000);
+}
+
+}  // namespace
+
+namespace {
+
+// Program Head from the scan window, against a simulated head 0x13 alone on the
+// line: the programming frame goes to the head that answered, with its new ID, so
+// that head comes back under ID 0x15 with the serial number written.
+TEST_F(AppTest, ProgramHeadGoesToTheHeadThatAnswered) {
+  WriteIni("RunMode=0\nRange=3\nMasterHeadID=19\n[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  QProcess sim;
+  sim.start(Q47V_BINARY_DIR "/src/sim/q47v-sim",
+            {"--ini", "WINQ47V.INI", "--quiet", "--no-gps", "--heads", "0x13", "--no-azimuth", "--no-orientation"});
+  ASSERT_TRUE(sim.waitForStarted());
+  ASSERT_TRUE(PumpUntil([] { return ReadText("WINQ47V.INI").find("COM1=") != std::string::npos; }, 20000));
+  Open();
+  window->OnCommand(cmd::kHeadScan);
+  ASSERT_TRUE(PumpUntil([this] { return state.Shown().ScanReplyValid && state.AnsweredHeadId == 0x13; }, 30000));
+  {
+    HeadIdDialog d(state, true, window.get());
+    d.IdBox()->setCurrentIndex(5);  // "6": ID 0x15
+    d.SerialField()->setText("0042");
+    d.DepthBox()->setCurrentIndex(1);
+    d.PressOk();
+  }
+  ASSERT_TRUE(PumpUntil([this] { return state.AnsweredHeadId == 0x15; }, 40000))
+      << "the head never answered under its new ID";
+  bool serial = false;
+  ASSERT_TRUE(PumpUntil([&] {
+    for (const std::string& l : ScanWindowLines(state)) serial |= l.find("Serial Number: 42") != std::string::npos ||
+                                                                   l.find("Serial Number: 0042") != std::string::npos;
+    return serial;
+  }, 20000)) << ScanWindowLines(state)[3];
   window->SetQuietClose(true);
   window->close();
   sim.terminate();
