@@ -1,6 +1,7 @@
 #include "x_display.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,21 +23,44 @@ std::vector<char*> Argv(const std::vector<std::string>& args) {
 
 }  // namespace
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& display) {
+namespace {
+
+// The environment with DISPLAY replaced (or the inherited one when `display` is
+// empty); the strings live in `storage`.
+std::vector<char*> EnvWith(const std::string& display, std::vector<std::string>& storage) {
+  for (char** e = environ; *e; ++e)
+    if (display.empty() || std::strncmp(*e, "DISPLAY=", 8) != 0) storage.emplace_back(*e);
+  if (!display.empty()) storage.push_back("DISPLAY=" + display);
+  std::vector<char*> env;
+  for (std::string& e : storage) env.push_back(e.data());
+  env.push_back(nullptr);
+  return env;
+}
+
+// posix_spawn rather than fork: the test process has threads (Qt's, a sanitizer's),
+// and a forked copy of them is not safe to run code in.
+pid_t SpawnWith(const std::vector<std::string>& argv, const std::string& display, int out_fd) {
   std::vector<char*> args = Argv(argv);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
+  std::vector<std::string> storage;
+  std::vector<char*> env = EnvWith(display, storage);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (out_fd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+  else
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
   return pid;
+}
+
+}  // namespace
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& display) {
+  return SpawnWith(argv, display, -1);
 }
 
 int WaitExit(pid_t pid, int ms) {
@@ -68,19 +92,7 @@ XDisplay::XDisplay(bool window_manager, int width, int height) {
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                                    "-nolisten", "tcp", "-noreset"};
-  std::vector<char*> argv = Argv(args);
-  xvfb_ = ::fork();
-  if (xvfb_ == 0) {
-    ::close(fds[0]);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
+  xvfb_ = Spawn(args);  // the pipe's write end is inherited for -displayfd
   ::close(fds[1]);
   // Xvfb writes the display number it chose once it accepts clients.
   std::string number;
@@ -123,24 +135,15 @@ XDisplay::~XDisplay() {
 
 int XDisplay::Run(const std::vector<std::string>& args, std::string* out) const {
   int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  std::vector<char*> argv = Argv(args);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv("DISPLAY", name_.c_str(), 1);
-    ::dup2(fds[1], 1);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) ::dup2(null, 2);
-    ::close(fds[0]);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
+  if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+  const pid_t pid = SpawnWith(args, name_, fds[1]);
   ::close(fds[1]);
   std::string text;
   char buf[4096];
   ssize_t n;
-  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  while (pid > 0 && (n = ::read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
   ::close(fds[0]);
+  if (pid <= 0) return -1;
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (out) *out = text;
