@@ -20,7 +20,7 @@
 #include "settings/user_config.h"
 
 CoreBridge::CoreBridge(AppState& state, Display& display, const Clock& clock)
-    : state_(state), display_(display), clock_(clock), sink_(std::make_unique<LivePingSink>(display)),
+    : state_(state), display_(display), clock_(clock), sink_(std::make_unique<LivePingSink>(display, &clock)),
       hooks_(std::make_unique<PlaybackHooks>(LinkPlaybackHooks(
           clock, [this](AppState& s) { ProcessPlaybackPing(s, display_); }))) {
   for (int i = 0; i < kComPortCount; ++i) paths_[i] = DefaultComPortPath(i);

@@ -17,20 +17,12 @@ class Clock;
 class LivePingSink;
 struct PlaybackHooks;
 
-// Run-time requests the shell raises for the outputs (auto-profile, auto-azimuth).
-struct ShellRequests {
-  std::atomic<int> AutoProfileRequest{0};
-  std::atomic<int> AutoProfileVertical{0};
-  std::atomic<int> AutoAzimuthRequest{0};
-};
-
 class CoreBridge {
  public:
   CoreBridge(AppState& state, Display& display, const Clock& clock);
   ~CoreBridge();
 
   AppState& State() { return state_; }
-  ShellRequests& Requests() { return requests_; }
   const Clock& GetClock() const { return clock_; }
   Display& GetDisplay() { return display_; }
 
@@ -94,7 +86,6 @@ class CoreBridge {
   AppState& state_;
   Display& display_;
   const Clock& clock_;
-  ShellRequests requests_;
   ComPortPaths paths_;
   std::unique_ptr<LivePingSink> sink_;
   std::unique_ptr<PlaybackHooks> hooks_;

@@ -560,7 +560,6 @@ void MainWindow::DestroySlider() {
 // ---------------------------------------------------------------- commands
 
 void MainWindow::OnCommand(int id) {
-  ShellRequests& rq = core_.Requests();
   const bool head = state_.RunMode == 0;
   MenuBar& m = *menu_;
   if (id >= cmd::kColors && id <= cmd::kColors + 8) {
@@ -712,13 +711,13 @@ void MainWindow::OnCommand(int id) {
       return;
     case cmd::kVerticalScan:
     case cmd::kHorizontalScan:
-      if (head) {
-        rq.AutoProfileVertical = id == cmd::kVerticalScan ? 1 : 0;
-        rq.AutoProfileRequest = 1;
+      if (head && !state_.AutoProfileScanActive) {
+        state_.AutoProfileVertical = id == cmd::kVerticalScan ? 1 : 0;
+        state_.AutoProfileRequest = 1;
       }
       return;
     case cmd::kAutoAzimuth:
-      if (head) rq.AutoAzimuthRequest = 1;
+      if (head) state_.AutoAzimuthRequest = 1;
       return;
     case cmd::kGridOnOff:
       state_.Grid = state_.Grid == 1 ? 0 : 1;

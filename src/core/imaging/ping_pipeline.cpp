@@ -267,6 +267,19 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
     } else if (mode != kGridSS) {
       const bool scanning = state.AutoProfileScanActive.load();
       const bool waiting = state.AutoProfileWaitSweepStart.load();
+      // Sweep-start watch of auto-profile: a sector sweep starts when the head,
+      // stepping up, passes the sector's start position; a full circle when it
+      // passes step 0. The picture of the scan starts afresh with it.
+      bool sweep_starts = false;
+      if (waiting) {
+        const int previous = state.PreviousSweepPosition;
+        if (state.SectorSize.load() == 360)
+          sweep_starts = previous != 1200 && previous - ping.HeadPosition > 600;
+        else
+          sweep_starts = ping.HeadPosition > previous && ping.HeadPosition >= state.AutoProfileStartPosition.load() &&
+                         previous < state.AutoProfileStartPosition.load();
+        if (sweep_starts) ResetAndClearImage(state, display);
+      }
       if (!(scanning && !waiting && ping.StepDirection != state.SweepStartDirection)) {
         {
           std::lock_guard lock(state.Image.Lock());
@@ -312,19 +325,19 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
         Blit(state.Image, display);
         result.Drawn = true;
 
-        // Sweep-start watch of auto-profile.
         if (waiting) {
-          if (ping.HeadPosition > state.PreviousSweepPosition &&
-              ping.HeadPosition >= state.AutoProfileStartPosition.load()) {
+          if (sweep_starts) {
             state.AutoProfileWaitSweepStart = false;
             state.SweepStartDirection = ping.StepDirection;
+            state.ProfilePoints.Reset();  // the scan's points start with its sweep
             status |= kPanelStatusMessage;
           }
-          state.PreviousSweepPosition = ping.HeadPosition;
+          state.PreviousSweepPosition = sweep_starts ? 1200 : ping.HeadPosition;
         } else {
           state.PreviousSweepPosition = 1200;
         }
-        if (scanning) StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in));
+        if (scanning && (!waiting || sweep_starts))
+          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in));
       }
     } else {
       {

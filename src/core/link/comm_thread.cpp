@@ -412,6 +412,10 @@ void StopLink(AppState& state) {
     state.CommThreadHandle.reset();
   }
   state.CommThreadRunning = 0;
+  // An auto-azimuth run's file ends whole with the link (its sweeps are written
+  // one block at a time).
+  state.Xyz.Close();
+  state.XyzFileOpen = 0;
   if (state.HeadPortHandle) {
     state.HeadPortHandle->SetDtr(false);
     state.HeadPortHandle->Purge();

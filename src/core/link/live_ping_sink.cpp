@@ -3,8 +3,21 @@
 #include <algorithm>
 
 #include "display.h"
+#include "clock.h"
 #include "imaging/ping_pipeline.h"
+#include "outputs/auto_profile.h"
 #include "settings/app_state.h"
+
+namespace {
+const Clock kLocalClock;
+}
+
+LivePingSink::LivePingSink(Display& display, const Clock* clock)
+    : display_(display), clock_(clock ? *clock : kLocalClock) {}
+
+void LivePingSink::AfterReplyStep(AppState& state, bool accepted) {
+  OutputsTurn(state, display_, clock_, accepted);
+}
 
 void LivePingSink::ReplyAccepted(AppState& state, std::span<const std::uint8_t> reply,
                                  const ReplyExpectation& expected) {

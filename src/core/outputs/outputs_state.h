@@ -1,8 +1,40 @@
-// Run-time fields of XYZ export, auto-profile, auto-azimuth and screen capture, part of AppState.
-// Fields read across threads are atomic or behind a lock.
+// Run-time fields of XYZ export, auto-profile and auto-azimuth, part of AppState.
+// The menu raises the requests on the GUI thread; the scans themselves advance on
+// the comm thread. Fields read across threads are atomic.
 #pragma once
 
 #include <atomic>
 
+#include "outputs/xyz_writer.h"
+#include "settings/shared_text.h"
+
 struct OutputsState {
+  // --- Requests from the menu, taken by the comm thread on its next turn ---------
+  std::atomic<int> AutoProfileRequest{0};
+  std::atomic<int> AutoProfileVertical{1};  // 1 vertical (chainage), 0 horizontal (borehole)
+  std::atomic<int> AutoAzimuthRequest{0};
+
+  // --- Auto-profile (AutoProfileScanActive is the link's) ------------------------
+  std::atomic<int> AutoProfileEnabledBefore{0};  // a change from 0 to 1 starts a fresh scan
+  std::atomic<float> PayoutIncrement{0.0f};      // horizontal scan, display unit, not saved
+  std::atomic<int> PreviousHeadPosition{0};      // 360-degree scans
+  std::atomic<int> PreviousSweepDirection{0};    // sector scans
+  bool SweepWaitSeen = false;                    // comm thread: the last check found the wait on
+  std::atomic<int> SweepsCompleted{0};           // complete sweeps since the program started
+
+  // --- Auto-azimuth -------------------------------------------------------------
+  std::atomic<int> AutoAzimuthEnabled{0};
+  std::atomic<int> AutoAzimuthTotalSweep{0};
+  std::atomic<int> AutoAzimuthAccumulated{0};
+  std::atomic<int> AutoAzimuthFirstStep{0};
+  std::atomic<int> VerticalScanMenuEnabled{1};   // what the menu item shows
+
+  // --- The .XYZ file: the comm thread's while the link runs, the main thread's after
+  XyzFile Xyz;
+  std::atomic<int> XyzFileOpen{0};
+  bool XyzFailureShown = false;                  // once per scan (per file of a run)
+  SharedText LastXyzPath;                        // the last .XYZ file written
+  std::atomic<int> XyzFilesWritten{0};
+  std::atomic<int> XyzWriteFailures{0};
+  SharedText LastCapturePath;                    // the last after-scan capture
 };

@@ -223,13 +223,13 @@ TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
   SectorPing(*state, 503, 30);
   state->Ping.StepDirection = 1;
   Run();
-  EXPECT_FALSE(state->AutoProfileWaitSweepStart);  // greater than before and at the start
-  EXPECT_EQ(state->ProfilePoints.Count, 2);
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);  // stepped up past the start
+  EXPECT_EQ(state->ProfilePoints.Count, 1);  // the scan's points start with the sweep
   SectorPing(*state, 700, 30);
   state->Ping.StepDirection = 0;  // the return sweep
   Run();
   EXPECT_EQ(state->Image.At(298 + 150, 300), 0);
-  EXPECT_EQ(state->ProfilePoints.Count, 2);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
 }
 
 TEST(PlaybackDelayTest, Table) {

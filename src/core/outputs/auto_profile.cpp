@@ -1,0 +1,301 @@
+#include "outputs/auto_profile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "clock.h"
+#include "display.h"
+#include "imaging/grid.h"
+#include "outputs/auto_azimuth.h"
+#include "outputs/xyz_writer.h"
+#include "settings/app_state.h"
+
+namespace {
+
+constexpr const char* kMonthNames[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+std::span<const ProfilePoint> ScanPoints(const AppState& state) {
+  const ProfilePointStore& store = state.ProfilePoints;
+  return std::span<const ProfilePoint>(store.Records.data(), static_cast<std::size_t>(store.Count));
+}
+
+// The date of the sweep's last ping, or the clock's when there is none.
+std::string ScanDate(const AppState& state, const Clock& clock) {
+  const auto points = ScanPoints(state);
+  if (!points.empty()) {
+    const ProfilePoint& last = points.back();
+    const std::string date(last.DateTime, strnlen(last.DateTime, 11));
+    if (date.size() == 11) return date;
+  }
+  return DateText(clock);
+}
+
+// A write that did not reach the file is told once per scan; pinging goes on.
+void ReportFailure(AppState& state, Display& display, const char* caption) {
+  ++state.XyzWriteFailures;
+  if (state.XyzFailureShown) return;
+  state.XyzFailureShown = true;
+  const std::string path = state.Xyz.Path();
+  const std::string why = state.Xyz.Error().empty() ? std::string("unknown error") : state.Xyz.Error();
+  display.ShowOutputFailure("The survey points of this scan could not be saved to " + path + ":\n" + why +
+                                ".\nCheck the disk; pinging goes on.",
+                            caption);
+}
+
+void WriteXyz(AppState& state, Display& display, const std::string& text, const char* caption) {
+  if (!state.Xyz.Write(text)) ReportFailure(state, display, caption);
+}
+
+}  // namespace
+
+std::string DateText(const Clock& clock) {
+  const LocalTime t = clock.Now();
+  const int m = (t.month >= 1 && t.month <= 12) ? t.month - 1 : 0;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d-%s-%04d", t.day % 100, kMonthNames[m], t.year % 10000);
+  return buf;
+}
+
+bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption) {
+  const std::string name = NextDatedName(".", date_text, "xyz");
+  if (!state.Xyz.Create(name)) {
+    state.XyzFileOpen = 0;
+    ReportFailure(state, display, caption);
+    return false;
+  }
+  state.XyzFileOpen = 1;
+  state.LastXyzPath = name;
+  return true;
+}
+
+void CloseXyzFile(AppState& state, Display& display, const char* caption) {
+  if (!state.Xyz.IsOpen()) {
+    state.XyzFileOpen = 0;
+    return;
+  }
+  if (!state.Xyz.Close()) ReportFailure(state, display, caption);
+  state.XyzFileOpen = 0;
+  ++state.XyzFilesWritten;
+}
+
+void StartFreshScan(AppState& state, Display& display) {
+  state.ProfilePoints.Reset();
+  // The sweep starts where the sector of the grid starts (a full circle at step 0).
+  const bool half_turn =
+      DialHalfTurn(state.GridMode.load(), state.ProfileGrid.load() != 0, state.ZeroDown.load() != 0);
+  const SectorDialShape dial =
+      ComputeSectorDial(0, 0, 1, state.SectorSize.load(), state.Train.load(), 0.0, half_turn);
+  state.AutoProfileStartPosition = dial.LimitStartPosition;
+  state.AutoProfileWaitSweepStart = true;
+  state.SendRequest = true;
+  state.ClearRequest = true;
+  state.PreviousSweepDirection = state.Ping.StepDirection;
+  state.StatusText = std::string(kAdjustingTransducerText);
+  state.StatusFill = kStatusScanColours.fill;
+  display.ShowStatus(kAdjustingTransducerText, kStatusScanColours);
+}
+
+void OutputsTurn(AppState& state, Display& display, const Clock& clock, bool accepted) {
+  if (state.RunMode.load() != 0) return;
+  if (accepted && state.AutoProfileScanActive.load()) CheckScanComplete(state, display, clock);
+  if (state.AutoProfileRequest.exchange(0) != 0)
+    RunSnapshotDialog(state, display, state.AutoProfileVertical.load() != 0);
+  if (state.AutoAzimuthRequest.exchange(0) != 0 && state.AzimuthDriveEnable.load() != 0) {
+    RunAutoAzimuthDialog(state, display, clock);
+    if (state.AzimuthWindow.load() == 1) display.AzimuthWindowChanged();
+  }
+}
+
+void CheckScanComplete(AppState& state, Display& display, const Clock& clock) {
+  if (state.AutoProfileWaitSweepStart.load()) {
+    state.SweepWaitSeen = true;
+    return;
+  }
+  const int position = state.Ping.HeadPosition;
+  const int direction = state.Ping.StepDirection;
+  if (state.SweepWaitSeen) {
+    // The sweep began with the ping that ended the wait: its direction is the
+    // sweep's, whatever the head did while it was awaited.
+    state.SweepWaitSeen = false;
+    state.PreviousSweepDirection = state.SweepStartDirection;
+  }
+  bool complete;
+  if (state.SectorSize.load() == 360) {
+    const bool half_turn =
+        DialHalfTurn(state.GridMode.load(), state.ProfileGrid.load() != 0, state.ZeroDown.load() != 0);
+    const int upper = ComputeSectorDial(0, 0, 1, 360, state.Train.load(), 0.0, half_turn).LimitEndPosition;
+    complete = position >= 0 && position <= 8 && state.PreviousHeadPosition.load() >= upper - 8 &&
+               state.ProfilePoints.Count > 100;
+    state.PreviousHeadPosition = position;
+  } else {
+    complete = direction != state.PreviousSweepDirection.load();
+  }
+  state.PreviousSweepDirection = direction;
+  if (complete) AfterScanActions(state, display, clock);
+}
+
+void AfterScanActions(AppState& state, Display& display, const Clock& clock) {
+  ++state.SweepsCompleted;
+  state.AutoProfileEnabledBefore = 0;
+  bool save = true;
+  if (state.AutoProfileSaveConfirmation.load() == 1) save = display.AskSaveProfile();
+  if (save) {
+    const std::span<const ProfilePoint> points = ScanPoints(state);
+    const XyzSettings settings = XyzSettingsFrom(state);
+    if (state.AutoProfileXYZ.load() == 1) {
+      state.XyzFailureShown = false;
+      if (OpenXyzFile(state, display, ScanDate(state, clock), kAutoProfileTitle)) {
+        const bool vertical = state.AutoProfileVertical.load() != 0;
+        WriteXyz(state, display, vertical ? VerticalXyzText(points, settings) : HorizontalXyzText(points, settings),
+                 kAutoProfileTitle);
+        CloseXyzFile(state, display, kAutoProfileTitle);
+      }
+    }
+    if (state.AutoAzimuthXYZ.load() == 1 && state.Xyz.IsOpen())
+      WriteXyz(state, display, AzimuthXyzText(points, settings, state.AzimuthPosition.load()), kAutoAzimuthTitle);
+    if (state.AutoProfileBMP.load() == 1) {
+      const std::string name = NextDatedName(".", ScanDate(state, clock), "bmp");
+      if (display.CaptureScan(name)) state.LastCapturePath = name;
+    }
+  }
+  if (state.AutoProfilePromptForScan.load() == 1)
+    RunSnapshotDialog(state, display, state.AutoProfileVertical.load() != 0);
+  const bool active = state.AutoProfileScanActive.load();
+  state.AutoProfileEnabledBefore = active ? 1 : 0;
+  state.ProfilePoints.Reset();
+  // The next scan takes the next whole sweep: the return sweep (or the drive's
+  // move) passes while the head is awaited at the sweep start, and the picture
+  // starts afresh there.
+  if (active && !state.AutoProfileWaitSweepStart.load()) {
+    state.AutoProfileWaitSweepStart = true;
+    state.SweepWaitSeen = true;
+  }
+  if (state.AutoAzimuthEnabled.load() != 0 && active) {
+    if (AdvanceAzimuth(state)) {
+      StepAzimuth(state, display);
+    } else {
+      state.AutoProfileWaitSweepStart = false;
+      state.VerticalScanMenuEnabled = 1;
+      display.SetVerticalScanMenu(true);
+      if (state.AzimuthWindow.load() == 1) display.AzimuthWindowChanged();
+      CloseXyzFile(state, display, kAutoAzimuthTitle);
+      display.ShowScanComplete();
+    }
+  }
+}
+
+SnapshotForm MakeSnapshotForm(AppState& state, bool vertical) {
+  SnapshotForm f;
+  f.Vertical = vertical;
+  f.Enabled = state.AutoProfileScanActive.load();
+  f.Units = state.Units.load();
+  const float elevation = state.ProfileElevation.load();
+  if (vertical) {
+    f.Values = {state.ProfileChainage.load(), elevation, state.ProfileXOffset.load(),
+                state.ProfileDredgeDepth.load()};
+  } else {
+    const float payout = state.PayoutIncrement.load();
+    f.Values = {state.ProfileChainage.load(), elevation - payout, state.ProfileXOffset.load(), payout};
+  }
+  f.Xyz = state.AutoProfileXYZ.load() == 1;
+  f.Bmp = state.AutoProfileBMP.load() == 1;
+  f.Prompt = state.AutoProfilePromptForScan.load() == 1;
+  if (!f.Xyz && !f.Bmp) state.AutoProfileSaveConfirmation = 0;
+  f.Confirm = state.AutoProfileSaveConfirmation.load() == 1;
+  return f;
+}
+
+void ApplySnapshotAnswer(AppState& state, Display& display, const SnapshotAnswer& a, bool vertical) {
+  if (a.DefaultsPressed) {
+    state.AutoProfileScanActive = false;
+    state.AutoProfileXYZ = 1;
+    state.AutoProfileBMP = 1;
+    state.AutoProfileSaveConfirmation = 1;
+    state.AutoProfilePromptForScan = 1;
+  }
+  if (!a.Accepted) return;
+  state.AutoProfileScanActive = a.Enabled;
+  state.ProfileChainage = a.Values[0];
+  state.ProfileElevation = a.Values[1];
+  state.ProfileXOffset = a.Values[2];
+  if (vertical) state.ProfileDredgeDepth = a.Values[3];
+  else state.PayoutIncrement = a.Values[3];
+  state.AutoProfileXYZ = a.Xyz ? 1 : 0;
+  state.AutoProfileBMP = a.Bmp ? 1 : 0;
+  state.AutoProfilePromptForScan = a.Prompt ? 1 : 0;
+  state.AutoProfileSaveConfirmation = ((a.Xyz || a.Bmp) && a.Confirm == 1) ? 1 : 0;
+  if (state.RunMode.load() == 0 && a.Enabled && state.AutoProfileEnabledBefore.load() == 0)
+    StartFreshScan(state, display);
+  if (!a.Enabled) state.AutoProfileWaitSweepStart = false;
+  state.AutoProfileEnabledBefore = a.Enabled ? 1 : 0;
+}
+
+void RunSnapshotDialog(AppState& state, Display& display, bool vertical) {
+  const SnapshotForm form = MakeSnapshotForm(state, vertical);
+  const SnapshotAnswer answer = display.AskSnapshot(form);
+  ApplySnapshotAnswer(state, display, answer, vertical);
+}
+
+AzimuthForm MakeAzimuthForm(const AppState& state) {
+  AzimuthForm f;
+  f.Enabled = state.AutoAzimuthEnabled.load() != 0;
+  f.StartSteps = state.AutoAzimuthStartAngle.load();
+  f.StopSteps = state.AutoAzimuthStopAngle.load();
+  f.IncSteps = std::clamp(state.AutoAzimuthIncAngle.load(), 1, 600);
+  f.Xyz = state.AutoAzimuthXYZ.load() == 1;
+  const bool points_only = state.Profile.load() == 1 || state.GridMode.load() == 3;
+  f.SweepSeconds = SweepSeconds(state.Range.load(), state.Speed.load(), points_only);
+  f.Sector = state.SectorSize.load();
+  return f;
+}
+
+void ApplyAzimuthAnswer(AppState& state, Display& display, const Clock& clock, const AzimuthAnswer& a) {
+  if (a.DefaultsPressed) {
+    state.AutoAzimuthEnabled = 0;
+    state.AutoProfileScanActive = false;
+    state.AutoProfileWaitSweepStart = false;
+    state.AutoAzimuthXYZ = 1;
+  }
+  if (a.XyzBoxClicked) CloseXyzFile(state, display, kAutoAzimuthTitle);
+  if (!a.Accepted) return;
+  state.AutoAzimuthEnabled = a.Enabled ? 1 : 0;
+  state.AutoProfileScanActive = a.Enabled;
+  state.AutoAzimuthStartAngle = AzimuthSteps(a.Start);
+  state.AutoAzimuthStopAngle = AzimuthSteps(a.Stop);
+  state.AutoAzimuthIncAngle = IncrementSteps(a.Increment);
+  state.AutoAzimuthXYZ = a.Xyz ? 1 : 0;
+  state.AutoProfileEnabledBefore = 0;
+  state.AutoProfileXYZ = 0;
+  state.AutoProfileBMP = 0;
+  state.AutoProfileSaveConfirmation = 0;
+  state.AutoProfilePromptForScan = 0;
+  state.VerticalScanMenuEnabled = 1;
+  display.SetVerticalScanMenu(true);
+  if (state.RunMode.load() == 0 && a.Enabled) {
+    state.VerticalScanMenuEnabled = 0;
+    display.SetVerticalScanMenu(false);
+    CloseXyzFile(state, display, kAutoAzimuthTitle);
+    if (state.AutoAzimuthXYZ.load() == 1) {
+      state.XyzFailureShown = false;
+      OpenXyzFile(state, display, DateText(clock), kAutoAzimuthTitle);
+    }
+    state.AutoAzimuthTotalSweep = TotalSweep(state.AutoAzimuthStartAngle.load(), state.AutoAzimuthStopAngle.load());
+    state.AutoAzimuthAccumulated = 0;
+    state.AutoAzimuthFirstStep = 1;
+    StartFreshScan(state, display);
+    StepAzimuth(state, display);
+  } else {
+    state.AutoProfileWaitSweepStart = false;
+    CloseXyzFile(state, display, kAutoAzimuthTitle);
+  }
+  state.AutoProfileEnabledBefore = state.AutoProfileScanActive.load() ? 1 : 0;
+}
+
+void RunAutoAzimuthDialog(AppState& state, Display& display, const Clock& clock) {
+  const AzimuthForm form = MakeAzimuthForm(state);
+  const AzimuthAnswer answer = display.AskAutoAzimuth(form);
+  ApplyAzimuthAnswer(state, display, clock, answer);
+}

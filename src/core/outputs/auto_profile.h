@@ -1,0 +1,49 @@
+// Auto-profile: the end-of-sweep check, the after-scan actions (save question,
+// .XYZ file, capture, the prompt for another scan, the auto-azimuth step), the
+// scan dialogs' effects and the .XYZ file's life. All of it runs on the comm
+// thread, between pings; the dialogs are asked through OutputsDisplay.
+#pragma once
+
+#include <string>
+
+struct AppState;
+class Display;
+class Clock;
+struct SnapshotForm;
+struct SnapshotAnswer;
+struct AzimuthForm;
+struct AzimuthAnswer;
+
+inline constexpr const char* kAutoProfileTitle = "Auto-Profile";
+inline constexpr const char* kSaveProfileText = "Save This Profile?";
+inline constexpr const char* kVerticalScanTitle = "Auto-Profile (Vertical Scan)";
+inline constexpr const char* kHorizontalScanTitle = "Auto-Profile (Horizontal Scan)";
+inline constexpr const char* kAdjustingTransducerText = "Wait - Adjusting Transducer";
+
+// One turn of the comm thread after its reply step: advance a running scan when a
+// reply was accepted, then the scan dialogs the menu asked for.
+void OutputsTurn(AppState& state, Display& display, const Clock& clock, bool accepted);
+
+// Ends a sweep when the head turned (sector) or passed step 0 (full circle) and
+// runs the after-scan actions.
+void CheckScanComplete(AppState& state, Display& display, const Clock& clock);
+void AfterScanActions(AppState& state, Display& display, const Clock& clock);
+
+// The scan dialogs: what they show, and what their answer does.
+SnapshotForm MakeSnapshotForm(AppState& state, bool vertical);
+void ApplySnapshotAnswer(AppState& state, Display& display, const SnapshotAnswer& answer, bool vertical);
+void RunSnapshotDialog(AppState& state, Display& display, bool vertical);
+AzimuthForm MakeAzimuthForm(const AppState& state);
+void ApplyAzimuthAnswer(AppState& state, Display& display, const Clock& clock, const AzimuthAnswer& answer);
+void RunAutoAzimuthDialog(AppState& state, Display& display, const Clock& clock);
+
+// A fresh scan: no points, the image cleared, the head awaited at the sweep start.
+void StartFreshScan(AppState& state, Display& display);
+
+// Creates the next dated .XYZ file of `date_text` ("14-MAR-2024") in the working
+// directory; true when a file is open.
+bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption);
+void CloseXyzFile(AppState& state, Display& display, const char* caption);
+
+// The date of the clock as the status panel shows it ("14-MAR-2024").
+std::string DateText(const Clock& clock);

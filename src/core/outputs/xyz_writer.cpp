@@ -1,0 +1,289 @@
+#include "outputs/xyz_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "settings/app_state.h"
+
+namespace {
+
+constexpr double kFeetPerMetre = 3.2808398950131231941;
+constexpr double kDegToRad = 3.141592654 * (1.0 / 180.0);
+constexpr double kPerSoundSpeed = 1.0 / 1500.0;
+
+void Append(std::string& out, const char* format, double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, v);
+  out += buf;
+}
+
+// Range of a point in the file's unit at the set sound velocity.
+float RangeOf(const ProfilePoint& p, const XyzSettings& s) {
+  const float r = p.Range;
+  float a = static_cast<float>(r * s.SoundVelocity * kPerSoundSpeed);
+  if (s.Units == 1) a = static_cast<float>(a * kFeetPerMetre);
+  return a;
+}
+
+float Rad(float degrees) { return static_cast<float>(degrees * kDegToRad); }
+
+bool AttitudeColumns(const XyzSettings& s) { return s.OrientationModule != 0 && s.PitchRollHeading == 1; }
+
+// Time stamp and position groups, each column followed by a TAB.
+void LeadingGroups(std::string& out, const ProfilePoint& p, const XyzSettings& s, const char* number) {
+  if (s.Timestamp == 1) {
+    out.append(p.DateTime, strnlen(p.DateTime, 11));
+    out += '\t';
+    out.append(p.DateTime + 13, strnlen(p.DateTime + 13, 11));
+    out += '\t';
+  }
+  if (s.LatLongElevation == 1 && p.Gps[0] != 0) {
+    const char* g = p.Gps;
+    const std::size_t len = strnlen(g, 24);
+    out.append(g + std::min<std::size_t>(1, len), len > 1 ? std::min<std::size_t>(11, len - 1) : 0);
+    out += '\t';
+    out.append(g + std::min<std::size_t>(12, len), len > 12 ? std::min<std::size_t>(12, len - 12) : 0);
+    out += '\t';
+    Append(out, number, p.Elevation);
+    out += '\t';
+  }
+}
+
+void Coordinates(std::string& out, const char* number, float x, float y, float z) {
+  Append(out, number, x);
+  out += '\t';
+  Append(out, number, y);
+  out += '\t';
+  Append(out, number, z);
+  out += "\r\n";
+}
+
+// Points 1 to N-2: the first and the last point of a sweep are left out.
+std::span<const ProfilePoint> Inner(std::span<const ProfilePoint> points) {
+  if (points.size() < 3) return {};
+  return points.subspan(1, points.size() - 2);
+}
+
+// "%07.2f" cut to its first 7 characters.
+std::string HeaderNumber(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%07.2f", v);
+  return std::string(buf).substr(0, 7);
+}
+
+}  // namespace
+
+XyzSettings XyzSettingsFrom(const AppState& state) {
+  XyzSettings s;
+  s.Chainage = state.ProfileChainage.load();
+  s.Elevation = state.ProfileElevation.load();
+  s.XOffset = state.ProfileXOffset.load();
+  s.SoundVelocity = state.SoundVelocityMeters.load();
+  s.Units = state.Units.load();
+  s.ZeroDown = state.ZeroDown.load();
+  s.Timestamp = state.XYZTimestamp.load();
+  s.LatLongElevation = state.XYZLatLongElevation.load();
+  s.RangeHorVer = state.XYZRangeHorVer.load();
+  s.PitchRollHeading = state.XYZPitchRollHeading.load();
+  s.OrientationModule = state.EnableOrientationModule.load();
+  return s;
+}
+
+std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSettings& s) {
+  std::string out;
+  out.reserve(64 + points.size() * 160);
+  out += HeaderNumber(s.Chainage) + "," + (s.Units == 1 ? "F" : "M") + "\r\n";
+  out += HeaderNumber(s.Elevation) + "\r\n";
+  out += HeaderNumber(s.XOffset) + "\r\n";
+  const double velocity = s.Units == 1 ? s.SoundVelocity * kFeetPerMetre : s.SoundVelocity;
+  out += HeaderNumber(velocity) + "\r\n";
+  const char* number = "% 07.3f";
+  for (const ProfilePoint& p : Inner(points)) {
+    LeadingGroups(out, p, s, number);
+    const float a = RangeOf(p, s);
+    const float beam = p.BeamAngle;
+    const float d = Rad(beam);
+    if (s.RangeHorVer == 1) {
+      Append(out, number, a);
+      out += '\t';
+      Append(out, number, 0.0);
+      out += '\t';
+      Append(out, number, beam);
+      out += '\t';
+    }
+    if (AttitudeColumns(s)) {
+      for (float v : {p.Pitch, p.Roll, p.Heading}) {
+        Append(out, number, v);
+        out += '\t';
+      }
+    }
+    const float x = a * std::sin(d) + s.XOffset;
+    const float y = s.Chainage;
+    const float z = s.ZeroDown != 0 ? s.Elevation + a * std::cos(d) : s.Elevation - a * std::cos(d);
+    Coordinates(out, number, x, y, z);
+  }
+  return out;
+}
+
+std::string HorizontalXyzText(std::span<const ProfilePoint> points, const XyzSettings& s) {
+  std::string out;
+  out.reserve(points.size() * 120);
+  const char* number = "% 08.3f";
+  for (const ProfilePoint& p : Inner(points)) {
+    LeadingGroups(out, p, s, number);
+    const float a = RangeOf(p, s);
+    const float d = Rad(p.BeamAngle);
+    const float pitch = p.Pitch, roll = p.Roll, heading = p.Heading;
+    const float pn = Rad(-pitch);
+    const float q = Rad(-roll);
+    const float h = Rad(heading);
+    const float e = a * std::sin(d);
+    const float g = a * std::cos(d);
+    float u = e * std::cos(q);
+    const float v = e * std::sin(pn) * std::sin(q) + g * std::cos(pn);
+    const float w = e * std::cos(pn) * std::sin(q) - g * std::sin(pn);
+    if (u > -0.000001f && u < 0.000001f) u = 0.001f;
+    const float sign = u / std::fabs(u);
+    const float m = sign * std::sqrt(u * u + v * v);
+    const float t = std::atan(v / u);
+    const float x = m * std::cos(t - h) + s.XOffset;
+    const float y = m * std::sin(t - h) + s.Chainage;
+    const float z = s.Elevation + w;
+    Coordinates(out, number, x, y, z);
+  }
+  return out;
+}
+
+std::string AzimuthXyzText(std::span<const ProfilePoint> points, const XyzSettings& s, int azimuth_steps) {
+  std::string out;
+  out.reserve(points.size() * 170 + 2);
+  const char* number = "% 08.3f";
+  const float az_deg = static_cast<float>(azimuth_steps * 0.3 - 180.0);
+  const float az = Rad(az_deg);
+  float shown = az_deg;
+  if (shown < 0) shown += 360.0f;
+  if (shown >= 360.0f) shown = 0.0f;
+  const float arm = s.Units == 1 ? static_cast<float>(0.085 * kFeetPerMetre) : 0.085f;
+  for (const ProfilePoint& p : Inner(points)) {
+    LeadingGroups(out, p, s, number);
+    const float a = RangeOf(p, s);
+    const float beam = p.BeamAngle;
+    const float d = Rad(beam);
+    const float x0 = std::cos(az) * a * std::sin(d);
+    const float y0 = -a * std::sin(az) * std::sin(d);
+    const float z0 = s.ZeroDown != 0 ? a * std::cos(d) : -a * std::cos(d);
+    const float x1 = std::sin(az) * arm + x0;
+    const float y1 = std::cos(az) * arm + y0;
+    float x = x1, y = y1, z = z0;
+    if (AttitudeColumns(s)) {
+      const float pr = Rad(p.Pitch), r = Rad(p.Roll), h = Rad(p.Heading);
+      const float x2 = std::cos(r) * x1 + std::sin(r) * z0;
+      const float y2 = std::sin(r) * x1 * std::sin(pr) + std::cos(pr) * y1 - std::sin(pr) * z0 * std::cos(r);
+      const float z2 = -x1 * std::cos(pr) * std::sin(r) + std::sin(pr) * y1 + std::cos(pr) * z0 * std::cos(r);
+      if (x2 != 0) {
+        const float sign = x2 / std::fabs(x2);
+        const float m = sign * std::sqrt(y2 * y2 + x2 * x2);
+        const float t = std::atan(y2 / x2);
+        x = std::cos(t - h) * m;
+        y = std::sin(t - h) * m;
+      } else {
+        x = x2;
+        y = y2;
+      }
+      z = z2;
+    }
+    if (s.RangeHorVer == 1) {
+      Append(out, number, a);
+      out += '\t';
+      Append(out, number, shown);
+      out += '\t';
+      Append(out, number, beam);
+      out += '\t';
+    }
+    if (AttitudeColumns(s)) {
+      for (float v : {p.Pitch, p.Roll, p.Heading}) {
+        Append(out, number, v);
+        out += '\t';
+      }
+    }
+    Coordinates(out, number, x, y, z);
+  }
+  out += "\r\n";
+  return out;
+}
+
+std::string DateStem(const std::string& date_text) {
+  std::string d = date_text;
+  d.resize(11, ' ');
+  return d.substr(0, 2) + d.substr(3, 3) + d.substr(7, 4);
+}
+
+std::string NextDatedName(const std::string& dir, const std::string& date_text, const std::string& ext) {
+  namespace fs = std::filesystem;
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string stem = lower(DateStem(date_text)) + "-";
+  const std::string suffix = "." + lower(ext);
+  unsigned long largest = 0;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir.empty() ? fs::path(".") : fs::path(dir), ec)) {
+    const std::string name = lower(entry.path().filename().string());
+    if (name.size() != stem.size() + 4 + suffix.size()) continue;
+    if (name.compare(0, stem.size(), stem) != 0) continue;
+    if (name.compare(stem.size() + 4, suffix.size(), suffix) != 0) continue;
+    const std::string digits = name.substr(stem.size(), 4);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    largest = std::max(largest, std::stoul(digits));
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "%04lu", std::min(largest + 1, 9999UL));
+  return stem + number + suffix;
+}
+
+bool XyzFile::Create(const std::string& path) {
+  Close();
+  error_.clear();
+  path_ = path;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool XyzFile::Write(const std::string& text) {
+  if (fd_ < 0) return false;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? std::strerror(errno) : "nothing written";
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool XyzFile::Close() {
+  if (fd_ < 0) return true;
+  const int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0 && errno != EINTR) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
