@@ -9,6 +9,7 @@
 #include "clock.h"
 #include "core_bridge.h"
 #include "main_window.h"
+#include "modal_state.h"
 #include "qt_display.h"
 #include "screen_capture.h"
 #include "settings/app_state.h"
@@ -38,7 +39,7 @@ class ScriptedPrompts final : public Prompts {
 
 }  // namespace
 
-int RunWinQ47V(const DemoPlan* plan) {
+int RunWinQ47V(const DemoPlan* plan, const std::string& open_file) {
   AppState state;
   Clock clock;
   QtDisplay display;
@@ -54,19 +55,32 @@ int RunWinQ47V(const DemoPlan* plan) {
   // Centred on the window's place as the window system reports it before showing.
   ShowLogoWhile(window.frameGeometry(), [&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
-  window.show();
-  // A scripted session chooses its data source whatever the settings file says.
-  if (plan) state.RunMode = plan->playback_path.empty() ? 0 : 1;
-  window.Start();
-
   // Closing the main window ends the program, whatever tool windows are open; so
-  // does a termination signal, even when the window was already closed.
+  // does a termination signal, even when the window was already closed, and even
+  // while a dialog is open, the start-up's playback dialog included.
+  bool terminated = false;
   QObject::connect(&window, &MainWindow::CloseFinished, &window, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
-  QObject::connect(&watch, &SignalWatch::Terminate, &window, [&window](int) {
+  QObject::connect(&watch, &SignalWatch::Terminate, &window, [&window, &terminated](int) {
+    terminated = true;
+    CloseModalDialogs();
     window.SetQuietClose(true);
     window.close();
     QCoreApplication::quit();
   });
+
+  window.show();
+  // A scripted session chooses its data source whatever the settings file says; so
+  // does a file named on the command line.
+  if (plan) state.RunMode = plan->playback_path.empty() ? 0 : 1;
+  if (!open_file.empty()) {
+    state.RunMode = 1;
+    window.SetStartFile(open_file);
+  }
+  window.Start();
+  if (terminated) {
+    window.OrderlyClose();
+    return 0;
+  }
 
   if (plan) {
     if (!plan->record_path.empty() && state.RunMode == 0 && !core.StartRecording(plan->record_path))

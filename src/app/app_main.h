@@ -14,5 +14,6 @@ struct DemoPlan {
   std::string playback_path; // FILE mode: play this file instead of the head
 };
 
-// Runs the program; with a plan, runs that session and returns.
-int RunWinQ47V(const DemoPlan* plan = nullptr);
+// Runs the program; with a plan, runs that session and returns. With `open_file`
+// it starts in the FILE data source playing that file, as the File menu would.
+int RunWinQ47V(const DemoPlan* plan = nullptr, const std::string& open_file = {});

@@ -1,7 +1,9 @@
 // winq47v: the sonar control and display program.
 #include <QApplication>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app_main.h"
@@ -20,6 +22,20 @@ int main(int argc, char** argv) {
                 "desktop entry) in ~/WinQ47V, created on first start. See winq47v(1).\n");
     return 0;
   }
+  // A file to play, named before or after --desktop: made absolute before the
+  // desktop start changes the working directory.
+  std::string open_file;
+  for (int i = 1; i < argc; ++i) {
+    // Only a sonar file: other words belong to Qt's own options (-platform NAME).
+    const std::string a = argv[i];
+    if (a.empty() || a[0] == '-' || a.size() < 4) continue;
+    std::string ext = a.substr(a.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".47v") continue;
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(argv[i], ec);
+    open_file = ec ? std::string(argv[i]) : p.string();
+  }
   // The desktop entry's start: work in a folder of our own, then go on as if the
   // option had not been given.
   if (argc >= 2 && std::strcmp(argv[1], "--desktop") == 0) {
@@ -31,5 +47,5 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName("winq47v");
   app.setDesktopFileName("winq47v");
-  return RunWinQ47V();
+  return RunWinQ47V(nullptr, open_file);
 }

@@ -13,6 +13,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 
@@ -455,7 +456,8 @@ void MainWindow::PanelsChanged(unsigned mask) {
 
 void MainWindow::OpenPlayback() {
   FileDialogRequest request{kPlaybackDialogTitle, kSonarFileFilter, kSonarFileExtension, false};
-  const std::string chosen = prompts_->AskFile(request);
+  // A file named on the command line is opened instead of asking, once.
+  const std::string chosen = start_file_.empty() ? prompts_->AskFile(request) : std::exchange(start_file_, {});
   if (chosen.empty()) return;
   if (core_.OpenPlayback(chosen)) {
     // A new file starts on a clear picture: nothing of the last one stays.

@@ -46,6 +46,7 @@ class MainWindow : public QMainWindow {
   // Start-up after the window is shown: clear the image and bring up the data source.
   void Start();
   void ApplyRunMode();
+  void SetStartFile(const std::string& path) { start_file_ = path; }  // played at start instead of asking
   void OnCommand(int id);
   // The orderly close: link stopped, files closed, settings saved. Runs once.
   void OrderlyClose();
@@ -232,6 +233,7 @@ class MainWindow : public QMainWindow {
   QRect last_paint_rect_;
   std::string title_;
   std::string capture_note_;
+  std::string start_file_;
   std::function<void(QDialog&)> dialog_hook_;
   void RunDialog(QDialog& d);
 };

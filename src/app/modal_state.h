@@ -5,3 +5,7 @@
 #pragma once
 
 bool ModalDialogOpen();
+
+// Closes every open modal dialog and message box (as their Cancel would): a
+// termination signal must not wait for the user.
+void CloseModalDialogs();

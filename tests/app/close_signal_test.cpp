@@ -82,4 +82,60 @@ TEST(CloseSignalTest, SigtermSavesSettingsAndLeavesAWholeRecording) {
   EXPECT_GE(records, 3);
 }
 
+// SIGTERM while the start-up playback dialog is open (FILE mode, no file given):
+// the dialog goes and the program closes in order, settings saved.
+TEST(CloseSignalTest, SigtermDuringTheStartUpOpenDialog) {
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nGain=21\n";
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v", {});
+  ASSERT_TRUE(app.waitForStarted());
+  // The logo and the calibration take one to two seconds; the dialog follows.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+  const bool ended = app.waitForFinished(15000);
+  if (!ended) app.kill();
+  ASSERT_TRUE(ended) << "SIGTERM lost while the open dialog was up";
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_NE(ReadText("WINQ47V.INI").find("Gain=21"), std::string::npos);
+  EXPECT_NE(ReadText("WINQ47V.INI").find("PlotSpeed="), std::string::npos) << "settings not saved";
+}
+
+// A file named on the command line plays at once, with no dialog: the program runs
+// in FILE mode and ends on SIGTERM with that choice saved.
+TEST(CloseSignalTest, FileNamedOnTheCommandLinePlays) {
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=0\n";
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v", {Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V"});
+  ASSERT_TRUE(app.waitForStarted());
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+  ASSERT_TRUE(app.waitForFinished(15000));
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_NE(ReadText("WINQ47V.INI").find("RunMode=1"), std::string::npos);
+}
+
+// The window plays a start file without asking for one.
+TEST_F(AppTest, StartFileIsPlayedWithoutTheDialog) {
+  WriteIni("RunMode=1\n");
+  core = std::make_unique<CoreBridge>(state, display, clock);
+  auto prompts = std::make_unique<FakePrompts>();
+  prompts->boxes = &boxes;
+  prompts->files = &files;
+  prompts->asked = &asked;
+  window = std::make_unique<MainWindow>(state, *core, std::move(prompts));
+  display.SetWindow(window.get());
+  window->SetStartFile(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V");
+  window->show();
+  window->Start();
+  EXPECT_TRUE(asked.empty());
+  EXPECT_TRUE(state.PlaybackFileOpen.load());
+  EXPECT_NE(window->windowTitle().toStdString().find("harbour_sector.47V"), std::string::npos);
+}
+
 }  // namespace
