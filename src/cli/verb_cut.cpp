@@ -35,7 +35,7 @@ constexpr const char* kUsage =
     "(disk full ...) the copy stops and OUT keeps the whole records written before.\n"
     "\n"
     "Exit status: 0 success, 1 a file cannot be read or written, or the records asked\n"
-    "for are not in FILE (OUT is then removed), 2 usage error.\n";
+    "for are not in FILE (an existing OUT is then left as it was), 2 usage error.\n";
 
 std::optional<int64_t> ParseCount(const char* text) {
   if (!text || !*text) return std::nullopt;
@@ -108,11 +108,22 @@ int RunCutVerb(int argc, char** argv) {
     std::fprintf(stderr, "q47v cut: OUT must be another file than FILE\n");
     return 2;
   }
-  FileHandle out(::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  // The records go to a new file beside OUT that takes OUT's name only when whole:
+  // a bad range or a failed write never touches an existing OUT.
+  std::string temp_path = out_path + ".XXXXXX";
+  FileHandle out(::mkostemp(temp_path.data(), O_CLOEXEC));
   if (!out.valid()) {
     std::fprintf(stderr, "q47v cut: cannot create %s: %s\n", out_path.c_str(), std::strerror(errno));
     return 1;
   }
+  ::fchmod(out.get(), 0644);
+  struct TempGuard {
+    std::string path;
+    bool keep = false;
+    ~TempGuard() {
+      if (!keep) ::unlink(path.c_str());
+    }
+  } guard{temp_path};
 
   Clock clock;
   ProgressMeter progress(clock, stderr, "q47v cut");
@@ -143,16 +154,16 @@ int RunCutVerb(int argc, char** argv) {
   if (failed) return 1;
   if (written == 0 || (to && index <= *to)) {
     out.reset();
-    ::unlink(out_path.c_str());
     std::fprintf(stderr, "q47v cut: %s has %lld records (0 to %lld); records %lld to %s are not all in it\n",
                  in_path.c_str(), static_cast<long long>(index), static_cast<long long>(index - 1),
                  static_cast<long long>(from), to ? std::to_string(*to).c_str() : "the end");
     return 1;
   }
-  if (::fsync(out.get()) != 0 || ::close(out.release()) != 0) {
+  if (::fsync(out.get()) != 0 || ::close(out.release()) != 0 || ::rename(temp_path.c_str(), out_path.c_str()) != 0) {
     std::fprintf(stderr, "q47v cut: writing %s failed: %s\n", out_path.c_str(), std::strerror(errno));
     return 1;
   }
+  guard.keep = true;
   std::fprintf(stderr, "q47v cut: %lld records (%lld bytes) written to %s\n", static_cast<long long>(written),
                static_cast<long long>(bytes), out_path.c_str());
   return 0;

@@ -126,6 +126,12 @@ TEST(FilesCutVerb, BadRequestsFailClearly) {
   const FilesToolRun all = RunQ47v("cut s.47v all.47v");
   EXPECT_EQ(all.status, 0);
   EXPECT_EQ(ReadBytes("all.47v"), ReadBytes("s.47v"));
+  // An existing OUT survives a bad range whole, and no temporary file is left.
+  const std::vector<uint8_t> kept = ReadBytes("all.47v");
+  EXPECT_EQ(RunQ47v("cut s.47v --from 1 --to 3 all.47v").status, 1);
+  EXPECT_EQ(ReadBytes("all.47v"), kept);
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    EXPECT_EQ(e.path().filename().string().find(".47v."), std::string::npos) << e.path();
 }
 
 }  // namespace

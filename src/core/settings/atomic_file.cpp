@@ -22,7 +22,32 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error) {
+namespace {
+
+// The file a path finally names: symbolic links followed (a dangling one to the
+// name it points at), so that a linked settings file stays linked and is the one
+// written.
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0) return path;
+    target.resize(static_cast<std::size_t>(n));
+    if (target[0] != '/') {
+      const std::size_t slash = path.rfind('/');
+      if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    }
+    path = target;
+  }
+  return path;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& given_path, std::string_view data, std::string* error) {
+  const std::string path = FollowLinks(given_path);
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {

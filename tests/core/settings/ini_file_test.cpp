@@ -149,6 +149,28 @@ TEST(AtomicFileTest, ReplacesContentsAndKeepsPermissions) {
   EXPECT_EQ(std::filesystem::status("f").permissions(), std::filesystem::perms(0640));
 }
 
+// A settings file kept elsewhere behind a symbolic link stays linked: the save
+// goes to the file the link names (also when the link dangles), atomically there.
+TEST(AtomicFileTest, WritesThroughASymbolicLink) {
+  std::filesystem::create_directory("shared");
+  WriteText("shared/WINQ47V.INI", "[Settings]\nGain=1\n");
+  std::filesystem::create_symlink("shared/WINQ47V.INI", "WINQ47V.INI");
+  ASSERT_TRUE(WriteFileAtomically("WINQ47V.INI", "[Settings]\nGain=2\n"));
+  EXPECT_TRUE(std::filesystem::is_symlink("WINQ47V.INI"));
+  EXPECT_EQ(ReadText("shared/WINQ47V.INI"), "[Settings]\nGain=2\n");
+  // A link to a link, relative to the link's own folder.
+  std::filesystem::create_directory("other");
+  std::filesystem::create_symlink("../WINQ47V.INI", "other/link.ini");
+  ASSERT_TRUE(WriteFileAtomically("other/link.ini", "x"));
+  EXPECT_TRUE(std::filesystem::is_symlink("other/link.ini"));
+  EXPECT_EQ(ReadText("shared/WINQ47V.INI"), "x");
+  // A dangling link: the file it names is created.
+  std::filesystem::create_symlink("shared/new.ini", "dangling.ini");
+  ASSERT_TRUE(WriteFileAtomically("dangling.ini", "y"));
+  EXPECT_TRUE(std::filesystem::is_symlink("dangling.ini"));
+  EXPECT_EQ(ReadText("shared/new.ini"), "y");
+}
+
 TEST(PortPathsTest, DefaultsAndOverrides) {
   const char* defaults[] = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB3",
                             "/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",   "/dev/ttyS3"};
