@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -303,10 +304,18 @@ int RunRenderVerb(int argc, char** argv) {
     char name[32];
     std::snprintf(name, sizeof name, "-%04d.%s", frames + 1, format.c_str());
     const std::string path = stem + name;
-    const bool ok = format == "png" ? WritePng(path, rgb, kImageWidth, kImageHeight)
-                                    : WriteFile(path, EncodeBmp24(rgb.data(), kImageWidth, kImageHeight));
+    // Written under a temporary name and renamed when whole: a failed write (a
+    // full disk, a size limit) leaves no cut-off image behind.
+    const std::string temp = path + ".part";
+    errno = 0;
+    bool ok = format == "png" ? WritePng(temp, rgb, kImageWidth, kImageHeight)
+                              : WriteFile(temp, EncodeBmp24(rgb.data(), kImageWidth, kImageHeight));
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) {
-      std::fprintf(stderr, "q47v render: cannot write %s\n", path.c_str());
+      const int err = errno;
+      std::remove(temp.c_str());
+      std::fprintf(stderr, "q47v render: cannot write %s: %s\n", path.c_str(),
+                   err ? std::strerror(err) : "the image could not be encoded");
       return false;
     }
     ++frames;

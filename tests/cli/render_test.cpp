@@ -173,6 +173,27 @@ TEST(Render, SideScanWaterfallScrollsDownFromTheTopRow) {
   EXPECT_EQ(red(595, 424), 0);
 }
 
+// A write that fails (here a file size limit, as a full disk would) says why and
+// leaves no cut-off image: each image is complete or absent.
+TEST(Render, FailedWriteLeavesNoPartialImage) {
+  for (const char* format : {"bmp", "png"}) {
+    const std::string dir = std::string("lim-") + format;
+    const std::string command = std::string("ulimit -f 64; ") + Q47V_BINARY_DIR + "/src/cli/q47v render " +
+                                Sample("harbour_sector.47V") + " --out " + dir + " --format " + format + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << out;
+    EXPECT_NE(out.find("cannot write"), std::string::npos) << out;
+    EXPECT_NE(out.find("File too large"), std::string::npos) << out;
+    for (const std::string& name : Files(dir)) ADD_FAILURE() << format << ": left " << name;
+  }
+}
+
 TEST(Render, RefusesBadArgumentsAndFiles) {
   const std::string f = Sample("harbour_sector.47V");
   EXPECT_EQ(Render(f).status, 2);                                   // no --out
