@@ -1,5 +1,8 @@
 // q47v: command-line tool for headless logging and batch work on .47V files.
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "cli.h"
 
@@ -9,5 +12,13 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   // A closed pipe on stdout (q47v dump | head) ends the output, not the tool.
   std::signal(SIGPIPE, SIG_IGN);
-  return q47v::cli::Main(argc, argv);
+  const int status = q47v::cli::Main(argc, argv);
+  // Output that never arrived (a full disk, /dev/full, a closed pipe) is a failure,
+  // not a success: say so and exit non-zero.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    const int err = errno;
+    std::fprintf(stderr, "q47v: cannot write the output: %s\n", err ? std::strerror(err) : "write error");
+    return status != 0 ? status : 1;
+  }
+  return status;
 }

@@ -135,3 +135,17 @@ TEST(FilesCutVerb, BadRequestsFailClearly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Output that cannot be written is an error: info and settings into /dev/full.
+TEST(FilesInfoVerb, OutputThatCannotBeWrittenFails) {
+  MakeToolFile("w.47v", 3);
+  for (const char* args : {"info w.47v", "settings ."}) {
+    const std::string command = std::string(Q47V_BINARY_DIR) + "/src/cli/q47v " + args + " >/dev/full 2>/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args;
+  }
+}
+
+}  // namespace
