@@ -6,6 +6,8 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cmath>
+#include <sys/stat.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,11 +51,12 @@ constexpr const char* kUsage =
     "                 other address needs the token printed with the address; port\n"
     "                 0 takes a free port)\n"
     "\n"
-    "Without a limit it runs until SIGINT (Ctrl-C) or SIGTERM. Once a second it prints\n"
+    "Without a limit it runs until SIGINT (Ctrl-C), SIGTERM or SIGHUP. Once a second it prints\n"
     "a status line: pings, rep rate, link state and bytes written. The file is closed\n"
     "cleanly on every way out.\n"
     "\n"
-    "Exit status: 0 success, 1 the port or the file cannot be opened, 2 usage error.\n";
+    "Exit status: 0 success, 1 the settings file, the port or the file cannot be opened\n"
+    "or the file cannot be written (a full disk), 2 usage error.\n";
 
 // Status and file messages go to the terminal instead of windows.
 class HeadlessDisplay : public Display {
@@ -84,7 +87,7 @@ bool ParsePositive(const char* text, double& out) {
   char* end = nullptr;
   errno = 0;
   out = std::strtod(text, &end);
-  return errno == 0 && end != text && *end == '\0' && out > 0;
+  return errno == 0 && end != text && *end == '\0' && std::isfinite(out) && out > 0;
 }
 
 }  // namespace
@@ -123,6 +126,19 @@ int RunRecordVerb(int argc, char** argv) {
     return 2;
   }
 
+  // A settings file that was named must be there: the defaults would log with
+  // ports and settings nobody chose.
+  {
+    struct stat st {};
+    if (::stat(ini.c_str(), &st) != 0) {
+      std::fprintf(stderr, "q47v record: cannot read the settings file %s: %s\n", ini.c_str(), std::strerror(errno));
+      return 1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      std::fprintf(stderr, "q47v record: the settings file %s is not a regular file\n", ini.c_str());
+      return 1;
+    }
+  }
   AppState state;
   LoadSettings(state, ini);
   state.RunMode = 0;
@@ -136,6 +152,7 @@ int RunRecordVerb(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);  // a closed terminal or session stops it the same way
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   HeadlessDisplay display;
@@ -180,6 +197,7 @@ int RunRecordVerb(int argc, char** argv) {
 
   const auto start = std::chrono::steady_clock::now();
   const char* why = "limit reached";
+  bool failed = false;
   for (int tick = 1;; ++tick) {
     // Wait for the next whole second since the start, or a stop signal.
     const auto due = start + std::chrono::seconds(tick);
@@ -187,8 +205,15 @@ int RunRecordVerb(int argc, char** argv) {
     const long ns = std::max<long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
     timespec wait{ns / 1'000'000'000L, ns % 1'000'000'000L};
     const int sig = sigtimedwait(&stopSignals, nullptr, &wait);
-    if (sig == SIGINT || sig == SIGTERM) {
-      why = sig == SIGINT ? "interrupted" : "terminated";
+    if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
+      why = sig == SIGINT ? "interrupted" : (sig == SIGHUP ? "hung up" : "terminated");
+      break;
+    }
+    // The recorder stops itself when a record cannot be written (a full disk): the
+    // run has failed, and must say so rather than go on logging nothing.
+    if (state.RecordFileOpen.load() == 0) {
+      why = "stopped: the file could not be written";
+      failed = true;
       break;
     }
     const long recorded = state.PingsProcessed.load();
@@ -210,7 +235,7 @@ int RunRecordVerb(int argc, char** argv) {
   StopRecording(state, display);
   std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.PingsProcessed.load(), bytes,
               out.c_str());
-  return 0;
+  return failed ? 1 : 0;
 }
 
 }  // namespace q47v::cli

@@ -17,6 +17,8 @@
 
 #include "../core/webview/raw_client.h"
 #include "display.h"
+#include <fstream>
+
 #include "files/playback.h"
 #include "settings/app_state.h"
 
@@ -125,6 +127,34 @@ TEST_F(RecordVerbTest, SigtermClosesTheFileWhole) {
   EXPECT_GT(PlayedRecords("term.47v"), 5);
 }
 
+// SIGHUP (a closed terminal) ends the run like SIGTERM: the file whole, the
+// closing line printed, status 0.
+TEST_F(RecordVerbTest, SighupClosesTheFileWhole) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "hup.47v"}));
+  ASSERT_TRUE(rec.WaitForOutput("   2 s  pings"));
+  rec.Signal(SIGHUP);
+  EXPECT_EQ(rec.Wait(), 0);
+  EXPECT_NE(rec.Output().find("hung up"), std::string::npos) << rec.Output();
+  EXPECT_GT(PlayedRecords("hup.47v"), 5);
+}
+
+// A full disk (here a file size limit): the run stops with a clear message and
+// a non-zero status, and the file holds whole records only.
+TEST_F(RecordVerbTest, FullDiskStopsTheRunWithAFailure) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({"/bin/sh", "-c",
+                         "ulimit -f 20; exec " + Bin("/src/cli/q47v") +
+                             " record --ini WINQ47V.INI --out full.47V --seconds 30 2>&1"}));
+  EXPECT_EQ(rec.Wait(), 1) << rec.Output();
+  EXPECT_NE(rec.Output().find("could not be written"), std::string::npos) << rec.Output();
+  EXPECT_NE(rec.Output().find("full.47V"), std::string::npos) << "the path as given";
+  const int records = PlayedRecords("full.47V");
+  EXPECT_GT(records, 0);
+  std::ifstream in("full.47V", std::ios::binary | std::ios::ate);
+  EXPECT_LE(static_cast<long>(in.tellg()), 20L * 512);
+}
+
 // --serve: a viewer gets the whole picture and the live readouts while the run
 // records as it would without one.
 TEST_F(RecordVerbTest, ServesTheLivePictureWhileRecording) {
@@ -168,6 +198,16 @@ TEST(RecordVerb, UsageAndMissingPort) {
   Child missing;
   ASSERT_TRUE(missing.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "x.47v", "--seconds", "1"}));
   EXPECT_EQ(missing.Wait(), 1);
+  // A settings file that is not there is an error, not the defaults.
+  Child noIni;
+  ASSERT_TRUE(noIni.Start({Bin("/src/cli/q47v"), "record", "--ini", "missing.ini", "--out", "x.47v", "--seconds", "1"}));
+  EXPECT_EQ(noIni.Wait(), 1);
+  // Limits are positive finite numbers.
+  for (const char* bad_limit : {"inf", "nan", "-3", "0", "1e999"}) {
+    Child limit;
+    ASSERT_TRUE(limit.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "x.47v", "--seconds", bad_limit}));
+    EXPECT_EQ(limit.Wait(), 2) << bad_limit;
+  }
 }
 
 }  // namespace
