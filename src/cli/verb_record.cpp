@@ -217,10 +217,16 @@ int RunRecordVerb(int argc, char** argv) {
       break;
     }
     const long recorded = state.PingsProcessed.load();
-    const std::string status = display.Status();
+    // The link's own no-data state, not the blinking status line: a silent head
+    // reads "No Data at COMn" every second, and its last rep rate goes with it.
+    const bool silent = state.NoDataSeconds.load() > 2;
+    std::string status = display.Status();
+    if (state.HeadPortLost.load()) status = "device lost";
+    else if (silent) status = NoDataText(state.ComPort.load());
+    else if (status.empty()) status = "data ok";
+    const std::string rep = state.Shown().Ping.RepRateText;
     std::printf("%4d s  pings %ld  rep rate %s  %s  %lld bytes", tick, recorded,
-                state.Shown().Ping.RepRateText.empty() ? "-" : state.Shown().Ping.RepRateText.c_str(),
-                status.empty() ? (state.HeadPortLost.load() ? "device lost" : "data ok") : status.c_str(),
+                silent || rep.empty() ? "-" : rep.c_str(), status.c_str(),
                 static_cast<long long>(state.RecordBytes.load()));
     if (liveView.Running()) std::printf("  viewers %d", liveView.Viewers());
     std::printf("\n");

@@ -155,6 +155,21 @@ TEST_F(RecordVerbTest, FullDiskStopsTheRunWithAFailure) {
   EXPECT_LE(static_cast<long>(in.tellg()), 20L * 512);
 }
 
+// A head that falls silent: the status says so and shows no rep rate.
+TEST(RecordVerb, SilentHeadIsReportedAsNoData) {
+  Child sim;
+  ASSERT_TRUE(sim.Start({Bin("/src/sim/q47v-sim"), "--quiet", "--ini", "WINQ47V.INI", "--no-gps", "--silent", "3:30"}));
+  ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_HEAD"));
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "quiet.47v", "--seconds", "12"}));
+  ASSERT_TRUE(rec.WaitForOutput("No Data at COM1", 30000)) << rec.Output();
+  const std::string out = rec.Output();
+  const std::size_t line = out.rfind('\n', out.find("No Data at COM1"));
+  EXPECT_NE(out.substr(line, out.find("No Data at COM1") - line).find("rep rate -"), std::string::npos) << out;
+  rec.Signal(SIGTERM);
+  EXPECT_EQ(rec.Wait(), 0);
+}
+
 // --serve: a viewer gets the whole picture and the live readouts while the run
 // records as it would without one.
 TEST_F(RecordVerbTest, ServesTheLivePictureWhileRecording) {
