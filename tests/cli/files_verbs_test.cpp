@@ -1,5 +1,6 @@
 // q47v info, dump and cut run as programs on recorded files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -145,6 +146,29 @@ TEST(FilesInfoVerb, OutputThatCannotBeWrittenFails) {
     const std::string command = std::string(Q47V_BINARY_DIR) + "/src/cli/q47v " + args + " >/dev/full 2>/dev/null";
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// What is not a regular file is refused with its own message, and nothing hangs:
+// a FIFO without a writer, a directory, a character device.
+TEST(FilesInfoVerb, RefusesWhatIsNotARegularFile) {
+  ASSERT_EQ(::mkfifo("pipe.47v", 0600), 0);
+  std::filesystem::create_directory("dir.47v");
+  struct Case {
+    const char* args;
+    const char* err;
+  } cases[] = {{"info pipe.47v", "not a regular file"},
+               {"dump pipe.47v", "not a regular file"},
+               {"info dir.47v", "directory"},
+               {"info /dev/zero", "not a regular file"}};
+  for (const Case& c : cases) {
+    const FilesToolRun run = RunQ47v(c.args);
+    EXPECT_EQ(run.status, 1) << c.args;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << ": " << run.err;
   }
 }
 

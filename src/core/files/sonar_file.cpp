@@ -55,12 +55,24 @@ bool AppendRecord(int fd, std::span<const uint8_t> data, int64_t good_length, st
 
 bool SonarFileReader::Open(const std::string& path, std::string& error) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  // Opened without blocking, so that a FIFO without a writer cannot hang the open;
+  // only regular files are read (a device or a FIFO has no length and may never end).
+  FileHandle handle(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!handle.valid()) {
     error = std::strerror(errno);
     return false;
   }
-  handle_ = FileHandle(fd);
+  struct stat st {};
+  if (::fstat(handle.get(), &st) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? "it is a directory, not a file" : "not a regular file (a device, FIFO or socket)";
+    return false;
+  }
+  ::fcntl(handle.get(), F_SETFL, ::fcntl(handle.get(), F_GETFL) & ~O_NONBLOCK);
+  handle_ = std::move(handle);
   return true;
 }
 
