@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -77,9 +79,45 @@ std::string ApplyIniValues(const std::string& text, const std::vector<IniValue>&
   return out;
 }
 
-bool UpdateIniFile(const std::string& path, const std::vector<IniValue>& values, std::string* error) {
+namespace {
+
+// The file the path finally names: a settings file behind a symbolic link (or a
+// dangling one) is written where the link points, so that it stays linked.
+std::string FollowLinks(std::string path) {
+  namespace fs = std::filesystem;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec)) || ec) return path;
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) return path;
+    path = target.is_absolute() ? target.string() : (fs::path(path).parent_path() / target).string();
+  }
+  return path;
+}
+
+constexpr std::uintmax_t kMaxIniBytes = 1 << 20;  // a settings file is a few kB
+
+}  // namespace
+
+bool UpdateIniFile(const std::string& given_path, const std::vector<IniValue>& values, std::string* error) {
+  namespace fs = std::filesystem;
+  const std::string path = FollowLinks(given_path);
   std::string text;
   {
+    // Only a regular file of a sane size is read: /dev/zero would never end and a
+    // FIFO would block.
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::exists(st)) {
+      if (!fs::is_regular_file(st)) {
+        if (error) *error = given_path + " is not a regular file";
+        return false;
+      }
+      if (fs::file_size(path, ec) > kMaxIniBytes) {
+        if (error) *error = given_path + " is too large for a settings file";
+        return false;
+      }
+    }
     std::ifstream in(path, std::ios::binary);
     if (in) {
       std::ostringstream ss;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -186,4 +187,22 @@ TEST(SimIni, UpdatesAFileOnDisk) {
   ss << in.rdbuf();
   EXPECT_EQ(ss.str(), "[Settings]\nRange=5\n\n[Serial Ports]\nCOM1=/dev/pts/3\n");
   ASSERT_TRUE(UpdateIniFile("new.ini", {{"Settings", "ComPort", "2"}}, &err));
+}
+
+// The simulator writes its ports into a settings file kept behind a symbolic link
+// (the link stays a link) and refuses what is not a regular file.
+TEST(SimIni, WritesThroughALinkAndRefusesNonFiles) {
+  std::filesystem::create_directory("shared");
+  { std::ofstream("shared/real.ini") << "[Settings]\nGain=3\n"; }
+  std::filesystem::create_symlink("shared/real.ini", "WINQ47V.INI");
+  std::string err;
+  ASSERT_TRUE(UpdateIniFile("WINQ47V.INI", {{"Serial Ports", "COM1", "/dev/pts/9"}}, &err)) << err;
+  EXPECT_TRUE(std::filesystem::is_symlink("WINQ47V.INI"));
+  std::ifstream in("shared/real.ini");
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("COM1=/dev/pts/9"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("Gain=3"), std::string::npos);
+  EXPECT_FALSE(UpdateIniFile("/dev/zero", {{"Settings", "Gain", "1"}}, &err));
+  EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
 }
