@@ -20,6 +20,7 @@
 #include "files/recorder.h"
 #include "gps/gps_reader.h"
 #include "link/comm_thread.h"
+#include "link/serial_devices.h"
 #include "link/live_ping_sink.h"
 #include "settings/app_state.h"
 #include "settings/port_paths.h"
@@ -159,7 +160,16 @@ int RunRecordVerb(int argc, char** argv) {
   LivePingSink sink(display);
   Clock clock;
   if (!OpenHeadPort(state, headPath)) {
-    std::fprintf(stderr, "q47v record: cannot open the head port COM%d (%s)\n", headIndex + 1, headPath.c_str());
+    // Why: a missing device, one this user may not open (and how to get access),
+    // or one that is there but busy or unusable.
+    std::string why;
+    switch (CheckDeviceAccess(headPath)) {
+      case DeviceAccess::kMissing: why = "no such device"; break;
+      case DeviceAccess::kNoPermission: why = PermissionAdvice(headPath); break;
+      case DeviceAccess::kOpenable: why = "the device is busy or is not a serial port"; break;
+    }
+    std::fprintf(stderr, "q47v record: cannot open the head port COM%d (%s): %s\n", headIndex + 1, headPath.c_str(),
+                 why.c_str());
     return 1;
   }
   if (!StartRecording(state, display, out)) {

@@ -211,8 +211,9 @@ TEST(RecordVerb, UsageAndMissingPort) {
   std::fputs("[Serial Ports]\nCOM1=/nonexistent/tty\n", ini);
   std::fclose(ini);
   Child missing;
-  ASSERT_TRUE(missing.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "x.47v", "--seconds", "1"}));
+  ASSERT_TRUE(missing.Start({"/bin/sh", "-c", Bin("/src/cli/q47v") + " record --ini WINQ47V.INI --out x.47v --seconds 1 2>&1"}));
   EXPECT_EQ(missing.Wait(), 1);
+  EXPECT_NE(missing.Output().find("no such device"), std::string::npos) << missing.Output();
   // A settings file that is not there is an error, not the defaults.
   Child noIni;
   ASSERT_TRUE(noIni.Start({Bin("/src/cli/q47v"), "record", "--ini", "missing.ini", "--out", "x.47v", "--seconds", "1"}));
