@@ -44,7 +44,7 @@ constexpr const char* kUsage =
     "\n"
     "  --ini FILE     the settings file to use (read only)\n"
     "  --out FILE     the .47V file to write (replaced if it exists)\n"
-    "  --pings N      stop after N recorded pings\n"
+    "  --pings N      stop after N recorded sonar pings (the file holds exactly N)\n"
     "  --seconds S    stop after S seconds\n"
     "  --serve ADDR:PORT\n"
     "                 show the live picture and readouts to web browsers at\n"
@@ -172,6 +172,9 @@ int RunRecordVerb(int argc, char** argv) {
                  why.c_str());
     return 1;
   }
+  // --pings counts sonar pings (not orientation or drive replies); the recorder
+  // writes no more than that many, whenever this loop next looks.
+  if (pings > 0) state.RecordPingLimit = static_cast<long>(pings);
   if (!StartRecording(state, display, out)) {
     std::fprintf(stderr, "q47v record: cannot record to %s\n", out.c_str());
     StopLink(state);
@@ -226,7 +229,7 @@ int RunRecordVerb(int argc, char** argv) {
       failed = true;
       break;
     }
-    const long recorded = state.PingsProcessed.load();
+    const long recorded = state.RecordedSonarPings.load();
     // The link's own no-data state, not the blinking status line: a silent head
     // reads "No Data at COMn" every second, and its last rep rate goes with it.
     const bool silent = state.NoDataSeconds.load() > 2;
@@ -249,7 +252,7 @@ int RunRecordVerb(int argc, char** argv) {
   CloseGpsPort(state);
   const long long bytes = static_cast<long long>(state.RecordBytes.load());
   StopRecording(state, display);
-  std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.PingsProcessed.load(), bytes,
+  std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.RecordedSonarPings.load(), bytes,
               out.c_str());
   return failed ? 1 : 0;
 }

@@ -17,7 +17,11 @@ struct FileState {
   std::mutex RecordMutex;                  // guards RecordFile and the title counter
   FileHandle RecordFile;                   // under RecordMutex
   std::atomic<int> RecordFileOpen{0};
-  SharedText RecordFileName;               // lower-cased path, as shown
+  SharedText RecordFileName;               // the path as chosen, as shown
+  // Sonar pings (G, M, P replies) written since recording started, and a limit
+  // after which nothing more is written (0: none), for runs of a set length.
+  std::atomic<long> RecordedSonarPings{0};
+  std::atomic<long> RecordPingLimit{0};
   std::atomic<int64_t> RecordBytes{0};
   std::atomic<int> LastRecordSize{0};      // size of the last record written (back link)
   int64_t RecordKbShown = -1;              // kB value last put in the title; under RecordMutex

@@ -116,6 +116,7 @@ bool StartRecording(AppState& state, FileDisplay& display, const std::string& pa
     state.RecordBytes = 0;
     state.LastRecordSize = 0;
     state.RecordKbShown = 0;
+    state.RecordedSonarPings = 0;
     state.RecordFileOpen = 1;
   }
   display.SetFileTitle(RecordingTitle(path));
@@ -177,6 +178,8 @@ bool WriteSonarRecord(AppState& state, FileDisplay& display, const RecordedPing&
 
 bool RecordAcceptedReply(AppState& state, FileDisplay& display) {
   if (!state.RecordFileOpen) return false;
+  const long limit = state.RecordPingLimit.load();
+  if (limit > 0 && state.RecordedSonarPings.load() >= limit) return false;  // the run has its pings
   const int length = std::clamp(state.ExpectedReplyLength.load(), 0, kReplyBufferSize);
   RecordedPing ping;
   ping.reply = std::span<const uint8_t>(state.ReplyBuffer.data(), static_cast<size_t>(length));
@@ -198,5 +201,8 @@ bool RecordAcceptedReply(AppState& state, FileDisplay& display) {
     g.geoid_separation = gps.GpsAfterAltitude;
     ping.gps = g;
   }
-  return WriteSonarRecord(state, display, ping);
+  const uint8_t kind = length > 1 ? state.ReplyBuffer[1] : 0;
+  const bool written = WriteSonarRecord(state, display, ping);
+  if (written && (kind == 'G' || kind == 'M' || kind == 'P')) ++state.RecordedSonarPings;
+  return written;
 }
