@@ -31,6 +31,23 @@ std::string Fmt(const char* f, double v) {
   return buf;
 }
 
+// Spin arrows beside a field: a vertical scroll bar of three positions that snaps
+// back to the middle and calls `step` with +1 for the up arrow, -1 for the down
+// arrow (the up arrow lowers a scroll bar's value).
+QScrollBar* SpinArrows(QObject* owner, int height, std::function<void(int)> step) {
+  auto* bar = new QScrollBar(Qt::Vertical);
+  bar->setRange(-1, 1);
+  bar->setValue(0);
+  bar->setFixedHeight(height);
+  QObject::connect(bar, &QScrollBar::valueChanged, owner, [bar, step = std::move(step)](int v) {
+    if (v == 0) return;
+    step(v < 0 ? 1 : -1);
+    const QSignalBlocker block(bar);
+    bar->setValue(0);
+  });
+  return bar;
+}
+
 }  // namespace
 
 ValueDialog::ValueDialog(const Form& request, QWidget* parent) : QDialog(parent) {
@@ -43,17 +60,7 @@ ValueDialog::ValueDialog(const Form& request, QWidget* parent) : QDialog(parent)
   grid->addWidget(field_, 0, 1);
   if (!request.unit.empty()) grid->addWidget(new QLabel(QString::fromStdString(request.unit)), 0, 2);
   if (request.spin) {
-    auto* spin = new QScrollBar(Qt::Vertical);
-    spin->setRange(-1, 1);
-    spin->setValue(0);
-    spin->setFixedHeight(field_->sizeHint().height());
-    connect(spin, &QScrollBar::valueChanged, this, [this, spin](int v) {
-      if (v == 0) return;
-      Spin(v < 0 ? 1 : -1);  // the up arrow lowers a scroll bar's value: it raises ours
-      const QSignalBlocker block(spin);
-      spin->setValue(0);
-    });
-    grid->addWidget(spin, 0, 3);
+    grid->addWidget(SpinArrows(this, field_->sizeHint().height(), [this](int dir) { Spin(dir); }), 0, 3);
   }
   auto* ok = new QPushButton("Ok");
   ok->setDefault(true);
@@ -435,16 +442,7 @@ ProfileSetupDialog::ProfileSetupDialog(AppState& state, Prompts& prompts, QWidge
   grid->addWidget(new QLabel(feet_ ? "Feet" : "Meters"), 2, 3);
   // Spin arrows beside each field (1000 the range, 2000 the level).
   auto spin = [this, grid](int row, std::function<void(int)> step) {
-    auto* bar = new QScrollBar(Qt::Vertical);
-    bar->setRange(-1, 1);
-    bar->setValue(0);
-    bar->setFixedHeight(range_->sizeHint().height());
-    connect(bar, &QScrollBar::valueChanged, this, [bar, step](int v) {
-      if (v == 0) return;
-      step(v < 0 ? 1 : -1);  // the up arrow lowers a scroll bar's value: it raises ours
-      const QSignalBlocker block(bar);
-      bar->setValue(0);
-    });
+    QScrollBar* bar = SpinArrows(this, range_->sizeHint().height(), std::move(step));
     grid->addWidget(bar, row, 2);
     return bar;
   };

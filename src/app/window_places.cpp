@@ -84,8 +84,8 @@ QPoint WindowPlaces::Inside(const QRect& frame, const QRect& area) {
   return {x, y};
 }
 
-QPoint WindowPlaces::Beside(const QRect& owner, QSize size, const QRect& area, int index) {
-  const int y = owner.top() + index * 200;
+QPoint WindowPlaces::Beside(const QRect& owner, QSize size, const QRect& area) {
+  const int y = owner.top();
   QRect right(QPoint(owner.right() + 1 + kGap, y), size);
   if (right.right() <= area.right()) return Inside(right, area);
   QRect left(QPoint(owner.left() - kGap - size.width(), y), size);
@@ -125,7 +125,7 @@ void WindowPlaces::Place(QWidget* window, const QWidget* owner) {
       }
       return candidate;
     };
-    QRect candidate = stack(QRect(Beside(main, frame, area, 0), frame));
+    QRect candidate = stack(QRect(Beside(main, frame, area), frame));
     if (candidate.bottom() > area.bottom()) {
       const QRect other_side(QPoint(main.left() - kGap - frame.width(), main.top()), frame);
       const QRect right_side(QPoint(main.right() + 1 + kGap, main.top()), frame);

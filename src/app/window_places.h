@@ -34,9 +34,8 @@ class WindowPlaces : public QObject {
   // main window's place is known as soon as it is shown.
   static bool SystemPlacesWindows();
   // The place of a window frame of `size` beside `owner_frame` within `area`: to
-  // the right, else to the left, else clamped into the area; `index` is the slot
-  // down the side (200 pixels each).
-  static QPoint Beside(const QRect& owner_frame, QSize size, const QRect& area, int index);
+  // the right, else to the left, else clamped into the area, level with its top.
+  static QPoint Beside(const QRect& owner_frame, QSize size, const QRect& area);
   // `frame` moved the least so that it lies inside `area` (its top left corner
   // first, when it is larger).
   static QPoint Inside(const QRect& frame, const QRect& area);

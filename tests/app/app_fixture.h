@@ -8,9 +8,13 @@
 // class would clash with; the tests never use the X11 one, so it is renamed here.
 #define Display QtX11DisplayUnused
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #undef Display
+#include <cstdint>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +49,43 @@ class FakePrompts : public Prompts {
 };
 
 QApplication& TestApp();
+
+// The whole text of a file (empty when there is none).
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A "G" reply frame of 513 bytes at head position `pos`.
+inline std::vector<uint8_t> GReply(int pos, int seed = 0) {
+  std::vector<uint8_t> r(513, 0);
+  r[0] = 'I';
+  r[1] = 'G';
+  r[2] = 'X';
+  r[3] = 0x10;
+  r[5] = static_cast<uint8_t>(pos & 0x7F);
+  r[6] = static_cast<uint8_t>((pos >> 7) & 0x3F);
+  r[7] = 50;
+  r[10] = 500 & 0x7F;
+  r[11] = (500 >> 7) & 0x7F;
+  for (int i = 12; i < 512; ++i) r[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 7 + seed * 13) & 0x7F);
+  r[512] = 0xFC;
+  return r;
+}
+
+// Runs the event loop until `done` holds or `limit_ms` passed: the simulator and
+// the window run on their own clocks, so tests wait for conditions, not times.
+template <typename Fn>
+bool PumpUntil(Fn done, int limit_ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > limit_ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(5);
+  }
+  return true;
+}
 
 class AppTest : public ::testing::Test {
  protected:

@@ -14,11 +14,6 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 int64_t FileSize(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   return in ? static_cast<int64_t>(in.tellg()) : -1;

@@ -11,23 +11,6 @@
 
 namespace {
 
-// A "G" reply frame of 513 bytes at head position `pos`.
-std::vector<uint8_t> GReply(int pos, int seed) {
-  std::vector<uint8_t> r(513, 0);
-  r[0] = 'I';
-  r[1] = 'G';
-  r[2] = 'X';
-  r[3] = 0x10;
-  r[5] = static_cast<uint8_t>(pos & 0x7F);
-  r[6] = static_cast<uint8_t>((pos >> 7) & 0x3F);
-  r[7] = 50;
-  r[10] = 500 & 0x7F;
-  r[11] = (500 >> 7) & 0x7F;
-  for (int i = 12; i < 512; ++i) r[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 7 + seed * 13) & 0x7F);
-  r[512] = 0xFC;
-  return r;
-}
-
 // Writes `count` live-looking records through the recorder.
 void MakeSonarFile(const std::string& path, int count) {
   AppState s;

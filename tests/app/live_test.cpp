@@ -15,25 +15,6 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs the event loop until `done` holds or `limit_ms` passed (the simulator runs
-// at a real head's pace on its own clock).
-template <typename Fn>
-bool PumpUntil(Fn done, int limit_ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::qWait(10);
-  }
-  return true;
-}
-
 TEST_F(AppTest, LivePingsAreDrawnAndShown) {
   WriteIni("RunMode=0\nGridMode=1\nRange=5\nSpeed=4\n");
   QProcess sim;

@@ -20,39 +20,6 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-template <typename Fn>
-bool PumpUntil(Fn done, int limit_ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-std::vector<uint8_t> GReply(int pos) {
-  std::vector<uint8_t> r(513, 0);
-  r[0] = 'I';
-  r[1] = 'G';
-  r[2] = 'X';
-  r[3] = 0x10;
-  r[5] = static_cast<uint8_t>(pos & 0x7F);
-  r[6] = static_cast<uint8_t>((pos >> 7) & 0x3F);
-  r[7] = 50;
-  r[10] = 500 & 0x7F;
-  r[11] = (500 >> 7) & 0x7F;
-  for (int i = 12; i < 512; ++i) r[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 7) & 0x7F);
-  r[512] = 0xFC;
-  return r;
-}
-
 // A file of `count` records, each with a GPS fix.
 void MakeGpsFile(const std::string& path, int count) {
   AppState s;

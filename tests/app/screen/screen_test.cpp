@@ -25,23 +25,6 @@ XDisplay& Server() {
   return server;
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-template <typename Fn>
-bool PumpUntil(Fn done, int limit_ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limit_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 void PumpFor(int ms) {
   QElapsedTimer t;
   t.start();
