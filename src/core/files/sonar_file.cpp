@@ -55,12 +55,24 @@ bool AppendRecord(int fd, std::span<const uint8_t> data, int64_t good_length, st
 
 bool SonarFileReader::Open(const std::string& path, std::string& error) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  // Non-blocking, so that a FIFO without a writer cannot hang the open; only regular
+  // files are read (a device or a FIFO has no length and may never end).
+  FileHandle handle(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!handle.valid()) {
     error = std::strerror(errno);
     return false;
   }
-  handle_ = FileHandle(fd);
+  struct stat st {};
+  if (::fstat(handle.get(), &st) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? "it is a directory, not a file" : "not a regular file (a device, FIFO or socket)";
+    return false;
+  }
+  ::fcntl(handle.get(), F_SETFL, ::fcntl(handle.get(), F_GETFL) & ~O_NONBLOCK);
+  handle_ = std::move(handle);
   return true;
 }
 
@@ -100,45 +112,92 @@ bool SonarFileReader::ValidRecordAt(int64_t offset) {
   return offset + frame.record_size <= Length();
 }
 
+namespace {
+
+// True when the `avail` bytes at `p` (file offset `at`) start a header that passes
+// the checks and whose record ends by `length`. Works on the scan buffer, so a run
+// of magic bytes costs no system call per candidate.
+bool StartsRecord(const uint8_t* p, int64_t avail, int64_t at, int64_t length) {
+  if (avail < kRecordHeaderSize) return false;
+  RecordFrame frame;
+  return CheckRecordHeader(std::span(p, static_cast<size_t>(kRecordHeaderSize)), frame) == HeaderCheck::kOk &&
+         at + frame.record_size <= length;
+}
+
+}  // namespace
+
 std::optional<int64_t> SonarFileReader::FindForward(int64_t from) {
-  if (from < 0) from = 0;
-  int64_t base = from;
-  for (;;) {
+  ForwardSearch search = FindForwardWithin(from, 0);
+  return search.found;
+}
+
+ForwardSearch SonarFileReader::FindForwardWithin(int64_t from, int64_t limit) {
+  ForwardSearch result;
+  const int64_t length = Length();
+  int64_t base = std::max<int64_t>(from, 0);
+  const int64_t stop = limit > 0 && base < length - limit ? base + limit : length;
+  // Each chunk is read with the header's length less one more, so that every
+  // candidate position in it has its whole header in the buffer (unless the file
+  // ends first, when no record can start there anyway).
+  const int64_t chunk = static_cast<int64_t>(scan_.size()) - kRecordHeaderSize;
+  while (base < stop) {
     // Holes of a sparse file read as zeros and hold no record: jump over them.
     const off_t data = ::lseek(handle_.get(), static_cast<off_t>(base), SEEK_DATA);
-    if (data < 0 && errno == ENXIO) return std::nullopt;
-    if (data > base) base = data;
-    const int64_t got = ReadAt(handle_.get(), base, scan_);
-    if (got < 3) return std::nullopt;
-    const uint8_t* p = scan_.data();
-    for (int64_t i = 0; i + 3 <= got; ++i) {
-      const void* hit = std::memchr(p + i, kRecordMagic[0], static_cast<size_t>(got - 2 - i));
-      if (!hit) break;
-      i = static_cast<const uint8_t*>(hit) - p;
-      if (p[i + 1] == kRecordMagic[1] && p[i + 2] == kRecordMagic[2] && ValidRecordAt(base + i))
-        return base + i;
+    if (data < 0 && errno == ENXIO) {
+      base = stop;
+      break;
     }
-    // The last two bytes may begin a magic that continues in the next chunk.
-    base += got - 2;
+    if (data > base) base = std::min<int64_t>(data, stop);
+    if (base >= stop) break;
+    const int64_t want = std::min(chunk, stop - base);
+    const int64_t got = ReadAt(handle_.get(), base, std::span(scan_.data(), static_cast<size_t>(want + kRecordHeaderSize - 1)));
+    if (got <= 0) {
+      base = stop;
+      break;
+    }
+    const int64_t scanned = std::min(want, got);
+    const uint8_t* const start = scan_.data();
+    const uint8_t* const end = start + scanned;
+    for (const uint8_t* p = start; p < end; ++p) {
+      p = static_cast<const uint8_t*>(std::memchr(p, kRecordMagic[0], static_cast<size_t>(end - p)));
+      if (!p) break;
+      const int64_t i = p - start;
+      if (got - i >= kRecordHeaderSize && p[1] == kRecordMagic[1] && p[2] == kRecordMagic[2] &&
+          StartsRecord(p, got - i, base + i, length)) {
+        result.found = base + i;
+        result.searched_to = base + i;
+        return result;
+      }
+    }
+    base += scanned;
   }
+  result.searched_to = base;
+  result.at_end = base >= length;
+  return result;
 }
 
 std::optional<int64_t> SonarFileReader::FindBackward(int64_t before, int64_t limit) {
+  const int64_t length = Length();
   const int64_t floor = std::max<int64_t>(0, before - limit);
-  int64_t end = std::min(before + 2, Length());  // a magic starting at before-1 ends at before+2
-  while (end - floor >= 3) {
-    const int64_t start = std::max(floor, end - static_cast<int64_t>(scan_.size()));
-    const int64_t got = ReadAt(handle_.get(), start, std::span(scan_.data(), static_cast<size_t>(end - start)));
-    if (got < 3) return std::nullopt;
-    for (int64_t i = got - 3; i >= 0; --i) {
-      const int64_t at = start + i;
-      if (at >= before) continue;
-      if (scan_[i] == kRecordMagic[0] && scan_[i + 1] == kRecordMagic[1] && scan_[i + 2] == kRecordMagic[2] &&
-          ValidRecordAt(at))
-        return at;
+  const int64_t chunk = static_cast<int64_t>(scan_.size()) - kRecordHeaderSize;
+  int64_t high = std::min(before, length);  // candidates lie in [floor, high)
+  while (high > floor) {
+    const int64_t low = std::max(floor, high - chunk);
+    const int64_t got =
+        ReadAt(handle_.get(), low, std::span(scan_.data(), static_cast<size_t>(high - low + kRecordHeaderSize - 1)));
+    if (got <= 0) return std::nullopt;
+    const uint8_t* const start = scan_.data();
+    size_t n = static_cast<size_t>(std::min(high - low, got));
+    while (n > 0) {
+      const void* hit = ::memrchr(start, kRecordMagic[0], n);
+      if (!hit) break;
+      const int64_t i = static_cast<const uint8_t*>(hit) - start;
+      if (got - i >= kRecordHeaderSize && start[i + 1] == kRecordMagic[1] && start[i + 2] == kRecordMagic[2] &&
+          StartsRecord(start + i, got - i, low + i, length))
+        return low + i;
+      n = static_cast<size_t>(i);
     }
-    if (start == floor) break;
-    end = start + 2;
+    high = low;
   }
   return std::nullopt;
 }
