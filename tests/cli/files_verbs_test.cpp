@@ -1,6 +1,8 @@
 // q47v info, dump and cut run as programs on recorded files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "files/playback.h"
@@ -126,6 +128,58 @@ TEST(FilesCutVerb, BadRequestsFailClearly) {
   const FilesToolRun all = RunQ47v("cut s.47v all.47v");
   EXPECT_EQ(all.status, 0);
   EXPECT_EQ(ReadBytes("all.47v"), ReadBytes("s.47v"));
+}
+
+}  // namespace
+
+namespace {
+
+// Output that cannot be written is a failure, not a success.
+TEST(FilesOutput, WriteErrorsOnStandardOutputFail) {
+  MakeToolFile("f.47v", 2);
+  WriteBytes("WINQ47V.INI", {'[', 'S', 'e', 't', 't', 'i', 'n', 'g', 's', ']', '\n'});
+  for (const char* args : {"info f.47v >/dev/full", "dump f.47v >/dev/full", "settings . >/dev/full"}) {
+    const FilesToolRun run = RunQ47v(args);
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_NE(run.err.find("writing the output failed: No space left on device"), std::string::npos)
+        << args << ": " << run.err;
+  }
+}
+
+// A FIFO, a device and a directory are refused at once with their own message.
+TEST(FilesOutput, NonRegularFilesAreRefused) {
+  ASSERT_EQ(::mkfifo("fifo.47v", 0600), 0);
+  ASSERT_TRUE(std::filesystem::create_directory("dir.47v"));
+  for (const char* args : {"info fifo.47v", "dump fifo.47v", "info /dev/zero", "info dir.47v"}) {
+    const FilesToolRun run = RunQ47v(args);
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_TRUE(run.err.find("not a regular file") != std::string::npos ||
+                run.err.find("is a directory") != std::string::npos)
+        << args << ": " << run.err;
+  }
+}
+
+// Header bytes that are not text come out escaped; a bad type code is damage; a
+// file cut off at the front is read from its first whole record.
+TEST(FilesOutput, HostileBytesAndCutOffStarts) {
+  MakeToolFile("h.47v", 4);
+  std::vector<uint8_t> bytes = ReadBytes("h.47v");
+  bytes[640 + 3] = 16;                           // type code no record has
+  bytes[2 * 640 + 8] = 0x1B;                     // an escape in the date text
+  bytes[2 * 640 + 9] = 0xFF;
+  bytes.erase(bytes.begin(), bytes.begin() + 100);  // cut off at the front
+  WriteBytes("h.47v", bytes);
+  const FilesToolRun info = RunQ47v("info h.47v");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("records: 2\n"), std::string::npos) << info.out;
+  EXPECT_EQ(info.out.find("type codes: 16"), std::string::npos) << info.out;
+  EXPECT_NE(info.err.find("1180 bytes skipped to the first one"), std::string::npos) << info.err;
+  for (const char* args : {"dump h.47v", "dump h.47v --csv"}) {
+    const FilesToolRun dump = RunQ47v(args);
+    EXPECT_EQ(dump.status, 0) << args;
+    EXPECT_NE(dump.out.find("\\x1B\\xFF"), std::string::npos) << dump.out;
+    for (unsigned char c : dump.out) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << args << ": " << int(c);
+  }
 }
 
 }  // namespace
