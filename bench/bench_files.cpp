@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -193,6 +194,84 @@ void BM_ResidentWhileReading(benchmark::State& bench) {
   bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 }
 BENCHMARK(BM_ResidentWhileReading)->Arg(20000)->Arg(200000)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Kinds of junk for the resynchronisation benchmark.
+enum JunkKind { kRandomJunk, kZeroJunk, kMagicJunk, kHeaderJunk };
+const char* const kJunkNames[] = {"random", "zeros", "repeated 47V", "47V with plausible headers"};
+
+// 10 records, 1 GiB of junk of one kind, 10 records; made afresh for each kind and
+// removed after it, so that only one such file is on the disk at a time.
+std::string JunkFile(JunkKind kind) {
+  const std::string path = TempDir() + "/junk.47v";
+  const std::string records = RecordsFile(10);
+  std::filesystem::copy_file(records, path, std::filesystem::copy_options::overwrite_existing);
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  std::vector<uint8_t> block(1 << 20);
+  uint64_t x = 0x9E3779B97F4A7C15ULL;
+  for (int n = 0; n < 1024; ++n) {
+    switch (kind) {
+      case kRandomJunk:
+        for (size_t i = 0; i < block.size(); i += 8) {
+          x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+          std::memcpy(&block[i], &x, 8);
+        }
+        break;
+      case kZeroJunk:
+        break;
+      case kMagicJunk:
+        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(kRecordMagic[(n * block.size() + i) % 3]);
+        break;
+      case kHeaderJunk:
+        // Every 128 bytes a header that passes all checks but one: a type code out
+        // of range, a reply length of 0, or a size too small for its reply.
+        for (size_t i = 0; i < block.size(); i += 128) {
+          uint8_t* h = &block[i];
+          std::memset(h, 0, 128);
+          std::memcpy(h, kRecordMagic, 3);
+          const int fault = static_cast<int>((i / 128) % 3);
+          h[3] = fault == 0 ? 200 : 3;
+          const int size = fault == 2 ? 200 : 640, length = fault == 1 ? 0 : 513;
+          h[4] = static_cast<uint8_t>(size >> 8), h[5] = static_cast<uint8_t>(size);
+          h[6] = static_cast<uint8_t>(length >> 8), h[7] = static_cast<uint8_t>(length);
+          std::memcpy(h + 8, "07-DEC-2026", 11);
+          std::memcpy(h + 20, "10:00:00", 8);
+        }
+        break;
+    }
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+  }
+  std::ifstream in(records, std::ios::binary);
+  out << in.rdbuf();
+  return path;
+}
+
+// Reading a file with 1 GiB of junk between records from end to end, as q47v info
+// and playback do: the time is the resynchronisation over the junk (the 20 records
+// take microseconds). The file is read once before timing, so it comes from the
+// page cache.
+void BM_ResyncOverJunk(benchmark::State& bench) {
+  const auto kind = static_cast<JunkKind>(bench.range(0));
+  const std::string path = JunkFile(kind);
+  SonarFileReader reader;
+  std::string error;
+  if (!reader.Open(path, error)) bench.SkipWithError("open failed");
+  int64_t records = 0, skipped = 0;
+  for (auto _ : bench) {
+    SonarFileScanner scanner(reader);
+    ScannedRecord rec;
+    records = skipped = 0;
+    while (scanner.Next(rec)) {
+      ++records;
+      skipped += rec.skipped_before;
+    }
+  }
+  if (records != 20 || skipped != (1LL << 30)) bench.SkipWithError("records lost in the junk");
+  bench.SetLabel(kJunkNames[kind]);
+  bench.SetBytesProcessed(bench.iterations() * (1LL << 30));
+  reader.Close();
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_ResyncOverJunk)->DenseRange(kRandomJunk, kHeaderJunk)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

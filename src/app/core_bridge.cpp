@@ -24,6 +24,9 @@ CoreBridge::CoreBridge(AppState& state, Display& display, const Clock& clock)
       hooks_(std::make_unique<PlaybackHooks>(LinkPlaybackHooks(
           clock, [this](AppState& s) { ProcessPlaybackPing(s, display_); }))) {
   for (int i = 0; i < kComPortCount; ++i) paths_[i] = DefaultComPortPath(i);
+  // A long damaged stretch is searched a few milliseconds at a time, between which
+  // the window handles its events.
+  hooks_->search_limit = 2 << 20;
 }
 
 CoreBridge::~CoreBridge() {

@@ -15,10 +15,11 @@ int main(int argc, char** argv) {
   const int status = q47v::cli::Main(argc, argv);
   // Output that never arrived (a full disk, /dev/full, a closed pipe) is a failure,
   // not a success: say so and exit non-zero.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+  // A verb that checked its own output has said so already and returned non-zero.
+  if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == 0) {
     const int err = errno;
     std::fprintf(stderr, "q47v: cannot write the output: %s\n", err ? std::strerror(err) : "write error");
-    return status != 0 ? status : 1;
+    return 1;
   }
   return status;
 }

@@ -21,7 +21,12 @@ class MessageCatcher : public FileDisplay {
 
 bool OpenForReading(AppState& state, const std::string& path, const char* verb) {
   MessageCatcher display;
-  if (OpenPlaybackFile(state, display, path)) return true;
+  if (OpenPlaybackFile(state, display, path)) {
+    if (const int64_t leading = state.LeadingBytesSkipped.load(); leading > 0)
+      std::fprintf(stderr, "q47v %s: %s: the file does not start with a record; %lld bytes skipped to the first one\n",
+                   verb, path.c_str(), static_cast<long long>(leading));
+    return true;
+  }
   std::fprintf(stderr, "q47v %s: %s: %s\n", verb, path.c_str(), display.message.c_str());
   return false;
 }

@@ -11,6 +11,7 @@
 #include "files/playback.h"
 #include "files/progress_meter.h"
 #include "open_for_reading.h"
+#include "text_output.h"
 #include "settings/app_state.h"
 
 namespace q47v::cli {
@@ -83,7 +84,8 @@ std::string CsvText(const std::string& text) {
 void PrintRow(Format format, const std::vector<std::string>& values, bool first) {
   std::string line;
   for (size_t i = 0; i < kColumnCount; ++i) {
-    const std::string& v = values[i];
+    // Texts from the file may hold any bytes: JSON escapes them itself.
+    const std::string v = format == Format::kJson ? values[i] : PrintableText(values[i]);
     switch (format) {
       case Format::kText: {
         std::string cell = v.empty() ? "-" : v;
@@ -217,11 +219,7 @@ int RunDumpVerb(int argc, char** argv) {
   }
   if (format == Format::kJson) std::fputs(records ? "\n]\n" : "]\n", stdout);
   progress.Finish();
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "q47v dump: writing the output failed\n");
-    return 1;
-  }
-  return 0;
+  return FinishOutput("dump") ? 0 : 1;
 }
 
 }  // namespace q47v::cli

@@ -11,6 +11,7 @@
 #include "files/playback.h"
 #include "files/progress_meter.h"
 #include "open_for_reading.h"
+#include "text_output.h"
 #include "settings/app_state.h"
 
 namespace q47v::cli {
@@ -122,11 +123,11 @@ int RunInfoVerb(int argc, char** argv) {
   progress.Finish();
   if (end_of_records < length) damaged.push_back({end_of_records, length - end_of_records});
 
-  std::printf("file: %s\n", path.c_str());
+  std::printf("file: %s\n", PrintableText(path).c_str());
   std::printf("length: %lld bytes\n", static_cast<long long>(length));
   std::printf("records: %lld\n", static_cast<long long>(records));
   std::printf("replies rejected by the checks: %lld\n", static_cast<long long>(rejected));
-  std::printf("kinds: %s\n", Counts<char>(kinds, [](char k) { return std::string(1, k); }).c_str());
+  std::printf("kinds: %s\n", Counts<char>(kinds, [](char k) { return PrintableText(std::string(1, k)); }).c_str());
   std::printf("type codes: %s\n",
               Counts<int>(types, [](int t) { return std::to_string(t) + " (" + std::to_string(RecordSizeForType(t)) + " bytes)"; }).c_str());
   std::printf("ranges: %s\n", Counts<int>(ranges, [](int m) { return std::to_string(m) + " m"; }).c_str());
@@ -145,7 +146,7 @@ int RunInfoVerb(int argc, char** argv) {
   for (const Region& d : damaged)
     std::printf("  at %lld: %lld bytes%s\n", static_cast<long long>(d.offset), static_cast<long long>(d.length),
                 d.offset + d.length == length ? " (end of file)" : "");
-  return 0;
+  return FinishOutput("info") ? 0 : 1;
 }
 
 }  // namespace q47v::cli

@@ -13,6 +13,7 @@
 #include "settings/settings_io.h"
 #include "settings/settings_keys.h"
 #include "settings/user_config.h"
+#include "text_output.h"
 
 namespace q47v::cli {
 
@@ -153,6 +154,7 @@ int RunSettingsVerb(int argc, char** argv) {
     PrintLine(ComPortKey(i), ComPortPath(ini, i), mark);
   }
 
+  if (!FinishOutput("settings")) return 1;
   if (!out.empty()) {
     std::string error;
     if (!SaveSettingsAs(state, path, out, &error)) {

@@ -139,20 +139,6 @@ TEST(FilesCutVerb, BadRequestsFailClearly) {
 
 namespace {
 
-// Output that cannot be written is an error: info and settings into /dev/full.
-TEST(FilesInfoVerb, OutputThatCannotBeWrittenFails) {
-  MakeToolFile("w.47v", 3);
-  for (const char* args : {"info w.47v", "settings ."}) {
-    const std::string command = std::string(Q47V_BINARY_DIR) + "/src/cli/q47v " + args + " >/dev/full 2>/dev/null";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args;
-  }
-}
-
-}  // namespace
-
-namespace {
-
 // What is not a regular file is refused with its own message, and nothing hangs:
 // a FIFO without a writer, a directory, a character device.
 TEST(FilesInfoVerb, RefusesWhatIsNotARegularFile) {
@@ -169,6 +155,45 @@ TEST(FilesInfoVerb, RefusesWhatIsNotARegularFile) {
     const FilesToolRun run = RunQ47v(c.args);
     EXPECT_EQ(run.status, 1) << c.args;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << ": " << run.err;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Output that cannot be written is a failure, not a success.
+TEST(FilesOutput, WriteErrorsOnStandardOutputFail) {
+  MakeToolFile("f.47v", 2);
+  WriteBytes("WINQ47V.INI", {'[', 'S', 'e', 't', 't', 'i', 'n', 'g', 's', ']', '\n'});
+  for (const char* args : {"info f.47v >/dev/full", "dump f.47v >/dev/full", "settings . >/dev/full"}) {
+    const FilesToolRun run = RunQ47v(args);
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_NE(run.err.find("writing the output failed: No space left on device"), std::string::npos)
+        << args << ": " << run.err;
+  }
+}
+
+// Header bytes that are not text come out escaped; a bad type code is damage; a
+// file cut off at the front is read from its first whole record.
+TEST(FilesOutput, HostileBytesAndCutOffStarts) {
+  MakeToolFile("h.47v", 4);
+  std::vector<uint8_t> bytes = ReadBytes("h.47v");
+  bytes[640 + 3] = 16;                           // type code no record has
+  bytes[2 * 640 + 8] = 0x1B;                     // an escape in the date text
+  bytes[2 * 640 + 9] = 0xFF;
+  bytes.erase(bytes.begin(), bytes.begin() + 100);  // cut off at the front
+  WriteBytes("h.47v", bytes);
+  const FilesToolRun info = RunQ47v("info h.47v");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("records: 2\n"), std::string::npos) << info.out;
+  EXPECT_EQ(info.out.find("type codes: 16"), std::string::npos) << info.out;
+  EXPECT_NE(info.err.find("1180 bytes skipped to the first one"), std::string::npos) << info.err;
+  for (const char* args : {"dump h.47v", "dump h.47v --csv"}) {
+    const FilesToolRun dump = RunQ47v(args);
+    EXPECT_EQ(dump.status, 0) << args;
+    EXPECT_NE(dump.out.find("\\x1B\\xFF"), std::string::npos) << dump.out;
+    for (unsigned char c : dump.out) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << args << ": " << int(c);
   }
 }
 

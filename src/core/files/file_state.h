@@ -40,6 +40,7 @@ struct FileState {
   std::atomic<int> ReverseAvailable{0};
   std::atomic<int> FirstRecordPending{0};
   std::atomic<int64_t> DamagedBytesSkipped{0};  // bytes passed over by resynchronisation
+  std::atomic<int64_t> LeadingBytesSkipped{0};  // bytes before the first record of the file
 
   // Copying (file mode): the records played forward go to a second file.
   FileHandle CopyFile;

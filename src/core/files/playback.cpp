@@ -237,8 +237,17 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
   std::string error;
   bool opened = s.PlaybackReader.Open(path, error);
   uint8_t magic[3] = {};
-  const bool has_magic = opened && ReadAt(s.PlaybackReader.fd(), 0, magic) == 3 &&
-                         std::memcmp(magic, kRecordMagic, 3) == 0;
+  bool has_magic = opened && ReadAt(s.PlaybackReader.fd(), 0, magic) == 3 &&
+                   std::memcmp(magic, kRecordMagic, 3) == 0;
+  // A file cut off at the front (an interrupted download) starts inside a record:
+  // it is played from the first whole record, as after damage in the middle.
+  int64_t leading = 0;
+  if (opened && !has_magic) {
+    if (const std::optional<int64_t> first = s.PlaybackReader.FindForward(0)) {
+      leading = *first;
+      has_magic = true;
+    }
+  }
   if (!has_magic) {
     s.PlaybackReader.Close();
     display.ShowFileMessage(opened ? std::string(kWrongMagicMessage) : "Cannot open " + path + ": " + error,
@@ -259,6 +268,7 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
   s.ReverseAvailable = 0;
   s.SkipNextRecord = 0;
   s.DamagedBytesSkipped = 0;
+  s.LeadingBytesSkipped = leading;
   s.CaptureLastPosition = -1;
   s.CaptureLastDirection = -1;
   s.AzimuthTiltPresent = false;
@@ -289,12 +299,21 @@ PlaybackStepResult PlaybackStep(AppState& s, FileDisplay& display, const Playbac
   int64_t offset = s.PlaybackPosition;
   RecordRead read = reader.ReadRecordAt(offset);
   if (read == RecordRead::kDamaged) {
-    const std::optional<int64_t> next = reader.FindForward(offset + 1);
-    if (next) {
-      result.skipped_bytes = *next - offset;
-      s.DamagedBytesSkipped += *next - offset;
-      offset = *next;
+    const ForwardSearch search = reader.FindForwardWithin(offset + 1, hooks.search_limit);
+    if (search.found) {
+      result.skipped_bytes = *search.found - offset;
+      s.DamagedBytesSkipped += *search.found - offset;
+      offset = *search.found;
       read = reader.ReadRecordAt(offset);
+    } else if (!search.at_end) {
+      // The bound was reached: go on from there with the next step.
+      result.outcome = PlaybackOutcome::kSearching;
+      result.skipped_bytes = search.searched_to - offset;
+      s.DamagedBytesSkipped += search.searched_to - offset;
+      s.PlaybackPosition = search.searched_to;
+      s.PlaybackPercent = PlaybackPercentOf(s.PlaybackPosition, s.PlaybackFileLength);
+      display.SetPlaybackProgress(s.PlaybackPercent);
+      return result;
     } else {
       read = RecordRead::kEnd;
     }

@@ -25,6 +25,10 @@ struct PlaybackHooks {
   std::function<bool(AppState&, std::span<uint8_t> reply, const ReplyExpectation& expected)> process_reply;
   // Ping processing of an accepted reply (not called for "T" replies).
   std::function<void(AppState&)> process_ping;
+  // The most bytes one step searches for the next record after damage (0: until one
+  // is found or the file ends). The window sets a bound so that a long damaged
+  // stretch is passed over in many short steps between which it stays responsive.
+  int64_t search_limit = 0;
 };
 
 // The hooks of the program: the link's reply processing with `clock`, then
@@ -35,6 +39,7 @@ enum class PlaybackOutcome {
   kNotOpen,     // no playback file
   kPlayed,      // one record read (processed or skipped)
   kEndOfFile,   // a short read: rewound to the start
+  kSearching,   // damage passed over without reaching a record yet (search_limit)
 };
 
 struct PlaybackStepResult {

@@ -112,45 +112,122 @@ bool SonarFileReader::ValidRecordAt(int64_t offset) {
   return offset + frame.record_size <= Length();
 }
 
+namespace {
+
+// True when the `avail` bytes at `p` (file offset `at`) start a header that passes
+// the checks and whose record ends by `length`. Works on the scan buffer, so a run
+// of magic bytes costs no system call per candidate.
+bool StartsRecord(const uint8_t* p, int64_t avail, int64_t at, int64_t length) {
+  if (avail < kRecordHeaderSize) return false;
+  RecordFrame frame;
+  return CheckRecordHeader(std::span(p, static_cast<size_t>(kRecordHeaderSize)), frame) == HeaderCheck::kOk &&
+         at + frame.record_size <= length;
+}
+
+// Sixteen bytes compared at a time (GCC/Clang vector extensions: SSE2 on x86-64,
+// NEON on ARM), so that the search costs the same for any bytes, runs of magic
+// bytes included.
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+Bytes16 Load16(const uint8_t* p) {
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+bool Candidate(const uint8_t* p) {
+  return p[0] == kRecordMagic[0] && p[1] == kRecordMagic[1] && p[2] == kRecordMagic[2] && p[3] < kRecordTypeCount;
+}
+
+// First index i < `count` of the `got` bytes at `p` (file offset `base`) where a
+// valid record starts; -1 when none. Bytes up to `got` may be read beyond `count`.
+int64_t FirstCandidate(const uint8_t* p, int64_t count, int64_t got, int64_t base, int64_t length) {
+  const Bytes16 m0 = Bytes16{} + static_cast<uint8_t>(kRecordMagic[0]);
+  const Bytes16 m1 = Bytes16{} + static_cast<uint8_t>(kRecordMagic[1]);
+  const Bytes16 m2 = Bytes16{} + static_cast<uint8_t>(kRecordMagic[2]);
+  const Bytes16 types = Bytes16{} + static_cast<uint8_t>(kRecordTypeCount);
+  int64_t i = 0;
+  for (; i + 16 <= count && i + 19 <= got; i += 16) {
+    // A magic with a type code 0..10 after it at any of the 16 positions?
+    const auto hit = (Load16(p + i) == m0) & (Load16(p + i + 1) == m1) & (Load16(p + i + 2) == m2) &
+                     (Load16(p + i + 3) < types);
+    uint64_t half[2];
+    std::memcpy(half, &hit, sizeof half);
+    if ((half[0] | half[1]) == 0) continue;
+    for (int64_t k = i; k < i + 16; ++k)
+      if (Candidate(p + k) && StartsRecord(p + k, got - k, base + k, length)) return k;
+  }
+  for (; i < count; ++i)
+    if (got - i >= kRecordHeaderSize && Candidate(p + i) && StartsRecord(p + i, got - i, base + i, length)) return i;
+  return -1;
+}
+
+}  // namespace
+
 std::optional<int64_t> SonarFileReader::FindForward(int64_t from) {
-  if (from < 0) from = 0;
-  int64_t base = from;
-  for (;;) {
+  ForwardSearch search = FindForwardWithin(from, 0);
+  return search.found;
+}
+
+ForwardSearch SonarFileReader::FindForwardWithin(int64_t from, int64_t limit) {
+  ForwardSearch result;
+  const int64_t length = Length();
+  int64_t base = std::max<int64_t>(from, 0);
+  const int64_t stop = limit > 0 && base < length - limit ? base + limit : length;
+  // Each chunk is read with the header's length less one more, so that every
+  // candidate position in it has its whole header in the buffer (unless the file
+  // ends first, when no record can start there anyway).
+  const int64_t chunk = static_cast<int64_t>(scan_.size()) - kRecordHeaderSize;
+  while (base < stop) {
     // Holes of a sparse file read as zeros and hold no record: jump over them.
     const off_t data = ::lseek(handle_.get(), static_cast<off_t>(base), SEEK_DATA);
-    if (data < 0 && errno == ENXIO) return std::nullopt;
-    if (data > base) base = data;
-    const int64_t got = ReadAt(handle_.get(), base, scan_);
-    if (got < 3) return std::nullopt;
-    const uint8_t* p = scan_.data();
-    for (int64_t i = 0; i + 3 <= got; ++i) {
-      const void* hit = std::memchr(p + i, kRecordMagic[0], static_cast<size_t>(got - 2 - i));
-      if (!hit) break;
-      i = static_cast<const uint8_t*>(hit) - p;
-      if (p[i + 1] == kRecordMagic[1] && p[i + 2] == kRecordMagic[2] && ValidRecordAt(base + i))
-        return base + i;
+    if (data < 0 && errno == ENXIO) {
+      base = stop;
+      break;
     }
-    // The last two bytes may begin a magic that continues in the next chunk.
-    base += got - 2;
+    if (data > base) base = std::min<int64_t>(data, stop);
+    if (base >= stop) break;
+    const int64_t want = std::min(chunk, stop - base);
+    const int64_t got = ReadAt(handle_.get(), base, std::span(scan_.data(), static_cast<size_t>(want + kRecordHeaderSize - 1)));
+    if (got <= 0) {
+      base = stop;
+      break;
+    }
+    const int64_t scanned = std::min(want, got);
+    if (const int64_t i = FirstCandidate(scan_.data(), scanned, got, base, length); i >= 0) {
+      result.found = base + i;
+      result.searched_to = base + i;
+      return result;
+    }
+    base += scanned;
   }
+  result.searched_to = base;
+  result.at_end = base >= length;
+  return result;
 }
 
 std::optional<int64_t> SonarFileReader::FindBackward(int64_t before, int64_t limit) {
+  const int64_t length = Length();
   const int64_t floor = std::max<int64_t>(0, before - limit);
-  int64_t end = std::min(before + 2, Length());  // a magic starting at before-1 ends at before+2
-  while (end - floor >= 3) {
-    const int64_t start = std::max(floor, end - static_cast<int64_t>(scan_.size()));
-    const int64_t got = ReadAt(handle_.get(), start, std::span(scan_.data(), static_cast<size_t>(end - start)));
-    if (got < 3) return std::nullopt;
-    for (int64_t i = got - 3; i >= 0; --i) {
-      const int64_t at = start + i;
-      if (at >= before) continue;
-      if (scan_[i] == kRecordMagic[0] && scan_[i + 1] == kRecordMagic[1] && scan_[i + 2] == kRecordMagic[2] &&
-          ValidRecordAt(at))
-        return at;
+  const int64_t chunk = static_cast<int64_t>(scan_.size()) - kRecordHeaderSize;
+  int64_t high = std::min(before, length);  // candidates lie in [floor, high)
+  while (high > floor) {
+    const int64_t low = std::max(floor, high - chunk);
+    const int64_t got =
+        ReadAt(handle_.get(), low, std::span(scan_.data(), static_cast<size_t>(high - low + kRecordHeaderSize - 1)));
+    if (got <= 0) return std::nullopt;
+    const uint8_t* const start = scan_.data();
+    size_t n = static_cast<size_t>(std::min(high - low, got));
+    while (n > 0) {
+      const void* hit = ::memrchr(start, kRecordMagic[0], n);
+      if (!hit) break;
+      const int64_t i = static_cast<const uint8_t*>(hit) - start;
+      if (got - i >= kRecordHeaderSize && start[i + 1] == kRecordMagic[1] && start[i + 2] == kRecordMagic[2] &&
+          StartsRecord(start + i, got - i, low + i, length))
+        return low + i;
+      n = static_cast<size_t>(i);
     }
-    if (start == floor) break;
-    end = start + 2;
+    high = low;
   }
   return std::nullopt;
 }

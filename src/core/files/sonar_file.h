@@ -47,6 +47,13 @@ int64_t ReadAt(int fd, int64_t offset, std::span<uint8_t> out);
 // whole record, and errno-style text is returned in `error`.
 bool AppendRecord(int fd, std::span<const uint8_t> data, int64_t good_length, std::string& error);
 
+// Where a bounded forward search ended.
+struct ForwardSearch {
+  std::optional<int64_t> found;  // the first valid record start, when one was found
+  int64_t searched_to = 0;       // no record starts in [from, searched_to)
+  bool at_end = false;           // the search reached the end of the file
+};
+
 // Result of reading one record.
 enum class RecordRead {
   kOk,
@@ -86,6 +93,9 @@ class SonarFileReader {
 
   // First offset >= `from` where the magic starts a valid record; nullopt at the end.
   std::optional<int64_t> FindForward(int64_t from);
+  // The same, looking at no more than `limit` positions (0: no limit), so that a
+  // caller that must stay responsive can go on with the next call where it stopped.
+  ForwardSearch FindForwardWithin(int64_t from, int64_t limit);
   // Nearest offset < `before` (and >= before - limit) where a valid record starts.
   std::optional<int64_t> FindBackward(int64_t before, int64_t limit = kBackwardSearchLimit);
 
@@ -105,7 +115,7 @@ class SonarFileReader {
  private:
   FileHandle handle_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kMaxRecordSize);
-  std::vector<uint8_t> scan_ = std::vector<uint8_t>(64 * 1024);
+  std::vector<uint8_t> scan_ = std::vector<uint8_t>(1 << 20);
   SonarRecordFields fields_;
   int last_read_ = 0;
 };

@@ -96,6 +96,7 @@ HeaderCheck CheckRecordHeader(std::span<const uint8_t> header, RecordFrame& fram
   if (size > kMaxRecordSize ||
       size < kRecordHeaderSize + length + kRecordFloatsSize + kRecordBackLinkSize)
     return HeaderCheck::kBadSize;
+  if (header[3] >= kRecordTypeCount) return HeaderCheck::kBadType;
   frame.type_code = header[3];
   frame.record_size = size;
   frame.reply_length = length;

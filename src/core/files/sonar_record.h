@@ -92,6 +92,7 @@ enum class HeaderCheck {
   kNoMagic,          // the first three bytes are not "47V"
   kBadSize,          // S is 0, below 100 + N + 14 or above the largest record
   kBadReplyLength,   // N is 0 or longer than any record can hold
+  kBadType,          // the type code is not one of 0 to 10
 };
 
 // Checks the magic and the sizes of a header; fills `frame` when they are sound.
