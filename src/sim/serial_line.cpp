@@ -1,5 +1,6 @@
 #include "serial_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -99,10 +100,36 @@ int SerialLine::Unread() const {
   return -1;
 }
 
+bool SerialLine::SetPacketMode(bool on) {
+  if (!is_pty_ || fd_ < 0) return false;
+  int flag = on ? 1 : 0;
+  if (::ioctl(fd_, TIOCPKT, &flag) != 0) return false;
+  packet_ = on;
+  return true;
+}
+
+ssize_t SerialLine::Read(std::uint8_t* buf, std::size_t size, bool* purged) {
+  *purged = false;
+  if (!packet_) return ::read(fd_, buf, size);
+  // Each read starts with a control byte: 0 before data, else the status flags of
+  // the other side (and then no data).
+  std::uint8_t packet[4097];
+  const std::size_t want = std::min(size, sizeof packet - 1) + 1;
+  const ssize_t n = ::read(fd_, packet, want);
+  if (n <= 0) return n;
+  if (packet[0] != TIOCPKT_DATA) {
+    *purged = (packet[0] & TIOCPKT_FLUSHREAD) != 0;
+    return 0;
+  }
+  std::memcpy(buf, packet + 1, static_cast<std::size_t>(n - 1));
+  return n - 1;
+}
+
 void SerialLine::Close() {
   if (slave_fd_ >= 0) ::close(slave_fd_);
   if (fd_ >= 0) ::close(fd_);
   slave_fd_ = fd_ = -1;
+  packet_ = false;
   // The link stays until the line is opened again or the simulator ends, so a
   // program that reopens during a hang-up finds a dead line, not a missing file.
 }

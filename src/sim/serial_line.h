@@ -2,7 +2,10 @@
 // the slave path) or a real serial device, raw 8N1, non-blocking.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 namespace q47vsim {
 
@@ -30,10 +33,22 @@ class SerialLine {
   // Bytes we wrote that the other side has not read yet (-1 when unknown).
   int Unread() const;
 
+  // Packet mode on a pty: the kernel tells us when the program purges its input
+  // queue (tcflush), so that a reply can leave just after the purge instead of
+  // racing it. False on a real device or when the pty refuses.
+  bool SetPacketMode(bool on);
+  bool packet_mode() const { return packet_; }
+  // Reads what the other side wrote, at most `size` bytes into `buf`. Returns the
+  // number of data bytes (0 when only a purge was reported), or -1 when nothing is
+  // there (errno EAGAIN) or on an error. `*purged` is set when, in packet mode, the
+  // other side purged its input queue since the previous read.
+  ssize_t Read(std::uint8_t* buf, std::size_t size, bool* purged);
+
  private:
   int fd_ = -1;
   int slave_fd_ = -1;
   bool is_pty_ = false;
+  bool packet_ = false;
   std::string path_;
   std::string link_;
 };

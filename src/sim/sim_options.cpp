@@ -70,11 +70,14 @@ Scene and timing
                         speed (side-scan pictures with the pilings passing by)
   --sound-speed M_S     sound speed for the echo timing (default 1500)
   --fast                answer as soon as the program can take the reply (benchmarks):
-                        --fast-holdoff-us after the command (default 4400, just after
-                        the program's purge at its default TxDelay); the default is a
-                        real head's pace: switch delay, two-way travel time over the
-                        range, and the reply's time at 115200 bit/s
-  --fast-holdoff-us US  the wait of --fast before a reply leaves
+                        on a pty just after the program purges its input queue
+                        following the command, on a serial device --fast-holdoff-us
+                        after the command; the default is a real head's pace: switch
+                        delay, two-way travel time over the range, and the reply's
+                        time at 115200 bit/s
+  --fast-holdoff-us US  the wait of --fast on a serial device before a reply leaves
+                        (default 4400, just after the program's purge at its default
+                        TxDelay)
   --seed N              seed of noise and faults (default 1): same seed and same
                         commands, same head replies (the drive, the orientation
                         module, --drift and the GPS follow the clock)

@@ -89,6 +89,12 @@ struct Simulator::Impl {
   SteadyClock::time_point next_gps{};
   bool hung_up = false;
   bool hangup_done = false;
+  // Fast mode on a pty: replies waiting for the program's purge after their command.
+  struct AwaitingPurge {
+    SteadyClock::time_point fallback;
+    std::vector<TimedBytes> pieces;
+  };
+  std::deque<AwaitingPurge> awaiting_purge;
   std::uint64_t replies_at_limit = 0;
 
   explicit Impl(SimConfig c) : cfg(std::move(c)), faults(cfg.faults, cfg.seed) {}
@@ -156,13 +162,37 @@ struct Simulator::Impl {
     if (cfg.faults.Any())
       for (const auto& piece : pieces)  // what actually goes out after the damage
         log.Line(Seconds(now - t0) + piece.offset_s, "TXF", "head", piece.bytes.data(), piece.bytes.size());
+    if (cfg.fast && head_line.packet_mode()) {
+      // The program purges its input queue a few milliseconds after each command
+      // (how long depends on its TxDelay and on how busy the computer is): the reply
+      // waits for that purge, so that it can never be thrown away with it.
+      awaiting_purge.push_back({now + std::chrono::milliseconds(cfg.fast_purge_wait_ms), std::move(pieces)});
+      return;
+    }
     for (auto& piece : pieces) head_out.Add(start + FromSeconds(piece.offset_s), piece.bytes, baud);
+  }
+
+  // Replies held for the program's purge leave now: after a purge, or when none
+  // was seen in time (the purge came before we read the command, or never comes).
+  void ReleaseAwaiting(SteadyClock::time_point now, bool purged) {
+    while (!awaiting_purge.empty() && (purged || awaiting_purge.front().fallback <= now)) {
+      for (auto& piece : awaiting_purge.front().pieces) head_out.Add(now + FromSeconds(piece.offset_s), piece.bytes, 0);
+      awaiting_purge.pop_front();
+    }
   }
 
   void ReadHead(SteadyClock::time_point now) {
     std::uint8_t buf[4096];
-    for (;;) {
-      ssize_t n = ::read(head_line.fd(), buf, sizeof buf);
+    // A purge report reads as no data: a bounded number of them, so that the loop
+    // ends even if the line reported nothing else.
+    for (int reports = 0; reports < 64;) {
+      bool purged = false;
+      ssize_t n = head_line.Read(buf, sizeof buf, &purged);
+      if (purged) ReleaseAwaiting(SteadyClock::now(), true);
+      if (n == 0 && head_line.packet_mode()) {
+        ++reports;
+        continue;
+      }
       if (n <= 0) break;
       {
         std::lock_guard lock(mu);
@@ -224,6 +254,7 @@ struct Simulator::Impl {
     bool ok = cfg.head_device.empty() ? head_line.OpenPty(kHeadBaud, cfg.head_link, error)
                                       : head_line.OpenDevice(cfg.head_device, kHeadBaud, error);
     if (ok) {
+      if (cfg.fast) head_line.SetPacketMode(true);
       std::lock_guard lock(mu);
       head_path = head_line.path();
     }
@@ -307,6 +338,7 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
     if (!hung_up && !hangup_done && cfg.hangup_at_s >= 0 && t >= cfg.hangup_at_s) {
       head_line.Close();
       head_out.Clear();
+      awaiting_purge.clear();
       framer.Reset();
       hung_up = true;
       std::lock_guard lock(mu);
@@ -320,8 +352,9 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
       if (OpenHeadLine(&err)) Event("head line back: " + head_line.path());
       else Event("head line could not be reopened: " + err);
     }
+    ReleaseAwaiting(now, false);
     Flush(head_line, head_out, now, "head");
-    if (cfg.commands > 0 && head_out.Empty()) {
+    if (cfg.commands > 0 && head_out.Empty() && awaiting_purge.empty()) {
       bool done;
       {
         std::lock_guard lock(mu);
@@ -349,6 +382,7 @@ void Simulator::Impl::Run(std::atomic<bool>& running) {
     // Sleep until input arrives or the next thing is due.
     auto next = deadline;
     if (!head_out.Empty()) next = std::min(next, head_out.pieces.front().due);
+    if (!awaiting_purge.empty()) next = std::min(next, awaiting_purge.front().fallback);
     if (!gps_out.Empty()) next = std::min(next, gps_out.pieces.front().due);
     if (gps_line.IsOpen()) next = std::min(next, next_gps);
     if (cfg.hangup_at_s >= 0 && !hangup_done)

@@ -34,10 +34,14 @@ struct SimConfig {
   double drift_m_s = 0;            // the head's frame moves to and fro along the scene
   double sound_speed = 1500;
   bool fast = false;               // answer at once instead of at a real head's pace
-  // In fast mode a reply leaves this long after its command: the program purges its
-  // queues 4 ms after it wrote a command (with the default TxDelay), and a reply
-  // that came earlier would be thrown away with them.
+  // In fast mode on a serial device a reply leaves this long after its command: the
+  // program purges its queues about 4 ms after it wrote a command (with the default
+  // TxDelay), and a reply that came earlier would be thrown away with them. On a pty
+  // the reply waits for the purge itself, which the kernel reports.
   double fast_holdoff_us = 4400;
+  // On a pty, how long a fast reply waits for a purge it may have missed (one that
+  // came before we read the command reads as one before it).
+  int fast_purge_wait_ms = 50;
   std::uint64_t seed = 1;
   // GPS receiver.
   int gps_baud = 4800;

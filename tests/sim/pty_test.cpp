@@ -107,6 +107,25 @@ TEST_F(PtyFixture, NormalPingIsAnsweredWithAWholeReply) {
   EXPECT_TRUE(NothingWaiting(fd));
 }
 
+// In fast mode a reply waits for the purge of the program's input queue after its
+// command, however late that comes, so that the purge can never throw it away (the
+// program would wait seconds for its resend); a purge it missed costs a short wait.
+TEST_F(PtyFixture, FastRepliesWaitForThePurgeAfterTheirCommand) {
+  SimConfig cfg = FastConfig();
+  cfg.fast_purge_wait_ms = 1500;
+  StartSim(cfg);
+  Write(fd, Frame().Bytes());
+  pollfd p{fd, POLLIN, 0};
+  EXPECT_EQ(::poll(&p, 1, 100), 0) << "the reply came before the purge";
+  ASSERT_EQ(::tcflush(fd, TCIOFLUSH), 0);
+  auto r = ReadN(fd, 513, 1000);
+  ASSERT_EQ(r.size(), 513u);
+  EXPECT_EQ(r[0], 'I');
+  EXPECT_EQ(r[512], 0xFC);
+  Write(fd, Frame().Bytes());
+  EXPECT_EQ(ReadN(fd, 513).size(), 513u);  // no purge at all: it comes all the same
+}
+
 // Every reply kind and width through the line, byte by byte where the format fixes
 // them: envelope, ID, range, data byte count, terminator; then the stepping with the
 // direction bit across both sector edges, and the "T" memory.
