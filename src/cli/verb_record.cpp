@@ -175,8 +175,13 @@ int RunRecordVerb(int argc, char** argv) {
   // --pings counts sonar pings (not orientation or drive replies); the recorder
   // writes no more than that many, whenever this loop next looks.
   if (pings > 0) state.RecordPingLimit = static_cast<long>(pings);
+  errno = 0;
   if (!StartRecording(state, display, out)) {
-    std::fprintf(stderr, "q47v record: cannot record to %s\n", out.c_str());
+    // A wrong extension was told by the display; a file that cannot be made (no
+    // such folder, no permission, a read-only disk) is told with its reason.
+    const int err = errno;
+    std::fprintf(stderr, "q47v record: cannot record to %s%s%s\n", out.c_str(), err != 0 ? ": " : "",
+                 err != 0 ? std::strerror(err) : "");
     StopLink(state);
     return 1;
   }

@@ -157,6 +157,16 @@ TEST_F(RecordVerbTest, SighupClosesTheFileWhole) {
   EXPECT_GT(PlayedRecords("hup.47v"), 5);
 }
 
+// A recording that cannot be made says why, with the path as given.
+TEST_F(RecordVerbTest, FileThatCannotBeMadeIsToldWithItsReason) {
+  Child rec;
+  ASSERT_TRUE(rec.Start({"/bin/sh", "-c",
+                         Bin("/src/cli/q47v") + " record --ini WINQ47V.INI --out no-such-folder/Run.47V --seconds 5 2>&1"}));
+  EXPECT_EQ(rec.Wait(), 1);
+  EXPECT_NE(rec.Output().find("cannot record to no-such-folder/Run.47V: No such file or directory"), std::string::npos)
+      << rec.Output();
+}
+
 // A full disk (here a file size limit): the run stops with a clear message and
 // a non-zero status, and the file holds whole records only.
 TEST_F(RecordVerbTest, FullDiskStopsTheRunWithAFailure) {
