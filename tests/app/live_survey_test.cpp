@@ -3,6 +3,7 @@
 // the save question), a full-circle polar sweep, a horizontal scan with the
 // orientation module and its payout, and an auto-azimuth run that turns the drive.
 #include <QLineEdit>
+#include <QDate>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -311,6 +312,45 @@ TEST_F(LiveSurvey, AutoAzimuthRunTurnsTheDriveAndWritesOneFile) {
       if (az > 180.0) az -= 360.0;
       EXPECT_NEAR(az, expected[b], 1.0) << "block " << b;
     }
+  }
+}
+
+// A survey file that cannot be written (here its name is taken by a folder) is
+// told once per scan, under the dialog's title; the pinging goes on.
+TEST_F(LiveSurvey, UnwritableSurveyFileIsToldOncePerScan) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\n"
+           "AutoProfileXYZ=1\nAutoProfileBMP=0\nAutoProfileSaveConfirmation=0\nAutoProfilePromptForScan=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  // The name the next file would take after number 9999 of today.
+  static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+  const QDate today = QDate::currentDate();
+  char stem[32];
+  std::snprintf(stem, sizeof stem, "%02d%s%04d-9999.xyz", today.day(), kMonths[today.month() - 1], today.year());
+  std::filesystem::create_directory(stem);
+  StartSim({"--no-azimuth", "--no-orientation"});
+  Open();
+  display.Outputs().SetDialogHook([&](QDialog& d) {
+    auto* s = qobject_cast<SnapshotDialog*>(&d);
+    ASSERT_NE(s, nullptr);
+    s->SetBox(10, true);
+    s->PressOk();
+  });
+  window->OnCommand(cmd::kVerticalScan);
+  ASSERT_TRUE(PumpUntil([&] { return state.SweepsCompleted >= 2 && boxes.size() >= 2; }, 60000))
+      << state.SweepsCompleted << " sweeps, " << boxes.size() << " boxes";
+  const int pings = state.PingsProcessed;
+  EXPECT_TRUE(PumpUntil([&] { return state.PingsProcessed > pings + 10; }, 20000)) << "pinging stopped";
+  const int sweeps = state.SweepsCompleted;
+  window->SetQuietClose(true);
+  window->close();
+  EXPECT_TRUE(FilesEndingIn(".xyz").empty() || FilesEndingIn(".xyz") == std::vector<std::string>{stem});
+  ASSERT_GE(boxes.size(), 2u);
+  EXPECT_LE(boxes.size(), static_cast<std::size_t>(sweeps));  // at most one a scan
+  for (const ShownBox& b : boxes) {
+    EXPECT_EQ(b.title, "Auto-Profile");
+    EXPECT_TRUE(b.warning);
+    EXPECT_NE(b.text.find(stem), std::string::npos) << b.text;
   }
 }
 
