@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -87,6 +88,7 @@ SnapshotDialog::SnapshotDialog(const SnapshotForm& form, QWidget* parent) : QDia
             [this, index](const QString& text) { pending_[static_cast<size_t>(index)] = ReadField(text); });
   };
   auto* values = new QGridLayout;
+  values_grid_ = values;
   for (int i = 0; i < 3; ++i) add_field(values, i, i);
   values->setColumnStretch(4, 1);
   top->addLayout(values);
@@ -130,6 +132,16 @@ SnapshotDialog::SnapshotDialog(const SnapshotForm& form, QWidget* parent) : QDia
   // The boxes are read back from the controls; a click runs the rules.
   for (int id : {10, 500, 501, 502, 503})
     connect(Box(id), &QCheckBox::clicked, this, [this, id] { BoxClicked(id); });
+}
+
+void SnapshotDialog::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (aligned_) return;
+  aligned_ = true;
+  // The fourth field sits inside its group, further right: the three above move
+  // over so that all four line up.
+  const int dx = fields_[3]->mapTo(this, QPoint()).x() - fields_[0]->mapTo(this, QPoint()).x();
+  if (dx > 0) values_grid_->setColumnMinimumWidth(0, values_grid_->cellRect(0, 0).width() + dx);
 }
 
 QCheckBox* SnapshotDialog::Box(int id) const {

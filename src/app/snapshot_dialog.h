@@ -42,6 +42,9 @@ class SnapshotDialog : public QDialog {
   // What the user did; valid after the dialog closed (Accepted or not).
   const SnapshotAnswer& Answer() const { return answer_; }
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   void BoxClicked(int id);  // the rules, after the box took its new state
   void ShowValue(int index);
@@ -55,5 +58,7 @@ class SnapshotDialog : public QDialog {
   std::map<int, QCheckBox*> boxes_;
   QLabel* unit_ = nullptr;
   class QGroupBox* field_group_ = nullptr;
+  class QGridLayout* values_grid_ = nullptr;
+  bool aligned_ = false;
   int confirm_ = 1;  // 0, 1, or 2: inactive (pushed in)
 };
