@@ -105,7 +105,8 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
     box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
   });
   window->OnCommand(cmd::kVerticalScan);
-  ASSERT_TRUE(PumpUntil([&] { return questions >= 4 && state.XyzFilesWritten >= 3; }, 90000))
+  // The capture follows the file of its sweep.
+  ASSERT_TRUE(PumpUntil([&] { return questions >= 4 && FilesEndingIn(".bmp").size() >= 3; }, 90000))
       << questions << " questions, " << state.XyzFilesWritten << " files";
   window->SetQuietClose(true);
   window->close();
