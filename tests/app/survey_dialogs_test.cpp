@@ -405,4 +405,21 @@ TEST_F(AppTest, QuestionIsGivenUpWhenTheLinkStops) {
   EXPECT_FALSE(hook_ran);
 }
 
+// Starting a scan puts "Wait - Adjusting Transducer" on the status line, in the
+// scan colours, until the head reaches the start of its sweep.
+TEST_F(AppTest, StartingAScanShowsTheAdjustingStatus) {
+  WriteIni("RunMode=0\n[Serial Ports]\nCOM1=/nonexistent/head\n");  // no head: nothing else on the line
+  Open();
+  SnapshotAnswer ok;
+  ok.Accepted = true;
+  ok.Enabled = true;
+  ApplySnapshotAnswer(state, display, ok, true);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->StatusText(), "Wait - Adjusting Transducer");
+  EXPECT_TRUE(state.AutoProfileWaitSweepStart.load());
+  // The sweep start blanks the line.
+  window->PanelsChanged(kPanelStatusMessage);
+  EXPECT_EQ(window->StatusText(), "");
+}
+
 }  // namespace
