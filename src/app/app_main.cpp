@@ -15,6 +15,7 @@
 #include "settings/app_state.h"
 #include "signal_watch.h"
 #include "splash.h"
+#include "survey_script.h"
 
 namespace {
 
@@ -83,6 +84,10 @@ int RunWinQ47V(const DemoPlan* plan, const std::string& open_file) {
   }
 
   if (plan) {
+    if (!plan->survey.empty() && state.RunMode == 0) {
+      display.Outputs().SetDialogHook(ScriptedSurveyHook(plan->survey));
+      window.OnCommand(SurveyCommand(plan->survey));
+    }
     if (!plan->record_path.empty() && state.RunMode == 0 && !core.StartRecording(plan->record_path))
       std::fprintf(stderr, "winq47v: cannot record to %s\n", plan->record_path.c_str());
     QTimer::singleShot(plan->seconds * 1000, &window, [&window, plan] {

@@ -12,6 +12,7 @@ struct DemoPlan {
   std::string capture_path;  // PNG of the window, taken just before closing
   int seconds = 10;          // how long the session runs
   std::string playback_path; // FILE mode: play this file instead of the head
+  std::string survey;        // "vertical", "horizontal" or "azimuth": start that survey
 };
 
 // Runs the program; with a plan, runs that session and returns. With `open_file`

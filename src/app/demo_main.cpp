@@ -2,6 +2,7 @@
 // display and for screenshots: records the live pings, captures the window after
 // the given time and closes as a logout would.
 //   winq47v-demo [--seconds N] [--record FILE.47V] [--capture FILE.png] [--play FILE.47V]
+//                [--survey vertical|horizontal|azimuth]
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +21,12 @@ int main(int argc, char** argv) {
     else if (a == "--record" && v) plan.record_path = argv[++i];
     else if (a == "--capture" && v) plan.capture_path = argv[++i];
     else if (a == "--play" && v) plan.playback_path = argv[++i];
+    else if (a == "--survey" && v && (std::string(v) == "vertical" || std::string(v) == "horizontal" ||
+                                       std::string(v) == "azimuth"))
+      plan.survey = argv[++i];
     else {
-      std::fprintf(stderr, "usage: winq47v-demo [--seconds N] [--record FILE.47V] [--capture FILE.png] [--play FILE.47V]\n");
+      std::fprintf(stderr, "usage: winq47v-demo [--seconds N] [--record FILE.47V] [--capture FILE.png] [--play FILE.47V]\n"
+                   "                    [--survey vertical|horizontal|azimuth]\n");
       return 2;
     }
   }

@@ -182,6 +182,7 @@ void MainWindow::SetRunModeMenus() {
   for (int id : {cmd::kRecord, cmd::kXdcrUp, cmd::kXdcrDown, cmd::kComPorts, cmd::kOnWhenMinimized,
                  cmd::kCalibrate, cmd::kVerticalScan, cmd::kChangeAzimuth, cmd::kSimulateAzimuth})
     m.Enable(id, !file);
+  m.Enable(cmd::kVerticalScan, !file && state_.VerticalScanMenuEnabled != 0);  // greyed during an auto-azimuth run
   m.Enable(cmd::kAutoAzimuth, !file && state_.AzimuthDriveEnable == 1);
   if (!file) {
     // The azimuth items stay grey while the drive is disabled.

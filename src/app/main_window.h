@@ -111,6 +111,8 @@ class MainWindow : public QMainWindow {
 
   // For tests and the demo capture.
   ShellState& Shell() { return shell_; }
+  AppState& State() { return state_; }
+  Prompts& GetPrompts() { return *prompts_; }
   const Layout& GetLayout() const { return layout_; }
   MenuBar& Menu() { return *menu_; }
   ClientArea* Client() const { return client_; }

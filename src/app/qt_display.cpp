@@ -3,6 +3,12 @@
 #include <QThread>
 
 #include "main_window.h"
+#include "settings/app_state.h"
+
+void QtDisplay::SetWindow(MainWindow* window) {
+  window_ = window;
+  outputs_.SetWindow(window, window ? &window->State().CommThreadRunning : nullptr);
+}
 
 void QtDisplay::OnGui(std::function<void(MainWindow&)> fn) {
   if (QThread::currentThread() == thread()) {

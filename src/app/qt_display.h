@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "display.h"
+#include "qt_outputs_display.h"
 
 class MainWindow;
 
@@ -14,7 +15,9 @@ class QtDisplay final : public QObject, public Display {
   Q_OBJECT
  public:
   QtDisplay() = default;
-  void SetWindow(MainWindow* window) { window_ = window; }
+  void SetWindow(MainWindow* window);
+  // The survey dialogs and messages (their test hook is set there).
+  QtOutputsDisplay& Outputs() { return outputs_; }
 
   // LinkDisplay
   void ShowStatus(const std::string& text, const StatusColours& colours) override;
@@ -47,9 +50,19 @@ class QtDisplay final : public QObject, public Display {
   // GpsDisplay
   void DrawGpsReadout(const GpsReadout& readout) override;
 
+  // OutputsDisplay: asked on the GUI thread by QtOutputsDisplay.
+  SnapshotAnswer AskSnapshot(const SnapshotForm& f) override { return outputs_.AskSnapshot(f); }
+  AzimuthAnswer AskAutoAzimuth(const AzimuthForm& f) override { return outputs_.AskAutoAzimuth(f); }
+  bool AskSaveProfile() override { return outputs_.AskSaveProfile(); }
+  bool CaptureScan(const std::string& path) override { return outputs_.CaptureScan(path); }
+  void ShowScanComplete() override { outputs_.ShowScanComplete(); }
+  void ShowOutputFailure(const std::string& t, const std::string& c) override { outputs_.ShowOutputFailure(t, c); }
+  void SetVerticalScanMenu(bool enabled) override { outputs_.SetVerticalScanMenu(enabled); }
+
  private:
   // Runs `fn` with the window on the GUI thread: at once when called there, else queued.
   void OnGui(std::function<void(MainWindow&)> fn);
 
   QPointer<MainWindow> window_;
+  QtOutputsDisplay outputs_;
 };

@@ -18,6 +18,7 @@
 
 #include "app_images.h"
 #include "prompts.h"
+#include "spin_arrows.h"
 #include "settings/app_state.h"
 #include "settings/settings_io.h"
 
@@ -29,23 +30,6 @@ std::string Fmt(const char* f, double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, f, v);
   return buf;
-}
-
-// Spin arrows beside a field: a vertical scroll bar of three positions that snaps
-// back to the middle and calls `step` with +1 for the up arrow, -1 for the down
-// arrow (the up arrow lowers a scroll bar's value).
-QScrollBar* SpinArrows(QObject* owner, int height, std::function<void(int)> step) {
-  auto* bar = new QScrollBar(Qt::Vertical);
-  bar->setRange(-1, 1);
-  bar->setValue(0);
-  bar->setFixedHeight(height);
-  QObject::connect(bar, &QScrollBar::valueChanged, owner, [bar, step = std::move(step)](int v) {
-    if (v == 0) return;
-    step(v < 0 ? 1 : -1);
-    const QSignalBlocker block(bar);
-    bar->setValue(0);
-  });
-  return bar;
 }
 
 }  // namespace

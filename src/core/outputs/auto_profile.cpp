@@ -254,10 +254,17 @@ AzimuthForm MakeAzimuthForm(const AppState& state) {
 
 void ApplyAzimuthAnswer(AppState& state, Display& display, const Clock& clock, const AzimuthAnswer& a) {
   if (a.DefaultsPressed) {
-    state.AutoAzimuthEnabled = 0;
+    const bool was_running = state.AutoAzimuthEnabled.exchange(0) != 0;
     state.AutoProfileScanActive = false;
     state.AutoProfileWaitSweepStart = false;
     state.AutoAzimuthXYZ = 1;
+    if (was_running) {
+      // The run ends here: its file is closed whole, and the vertical scan, greyed
+      // for the run, may be chosen again.
+      state.VerticalScanMenuEnabled = 1;
+      display.SetVerticalScanMenu(true);
+      CloseXyzFile(state, display, kAutoAzimuthTitle);
+    }
   }
   if (a.XyzBoxClicked) CloseXyzFile(state, display, kAutoAzimuthTitle);
   if (!a.Accepted) return;

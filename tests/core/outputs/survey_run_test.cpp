@@ -292,12 +292,18 @@ TEST_F(Survey, AutoAzimuthRunWritesOneFileWithABlockPerAngle) {
 TEST_F(Survey, AutoAzimuthDefaultsStopARunAtOnce) {
   state->AutoAzimuthEnabled = 1;
   state->AutoProfileScanActive = true;
+  state->VerticalScanMenuEnabled = 0;
+  ASSERT_TRUE(OpenXyzFile(*state, display, "14-MAR-2024", "Auto-Azimuth"));
   AzimuthAnswer d;
   d.DefaultsPressed = true;
   ApplyAzimuthAnswer(*state, display, clock, d);
   EXPECT_EQ(state->AutoAzimuthEnabled, 0);
   EXPECT_FALSE(state->AutoProfileScanActive);
   EXPECT_EQ(state->AutoAzimuthXYZ, 1);
+  // The run is over: its file closed, the vertical scan offered again.
+  EXPECT_EQ(state->XyzFileOpen, 0);
+  EXPECT_EQ(state->VerticalScanMenuEnabled, 1);
+  EXPECT_EQ(display.calls.back(), "menu on");
 }
 
 TEST_F(Survey, MenuRequestsOpenTheDialogsOnTheCommThreadsTurn) {
