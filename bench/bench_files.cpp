@@ -18,7 +18,7 @@
 #include "files/playback.h"
 #include "files/recorder.h"
 #include "files/sonar_scan.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "link/command_packet.h"
 #include "link/reply_decoder.h"
 #include "scene.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "sim_protocol.h"
 #include "sonar_head.h"
 

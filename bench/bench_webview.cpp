@@ -25,7 +25,7 @@
 #include "display.h"
 #include "link/comm_thread.h"
 #include "link/live_ping_sink.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "simulator.h"
 #include "webview/live_view_server.h"
 

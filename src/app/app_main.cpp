@@ -12,7 +12,7 @@
 #include "modal_state.h"
 #include "qt_display.h"
 #include "screen_capture.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "signal_watch.h"
 #include "splash.h"
 #include "survey_script.h"

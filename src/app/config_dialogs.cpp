@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "prompts.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "link/orientation_module.h"
 #include "link/serial_devices.h"
 #include "settings/ini_file.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "settings/settings_io.h"
 #include "settings/user_config.h"
 

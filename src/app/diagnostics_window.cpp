@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <cstdio>
 
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "link/link_state.h"
 #include "shell_state.h"
 

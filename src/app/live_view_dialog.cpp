@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "webview/live_view_settings.h"
 
 namespace {

@@ -36,7 +36,7 @@
 #include "window_places.h"
 #include "prompts.h"
 #include "imaging/imaging_display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "settings/user_config.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "imaging/grid.h"
 #include "imaging/measurement.h"
 #include "main_window.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 constexpr int kDialX = 650, kDialY = 537, kDialR = 20;

@@ -3,7 +3,7 @@
 #include <QThread>
 
 #include "main_window.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 void QtDisplay::SetWindow(MainWindow* window) {
   window_ = window;

@@ -19,7 +19,7 @@
 #include "app_images.h"
 #include "prompts.h"
 #include "spin_arrows.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "settings/settings_io.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "files/file_display.h"
 #include "files/playback.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace q47v::cli {
 

@@ -12,7 +12,7 @@
 #include "files/progress_meter.h"
 #include "open_for_reading.h"
 #include "text_output.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace q47v::cli {
 

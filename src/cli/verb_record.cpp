@@ -22,7 +22,7 @@
 #include "link/comm_thread.h"
 #include "link/serial_devices.h"
 #include "link/live_ping_sink.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "settings/port_paths.h"
 #include "settings/settings_io.h"
 #include "webview/live_view_server.h"

@@ -19,7 +19,7 @@
 #include "files/playback.h"
 #include "imaging/color_tables.h"
 #include "imaging/ping_pipeline.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace q47v::cli {
 

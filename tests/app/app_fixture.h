@@ -25,7 +25,7 @@
 #include "main_window.h"
 #include "prompts.h"
 #include "qt_display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 struct ShownBox {
   std::string title, text;

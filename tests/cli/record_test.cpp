@@ -20,7 +20,7 @@
 #include <fstream>
 
 #include "files/playback.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 extern char** environ;
 

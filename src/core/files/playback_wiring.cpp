@@ -2,7 +2,7 @@
 // processing. Kept apart so that tools and tests can play files with hooks of their own.
 #include "files/playback.h"
 
-#include "settings/app_state.h"
+#include "app_state.h"
 
 PlaybackHooks LinkPlaybackHooks(const Clock& clock, std::function<void(AppState&)> process_ping) {
   PlaybackHooks hooks;

@@ -11,7 +11,7 @@
 
 #include "files/file_display.h"
 #include "files/file_texts.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "gps/gps_line.h"
 #include "gps/nmea_sentence.h"
 #include "link/serial_port.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 // The open GPS port and its reader thread.
 class GpsReader {

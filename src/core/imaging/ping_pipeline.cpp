@@ -8,7 +8,7 @@
 #include "files/playback.h"
 #include "files/recorder.h"
 #include "files/sonar_record.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "link/azimuth_drive.h"
 
 #include "link/link_display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 std::optional<int> AzimuthCodeFromDegrees(double degrees) {
   if (degrees < 0.0 || degrees >= 359.8) return std::nullopt;

@@ -11,7 +11,7 @@
 #include "link/reply_decoder.h"
 #include "link/send_sequence.h"
 #include "link/serial_port.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

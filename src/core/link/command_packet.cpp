@@ -4,7 +4,7 @@
 #include <array>
 
 #include "link/reply_decoder.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

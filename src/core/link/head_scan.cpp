@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "clock.h"
 #include "imaging/ping_pipeline.h"
 #include "outputs/auto_profile.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 const Clock kLocalClock;

@@ -1,7 +1,7 @@
 #include "link/orientation_module.h"
 
 #include "link/link_display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 void ResetOrientation(AppState& state, LinkDisplay& display) {
   state.OrientationPitch = 0.0f;

@@ -6,7 +6,7 @@
 
 #include "imaging/surface_point.h"
 #include "link/command_packet.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

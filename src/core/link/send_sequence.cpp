@@ -10,7 +10,7 @@
 #include <cerrno>
 
 #include "link/microsecond_wait.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 constexpr int kBoostNice = -5;

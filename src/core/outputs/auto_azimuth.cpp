@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "imaging/grid.h"
 #include "outputs/auto_azimuth.h"
 #include "outputs/xyz_writer.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "gps/gps_display.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "settings/user_config.h"
 
 namespace webview {

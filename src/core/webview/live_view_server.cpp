@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "webview/live_view_page.h"
 #include "webview/live_view_protocol.h"
 #include "webview/live_view_readouts.h"

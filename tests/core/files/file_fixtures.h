@@ -11,7 +11,7 @@
 
 #include "files/file_display.h"
 #include "files/recorder.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 // A reply frame of `length` bytes and kind `kind`: envelope, head id, status,
 // position (7+7 with the direction bit), range, profile range, data count, echo

@@ -13,7 +13,7 @@
 #include "../link/pty_pair.h"
 #include "gps/gps_reader.h"
 #include "link/serial_port.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

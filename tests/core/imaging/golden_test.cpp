@@ -20,7 +20,7 @@
 #include "files/recorder.h"
 #include "files/sonar_file.h"
 #include "imaging/ping_pipeline.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

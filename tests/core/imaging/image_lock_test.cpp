@@ -11,7 +11,7 @@
 
 #include "display.h"
 #include "imaging/ping_pipeline.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "display.h"
 #include "files/sonar_record.h"
 #include "imaging/ping_pipeline.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "link/comm_thread.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "link/reply_decoder.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

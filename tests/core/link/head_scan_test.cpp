@@ -8,7 +8,7 @@
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

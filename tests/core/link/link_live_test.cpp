@@ -19,7 +19,7 @@
 #include "link/comm_thread.h"
 #include "link/head_scan.h"
 #include "link/live_ping_sink.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 #include "sim_process.h"
 
 namespace {

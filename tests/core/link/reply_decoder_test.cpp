@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/command_packet.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "link/microsecond_wait.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

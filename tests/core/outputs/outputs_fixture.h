@@ -13,7 +13,7 @@
 
 #include "display.h"
 #include "imaging/profile_points.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 struct RecordingDisplay : Display {
   std::vector<std::string> calls;

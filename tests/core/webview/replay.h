@@ -9,7 +9,7 @@
 #include "display.h"
 #include "files/playback.h"
 #include "imaging/ping_pipeline.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 class Replay {
  public:

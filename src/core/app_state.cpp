@@ -1,4 +1,4 @@
-#include "settings/app_state.h"
+#include "app_state.h"
 
 static_assert(std::atomic<int>::is_always_lock_free);
 static_assert(std::atomic<float>::is_always_lock_free);
