@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -81,21 +82,24 @@ class ScreenTest : public AppTest {
   // Pixels that held the same value from `before` to `after` but show another
   // colour on the screen in between: what the screen failed to show. *lit counts
   // the stable echo pixels compared.
-  int StalePixels(const std::vector<uint8_t>& before, const QImage& shot, const std::vector<uint8_t>& after,
-                  int* lit) {
+  std::vector<size_t> StalePixels(const std::vector<uint8_t>& before, const QImage& shot,
+                                  const std::vector<uint8_t>& after, int* lit) {
+    std::vector<size_t> stale;
     EXPECT_EQ(shot.size(), QSize(kImageWidth, kImageHeight));
-    if (shot.size() != QSize(kImageWidth, kImageHeight)) return kImageBytes;
-    int stale = 0;
+    if (shot.size() != QSize(kImageWidth, kImageHeight)) {
+      for (size_t i = 0; i < static_cast<size_t>(kImageBytes); ++i) stale.push_back(i);
+      return stale;
+    }
     for (int y = 0; y < kImageHeight; ++y) {
       const QRgb* row = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
       for (int x = 0; x < kImageWidth; ++x) {
         const size_t i = static_cast<size_t>(y) * kImageWidth + x;
         if (before[i] != after[i]) continue;
         if ((before[i] & 0x7F) != 0 && before[i] < 108) ++*lit;
-        if ((row[x] & 0xFFFFFF) != (window->ImageColour(before[i]) & 0xFFFFFF)) ++stale;
+        if ((row[x] & 0xFFFFFF) != (window->ImageColour(before[i]) & 0xFFFFFF)) stale.push_back(i);
       }
     }
-    if (stale > 0) {
+    if (!stale.empty()) {
       // Kept in the failed test's folder for a look.
       QImage expected(kImageWidth, kImageHeight, QImage::Format_RGB32);
       for (int y = 0; y < kImageHeight; ++y)
@@ -107,16 +111,32 @@ class ScreenTest : public AppTest {
     return stale;
   }
 
-  // Several looks at the screen while pings arrive, each 40 ms (two and a half
-  // repaint periods) after a copy of the image.
+  // One look at the screen 40 ms (two and a half repaint periods) after a copy of
+  // the image, between two copies.
+  std::vector<size_t> Look(int* lit) {
+    const std::vector<uint8_t> before = Snapshot();
+    PumpFor(40);
+    const QImage shot = ScreenPicture();
+    const std::vector<uint8_t> after = Snapshot();
+    return StalePixels(before, shot, after, lit);
+  }
+
+  // Several looks at the screen while pings arrive. A pixel the screen failed to
+  // show stays wrong at the next look; one that a ping changed and the next ping
+  // put back between the two copies of a look (a wedge overlapping the last) is
+  // right again, so a pixel counts as stale only when two looks in a row find it.
   void ExpectScreenFollowsImage(int rounds) {
     int lit = 0;
     for (int r = 0; r < rounds; ++r) {
-      const std::vector<uint8_t> before = Snapshot();
-      PumpFor(40);
-      const QImage shot = ScreenPicture();
-      const std::vector<uint8_t> after = Snapshot();
-      EXPECT_EQ(StalePixels(before, shot, after, &lit), 0) << "round " << r;
+      std::vector<size_t> stale = Look(&lit);
+      if (!stale.empty()) {
+        int ignored = 0;
+        const std::vector<size_t> again = Look(&ignored);
+        std::vector<size_t> both;
+        std::set_intersection(stale.begin(), stale.end(), again.begin(), again.end(), std::back_inserter(both));
+        stale = both;
+      }
+      EXPECT_EQ(stale.size(), 0u) << "round " << r;
     }
     EXPECT_GT(lit, 500) << "too few echoes on the picture to compare";
   }
@@ -154,7 +174,7 @@ TEST_F(ScreenTest, LivePictureOnTheScreenFollowsTheImage) {
   PumpFor(50);
   const std::vector<uint8_t> image = Snapshot();
   int lit = 0;
-  EXPECT_EQ(StalePixels(image, ScreenPicture(), image, &lit), 0);
+  EXPECT_EQ(StalePixels(image, ScreenPicture(), image, &lit).size(), 0u);
   EXPECT_GT(lit, 500);
 }
 
@@ -221,7 +241,7 @@ TEST_F(ScreenTest, PlaybackPictureOnTheScreenFollowsTheImage) {
   PumpFor(200);
   const std::vector<uint8_t> image = Snapshot();
   int lit = 0;
-  EXPECT_EQ(StalePixels(image, ScreenPicture(), image, &lit), 0);
+  EXPECT_EQ(StalePixels(image, ScreenPicture(), image, &lit).size(), 0u);
 }
 
 TEST_F(ScreenTest, ToolWindowsOpenInsideTheScreenBesideTheWindow) {
