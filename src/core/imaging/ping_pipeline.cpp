@@ -268,8 +268,9 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
       const bool scanning = state.AutoProfileScanActive.load();
       const bool waiting = state.AutoProfileWaitSweepStart.load();
       // Sweep-start watch of auto-profile: a sector sweep starts when the head,
-      // stepping up, passes the sector's start position; a full circle when it
-      // passes step 0. The picture of the scan starts afresh with it.
+      // stepping up, passes the sector's start position, or leaves it when it
+      // turned there; a full circle when it passes step 0. The picture of the scan
+      // starts afresh with it.
       bool sweep_starts = false;
       if (waiting) {
         const int previous = state.PreviousSweepPosition;
@@ -277,7 +278,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           sweep_starts = previous != 1200 && previous - ping.HeadPosition > 600;
         else
           sweep_starts = ping.HeadPosition > previous && ping.HeadPosition >= state.AutoProfileStartPosition.load() &&
-                         previous < state.AutoProfileStartPosition.load();
+                         previous <= state.AutoProfileStartPosition.load();
         if (sweep_starts) ResetAndClearImage(state, display);
       }
       if (!(scanning && !waiting && ping.StepDirection != state.SweepStartDirection)) {

@@ -232,6 +232,27 @@ TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
   EXPECT_EQ(state->ProfilePoints.Count, 1);
 }
 
+// A head whose sector ends exactly at the scan's start position turns there: the
+// ping at the start position itself is the last of the return sweep, and the next
+// one, stepping up from it, begins the sweep.
+TEST_F(Pipeline, SweepStartsWhenTheHeadTurnsAtTheStartPosition) {
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 450;
+  for (const auto& [position, direction] : {std::pair{462, 0}, {456, 0}, {450, 0}}) {
+    SectorPing(*state, position, 30);
+    state->Ping.StepDirection = direction;
+    Run();
+    EXPECT_TRUE(state->AutoProfileWaitSweepStart) << position;
+  }
+  SectorPing(*state, 456, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->SweepStartDirection, 1);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
+}
+
 TEST(PlaybackDelayTest, Table) {
   EXPECT_EQ(PlaybackDelay(0), 0);   // PlotSpeed 100
   EXPECT_EQ(PlaybackDelay(1), 0);   // 0.25 truncates
