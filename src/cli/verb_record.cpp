@@ -19,6 +19,7 @@
 #include "display.h"
 #include "files/recorder.h"
 #include "gps/gps_reader.h"
+#include "link/azimuth_drive.h"
 #include "link/comm_thread.h"
 #include "link/serial_devices.h"
 #include "link/live_ping_sink.h"
@@ -321,6 +322,8 @@ int RunRecordVerb(int argc, char** argv) {
     display.state = &state;
     display.survey = &answers;
     if (payout > 0) answers.Payout = static_cast<float>(state.Units.load() == 1 ? payout * 3.2808398950131231941 : payout);
+    // The drive is looked for at the start, as the program does when it goes live.
+    if (!azimuthText.empty()) RestartAzimuthDetection(state);
     if (!profile.empty()) {
       state.AutoProfileVertical = profile == "vertical" ? 1 : 0;
       state.AutoProfileRequest = 1;  // taken on the comm thread's first turn

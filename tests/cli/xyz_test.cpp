@@ -116,7 +116,7 @@ class Survey : public ::testing::Test {
 // files, byte for byte, re-made from the recording; then the column groups,
 // ZeroDown, orientation and the pictures over the same recording.
 TEST_F(Survey, VerticalScanReprocessedEqualsLive) {
-  WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nSectorSectorSize=90\nUnits=0\nProfileChainage=25.5\n"
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\nProfileChainage=25.5\n"
            "ProfileElevation=0\nProfileXOffset=1.25\nProfileDredgeDepth=11\nXYZTimestamp=1\nXYZRangeHorVer=1\n"
            "XYZLatLongElevation=1\nUseGPS=0\n[Orientation Module Settings]\nEnableOrientationModule=0\n");
   StartSim({"--no-gps", "--no-azimuth", "--no-orientation"});
@@ -146,7 +146,7 @@ TEST_F(Survey, VerticalScanReprocessedEqualsLive) {
   const std::vector<std::vector<std::string>> full = PointRows("re/" + live[0]);
   for (const auto& row : full) {
     ASSERT_EQ(row.size(), 8u);
-    EXPECT_EQ(row[3], " 0.000");
+    EXPECT_EQ(row[3], " 00.000");
     EXPECT_EQ(std::stod(row[6]), 25.5);
   }
 
@@ -227,7 +227,7 @@ int DropPositionsBefore(const std::string& in, const std::string& out, const std
 // sweeps, the second 2 ft lower; the files re-made under the same names; feet in
 // the header of a vertical re-processing; positions present and absent in one file.
 TEST_F(Survey, HorizontalScanInFeetWithOrientationAndGps) {
-  WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nSectorSectorSize=90\nUnits=1\nProfileChainage=3\n"
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=1\nProfileChainage=3\n"
            "ProfileElevation=10\nProfileXOffset=0\nXYZTimestamp=1\nXYZRangeHorVer=1\nXYZLatLongElevation=1\n"
            "XYZPitchRollHeading=1\nUseGPS=1\nComPortGPS=1\n"
            "[Orientation Module Settings]\nEnableOrientationModule=1\n");
@@ -291,7 +291,7 @@ TEST_F(Survey, HorizontalScanInFeetWithOrientationAndGps) {
 // An auto-azimuth run of three angles: one file, three blocks each closed by an
 // empty line, the azimuth column 0, 30 and 60 degrees; re-made byte for byte.
 TEST_F(Survey, AutoAzimuthRunReprocessedEqualsLive) {
-  WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nSectorSectorSize=90\nUnits=0\nAzimuthDriveEnable=1\n"
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\nAzimuthDriveEnable=1\n"
            "AzimuthAngle=600\nXYZRangeHorVer=1\nXYZTimestamp=1\nUseGPS=0\n"
            "[Orientation Module Settings]\nEnableOrientationModule=0\n");
   StartSim({"--no-gps", "--no-orientation", "--azimuth-rate", "300"});
