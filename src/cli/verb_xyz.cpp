@@ -230,6 +230,8 @@ int RunXyzVerb(int argc, char** argv) {
   state->PlotSpeed = 100;
   state->PixelZoom = 0;
   state->SurveyDirectory = out_dir;
+  // No picture is made: ping processing runs whole but paints no echoes.
+  state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, file)) {
     std::fprintf(stderr, "q47v xyz: %s: %s\n", file.c_str(),
                  display.message.empty() ? "cannot open the file" : display.message.c_str());

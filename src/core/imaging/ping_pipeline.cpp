@@ -282,7 +282,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
         if (sweep_starts) ResetAndClearImage(state, display);
       }
       if (!(scanning && !waiting && ping.StepDirection != state.SweepStartDirection)) {
-        {
+        if (state.PaintEchoes) {
           std::lock_guard lock(state.Image.Lock());
           PointParams pp;
           pp.GridMode = mode;
@@ -323,8 +323,10 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           dp.GridOn = grid_on;
           DrawDredgeLine(state.Image, state.Dredge, dp);
         }
-        Blit(state.Image, display);
-        result.Drawn = true;
+        if (state.PaintEchoes) {
+          Blit(state.Image, display);
+          result.Drawn = true;
+        }
 
         if (waiting) {
           if (sweep_starts) {

@@ -258,7 +258,7 @@ std::string DatedNames::Next(const std::string& dir, const std::string& date_tex
   for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::string key = dir + '\n' + stem + suffix;
   auto named = [&](unsigned long n) {
-    char number[16];
+    char number[24];
     std::snprintf(number, sizeof number, "%04lu", n);
     return stem + number + suffix;
   };

@@ -253,6 +253,23 @@ TEST_F(Pipeline, SweepStartsWhenTheHeadTurnsAtTheStartPosition) {
   EXPECT_EQ(state->ProfilePoints.Count, 1);
 }
 
+// Without painting the sweep watch and the profile points go on as with it.
+TEST_F(Pipeline, UnpaintedPingsStillStartSweepsAndStorePoints) {
+  state->PaintEchoes = false;
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 500;
+  SectorPing(*state, 490, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  SectorPing(*state, 503, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+}
+
 TEST(PlaybackDelayTest, Table) {
   EXPECT_EQ(PlaybackDelay(0), 0);   // PlotSpeed 100
   EXPECT_EQ(PlaybackDelay(1), 0);   // 0.25 truncates
