@@ -222,13 +222,16 @@ std::string SurveySvg(const std::vector<SurveyPoint>& points, const PlotInfo& in
     Extent(points, &SurveyPoint::X, xlo, xhi);
     Extent(points, vertical ? &SurveyPoint::Z : &SurveyPoint::Y, ylo, yhi);
   }
+  // The sonar is in the picture too: at its offset and elevation in a section, at
+  // its offsets in a borehole plan, at the origin of an azimuth plan.
+  const double sonar_x = azimuth ? 0.0 : info.XOffset;
+  const double sonar_y = vertical ? info.Elevation : azimuth ? 0.0 : info.Chainage;
+  if (points.empty()) xlo = xhi = sonar_x, ylo = yhi = sonar_y;
+  xlo = std::min(xlo, sonar_x);
+  xhi = std::max(xhi, sonar_x);
+  ylo = std::min(ylo, sonar_y);
+  yhi = std::max(yhi, sonar_y);
   if (vertical) {
-    // The sonar and the dredge line are in the picture too.
-    if (points.empty()) xlo = xhi = info.XOffset, ylo = yhi = info.Elevation;
-    xlo = std::min<double>(xlo, info.XOffset);
-    xhi = std::max<double>(xhi, info.XOffset);
-    ylo = std::min<double>(ylo, info.Elevation);
-    yhi = std::max<double>(yhi, info.Elevation);
     if (info.DredgeDepth != 0) {
       ylo = std::min(ylo, dredge);
       yhi = std::max(yhi, dredge);
@@ -253,8 +256,11 @@ std::string SurveySvg(const std::vector<SurveyPoint>& points, const PlotInfo& in
     // Keep one scale on both axes after rounding the ticks outward.
     const double per_x = (x.ticks.High - x.ticks.Low) / width, per_y = (y.ticks.High - y.ticks.Low) / height;
     const double per = std::max(per_x, per_y);
-    x.pixel_high = plot_left + (x.ticks.High - x.ticks.Low) / per;
-    y.pixel_high = plot_bottom - (y.ticks.High - y.ticks.Low) / per;
+    const double xspan = (x.ticks.High - x.ticks.Low) / per, yspan = (y.ticks.High - y.ticks.Low) / per;
+    x.pixel_low = plot_left + (width - xspan) / 2;
+    x.pixel_high = x.pixel_low + xspan;
+    y.pixel_low = plot_bottom - (height - yspan) / 2;
+    y.pixel_high = y.pixel_low - yspan;
   }
 
   std::string title, x_label, y_label;
@@ -303,11 +309,10 @@ std::string SurveySvg(const std::vector<SurveyPoint>& points, const PlotInfo& in
            "\" dy=\"-5\" text-anchor=\"end\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#c03020\">Dredge line " +
            Fmt("%.2f", dredge) + " " + unit + "</text>\n";
   }
-  if (vertical) {
-    // The sonar itself, at the offset and elevation of the section.
-    svg += "<g fill=\"none\" stroke=\"#000000\" stroke-width=\"1.2\"><circle cx=\"" + Fmt("%.1f", x.Map(info.XOffset)) +
-           "\" cy=\"" + Fmt("%.1f", y.Map(info.Elevation)) + "\" r=\"5\"/></g>\n";
-  }
+  svg += "<g fill=\"none\" stroke=\"#000000\" stroke-width=\"1.2\"><circle cx=\"" + Fmt("%.1f", x.Map(sonar_x)) +
+         "\" cy=\"" + Fmt("%.1f", y.Map(sonar_y)) + "\" r=\"5\"/></g>\n";
+  svg += "<text x=\"" + Fmt("%.1f", x.Map(sonar_x) + 8) + "\" y=\"" + Fmt("%.1f", y.Map(sonar_y)) +
+         "\" dy=\"-6\" font-family=\"sans-serif\" font-size=\"12\">Sonar</text>\n";
 
   svg += "<g stroke=\"none\">\n";
   if (vertical && points.size() > 1) {
