@@ -156,10 +156,11 @@ class SurveySink final : public LinkSink {
       finished = sweeps_ > 0 && state.SweepsCompleted.load() >= sweeps_;
     }
     if (!finished) return;
+    // Done first: the main loop must not take the held file for a failed one.
+    done = true;
     state.AutoProfileScanActive = false;
     state.AutoProfileWaitSweepStart = false;
     state.RecordFileOpen = 0;
-    done = true;
   }
   std::atomic<bool> done{false};
   std::atomic<int> points{0};
@@ -321,7 +322,8 @@ int RunRecordVerb(int argc, char** argv) {
     state.RecordFileOpen = 0;
     display.state = &state;
     display.survey = &answers;
-    if (payout > 0) answers.Payout = static_cast<float>(state.Units.load() == 1 ? payout * 3.2808398950131231941 : payout);
+    if (payout > 0)
+      answers.Payout = static_cast<float>(state.Units.load() == 1 ? payout * 3.2808398950131231941 : payout);
     // The drive is looked for at the start, as the program does when it goes live.
     if (!azimuthText.empty()) RestartAzimuthDetection(state);
     if (!profile.empty()) {
@@ -390,7 +392,12 @@ int RunRecordVerb(int argc, char** argv) {
     }
     // The recorder stops itself when a record cannot be written (a full disk): the
     // run has failed, and must say so rather than go on logging nothing.
+    // (A survey that has just ended holds its file: the end is set before the hold.)
     if ((!survey || display.surveyStarted.load()) && state.RecordFileOpen.load() == 0) {
+      if (surveySink.done.load()) {
+        why = "survey complete";
+        break;
+      }
       why = "stopped: the file could not be written";
       failed = true;
       break;

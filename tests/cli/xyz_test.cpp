@@ -197,6 +197,33 @@ TEST_F(Survey, VerticalScanReprocessedEqualsLive) {
   EXPECT_EQ(WEXITSTATUS(check), 0);
 }
 
+// A survey without a sweep limit stopped by SIGINT: status 0, the recording and
+// every .XYZ file whole, and the files re-made from it equal.
+TEST_F(Survey, InterruptedSurveyLeavesWholeFiles) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\nXYZTimestamp=1\n"
+           "XYZRangeHorVer=1\nUseGPS=0\n[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  StartSim({"--no-gps", "--no-azimuth", "--no-orientation"});
+  Child rec;
+  ASSERT_TRUE(rec.Start({Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "run.47V",
+                         "--auto-profile", "vertical"}));
+  ASSERT_TRUE(rec.WaitForOutput("  sweeps 2  ")) << rec.Output();
+  rec.Signal(SIGINT);
+  EXPECT_EQ(rec.Wait(), 0) << rec.Output();
+  EXPECT_NE(rec.Output().find("interrupted"), std::string::npos) << rec.Output();
+  const std::vector<std::string> live = FilesIn(".", ".xyz");  // the working directory
+  ASSERT_GE(live.size(), 2u);
+  for (const std::string& name : live) {
+    const std::string text = ReadText(name);
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << name;
+  }
+  fs::create_directory("live");
+  for (const std::string& name : live) fs::rename(name, "live/" + name);
+  const FilesToolRun re = RunQ47v("xyz run.47V --geometry vertical --ini WINQ47V.INI --out re");
+  ASSERT_EQ(re.status, 0) << re.err;
+  ExpectSameFiles("live", "re");
+}
+
 // Copies a recording with the GPS positions of the records stamped before `before`
 // (time text with hundredths) taken out, as a receiver without a fix leaves them.
 int DropPositionsBefore(const std::string& in, const std::string& out, const std::string& before) {
