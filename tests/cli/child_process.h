@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,14 +36,18 @@ class Child {
   }
   // Reads output until `text` appears or the output ends (bounded against a hang).
   bool WaitForOutput(const std::string& text, int limitMs = 60000) {
+    return WaitUntil([&text](const std::string& out) { return out.find(text) != std::string::npos; }, limitMs);
+  }
+  // Reads output until `done` holds for all of it or the output ends.
+  bool WaitUntil(const std::function<bool(const std::string&)>& done, int limitMs = 60000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (output_.find(text) == std::string::npos) {
+    while (!done(output_)) {
       pollfd p{out_, POLLIN, 0};
       if (std::chrono::steady_clock::now() > end || ::poll(&p, 1, 100) < 0) return false;
       if (!(p.revents & (POLLIN | POLLHUP))) continue;
       char buf[512];
       const ssize_t n = ::read(out_, buf, sizeof buf);
-      if (n <= 0) return output_.find(text) != std::string::npos;
+      if (n <= 0) return done(output_);
       output_.append(buf, static_cast<std::size_t>(n));
     }
     return true;
