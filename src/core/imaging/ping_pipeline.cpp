@@ -68,7 +68,7 @@ void ResetAndClearImage(AppState& state, ImagingDisplay& display) {
   Blit(state.Image, display);
 }
 
-ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in) {
+ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in, const GpsData& gps) {
   ProfilePointInputs p;
   char buf[32];
   if (in.Record) {
@@ -84,7 +84,6 @@ ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const Ping
                   t.hundredths % 100);
     p.TimeText = buf;
   }
-  const GpsData gps = state.GpsSnapshot();
   p.GpsText.assign(gps.GpsPositionText.data(), strnlen(gps.GpsPositionText.data(), gps.GpsPositionText.size()));
   p.Elevation = gps.GpsAltitude;
   p.ProfileRangeCode = ping.ProfileRangeCode;
@@ -180,9 +179,13 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
   // 7
   const bool flip = (ping.ImageFlip != 0) != in.Reverse;
 
+  // One GPS fix for the ping: its record and its profile point carry the same,
+  // whatever the GPS thread reads meanwhile.
+  const GpsData gps = state.GpsSnapshot();
+
   // 8: recording precedes any drawing.
   if (!playback && state.RecordFileOpen.load()) {
-    if (RecordAcceptedReply(state, display)) display.PanelsChanged(kPanelTitle);
+    if (RecordAcceptedReply(state, display, &gps)) display.PanelsChanged(kPanelTitle);
   }
 
   // 9: settings re-check.
@@ -340,7 +343,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           state.PreviousSweepPosition = 1200;
         }
         if (scanning && (!waiting || sweep_starts))
-          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in));
+          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in, gps));
       }
     } else {
       {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "display.h"
+#include "files/recorder.h"
 #include "files/sonar_record.h"
 #include "imaging/ping_pipeline.h"
 #include "app_state.h"
@@ -268,6 +269,53 @@ TEST_F(Pipeline, UnpaintedPingsStillStartSweepsAndStorePoints) {
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);
   EXPECT_EQ(state->ProfilePoints.Count, 1);
   for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+}
+
+// The GPS thread may change the fix while a ping is processed: the ping's record
+// and its profile point carry the same fix, so that a survey re-made from the
+// recording writes the positions the live one wrote.
+TEST_F(Pipeline, RecordAndProfilePointTakeTheSameGpsFix) {
+  struct MovingGps : FakeDisplay {
+    AppState* state = nullptr;
+    void PanelsChanged(unsigned mask) override {
+      FakeDisplay::PanelsChanged(mask);
+      if (!(mask & kPanelTitle)) return;  // the record was just written
+      GpsData later;
+      const char* position = " 50.00.000 N001.00.000 E";
+      std::copy(position, position + 24, later.GpsPositionText.begin());
+      state->SetGpsData(later);
+    }
+  } moving;
+  moving.state = state.get();
+  GpsData fix;
+  const char* position = " 49.16.450 N123.11.120 W";
+  std::copy(position, position + 24, fix.GpsPositionText.begin());
+  state->SetGpsData(fix);
+  state->UseGPS = 1;
+  std::vector<uint8_t> reply(513, 0x11);
+  reply[0] = 'I';
+  reply[1] = 'G';
+  reply[2] = 'X';
+  reply.back() = 0xFC;
+  std::copy(reply.begin(), reply.end(), state->ReplyBuffer.begin());
+  state->ExpectedReplyLength = 513;
+  state->RecordTypeCode = 3;
+  ASSERT_TRUE(StartRecording(*state, moving, "gps.47v"));
+  state->AutoProfileScanActive = true;
+  SectorPing(*state, 600, 30);
+  PingInput in;
+  in.Valid = true;
+  in.Kind = 'G';
+  ProcessPing(*state, moving, in);
+  StopRecording(*state, moving);
+  ASSERT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_EQ(std::string(state->ProfilePoints.Records[0].Gps, 24), position);
+  SonarFileReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open("gps.47v", error));
+  ASSERT_EQ(reader.ReadRecordAt(0), RecordRead::kOk);
+  ASSERT_TRUE(reader.fields().gps);
+  EXPECT_EQ(reader.fields().gps->latitude, "49.16.450 N");
 }
 
 TEST(PlaybackDelayTest, Table) {
