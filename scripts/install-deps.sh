@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
   librsvg2-bin scdoc desktop-file-utils shared-mime-info libxml2-utils man-db dpkg-dev file
   xvfb xauth openbox x11-utils x11-apps wmctrl xdotool imagemagick clang libclang-rt-14-dev
-  libcivetweb-dev zlib1g-dev python3-websockets
+  libcivetweb-dev zlib1g-dev python3-websockets python3-meshio
 )
 missing=()
 for p in "${packages[@]}"; do

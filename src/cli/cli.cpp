@@ -13,6 +13,7 @@ int RunDumpVerb(int argc, char** argv);      // verb_dump.cpp
 int RunCutVerb(int argc, char** argv);       // verb_cut.cpp
 int RunRecordVerb(int argc, char** argv);    // verb_record.cpp
 int RunPortsVerb(int argc, char** argv);     // verb_ports.cpp
+int RunXyzVerb(int argc, char** argv);       // verb_xyz.cpp
 
 namespace {
 
@@ -30,6 +31,7 @@ constexpr Verb kVerbs[] = {
     {"dump", "one row per record of a .47V file (text, --csv or --json)", RunDumpVerb},
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},
     {"record", "log a live sonar head to a .47V file without the window", RunRecordVerb},
+    {"xyz", "re-make the survey .XYZ files of a .47V recording (with PLY and SVG)", RunXyzVerb},
     {"ports", "the serial devices present and which one each of COM1..COM8 is", RunPortsVerb},
     {nullptr, nullptr, nullptr},
 };

@@ -19,10 +19,14 @@
 #include "display.h"
 #include "files/recorder.h"
 #include "gps/gps_reader.h"
+#include "link/azimuth_drive.h"
 #include "link/comm_thread.h"
 #include "link/serial_devices.h"
 #include "link/live_ping_sink.h"
 #include "app_state.h"
+#include "outputs/auto_azimuth.h"
+#include "outputs/auto_profile.h"
+#include "survey_run.h"
 #include "settings/port_paths.h"
 #include "settings/settings_io.h"
 #include "webview/live_view_server.h"
@@ -35,6 +39,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]\n"
     "                   [--serve ADDR:PORT]\n"
+    "                   [--auto-profile vertical|horizontal [--sweeps N] [--payout M]\n"
+    "                    | --auto-azimuth START:STOP:INC] [--xyz-dir DIR]\n"
     "\n"
     "Logs a live sonar head to a .47V file without the window: the settings and the\n"
     "serial ports come from the WINQ47V.INI file FILE (section \"Serial Ports\" maps\n"
@@ -51,6 +57,25 @@ constexpr const char* kUsage =
     "                 http://ADDR:PORT/ (127.0.0.1:8047 is this computer only; any\n"
     "                 other address needs the token printed with the address; port\n"
     "                 0 takes a free port)\n"
+    "\n"
+    "Surveys (the file then holds the survey from its start):\n"
+    "  --auto-profile vertical|horizontal\n"
+    "                 an auto-profile scan as the Vertical Scan (Chainage) or\n"
+    "                 Horizontal Scan (Borehole) dialog starts it with the settings'\n"
+    "                 chainage, elevation and offsets: one .XYZ file per complete\n"
+    "                 sweep; no captures, no save question, no prompt\n"
+    "  --sweeps N     stop after N complete sweeps (without it: until stopped)\n"
+    "  --payout M     horizontal scans: lower the sonar elevation by M metres after\n"
+    "                 every sweep, as the dialog's payout increment does (converted\n"
+    "                 to feet when Units=1)\n"
+    "  --auto-azimuth START:STOP:INC\n"
+    "                 an auto-azimuth run (AzimuthDriveEnable=1) from START clockwise\n"
+    "                 to STOP by INC, in degrees as the Auto-Azimuth dialog shows them\n"
+    "                 (0 to 359.7, increment 0.3 to 180.0); one .XYZ file for the\n"
+    "                 run, which stops when the run is complete\n"
+    "  --xyz-dir DIR  directory for the .XYZ files (default: the working directory)\n"
+    "The status line then adds the complete sweeps and the points of the sweep\n"
+    "being collected.\n"
     "\n"
     "Without a limit it runs until SIGINT (Ctrl-C), SIGTERM or SIGHUP. Once a second it prints\n"
     "a status line: pings, rep rate, link state and bytes written. The file is closed\n"
@@ -75,13 +100,76 @@ class HeadlessDisplay : public Display {
     return status_;
   }
 
+  // Survey runs: the scan dialogs are answered without a user, and the recording
+  // (opened but held) begins with the answer, on the comm thread, so that the file
+  // starts where the survey starts.
+  SurveyAnswers* survey = nullptr;
+  AppState* state = nullptr;
+  std::atomic<bool> surveyStarted{false};
+  SnapshotAnswer AskSnapshot(const SnapshotForm& form) override {
+    if (!survey) return {};
+    BeginSurvey();
+    return survey->Snapshot(form);
+  }
+  AzimuthAnswer AskAutoAzimuth(const AzimuthForm& form) override {
+    if (!survey) return {};
+    BeginSurvey();
+    return survey->Azimuth(form);
+  }
+  void ShowOutputFailure(const std::string& text, const std::string& caption) override {
+    std::string line = text;
+    for (char& c : line)
+      if (c == '\n') c = ' ';
+    std::fprintf(stderr, "q47v record: %s: %s\n", caption.c_str(), line.c_str());
+  }
+
  private:
   void Set(const std::string& s) {
     std::lock_guard lock(mutex_);
     status_ = s;
   }
+  void BeginSurvey() {
+    if (!surveyStarted.exchange(true) && state) state->RecordFileOpen = 1;
+  }
   std::mutex mutex_;
   std::string status_;
+};
+
+// The survey's end, seen on the comm thread right after the sweep that ends it:
+// the recording is held there and collecting stops, so that the file holds the
+// survey and nothing after it.
+class SurveySink final : public LinkSink {
+ public:
+  SurveySink(LivePingSink& live, bool azimuth, int sweeps) : live_(live), azimuth_(azimuth), sweeps_(sweeps) {}
+  void ReplyAccepted(AppState& state, std::span<const std::uint8_t> reply, const ReplyExpectation& expected) override {
+    live_.ReplyAccepted(state, reply, expected);
+  }
+  void AfterReplyStep(AppState& state, bool accepted) override {
+    live_.AfterReplyStep(state, accepted);
+    points = state.ProfilePoints.Count;
+    if (done.load()) return;
+    bool finished = false;
+    if (azimuth_) {
+      running_ |= state.AutoAzimuthEnabled.load() != 0;
+      finished = running_ && state.AutoAzimuthEnabled.load() == 0;
+    } else {
+      finished = sweeps_ > 0 && state.SweepsCompleted.load() >= sweeps_;
+    }
+    if (!finished) return;
+    // Done first: the main loop must not take the held file for a failed one.
+    done = true;
+    state.AutoProfileScanActive = false;
+    state.AutoProfileWaitSweepStart = false;
+    state.RecordFileOpen = 0;
+  }
+  std::atomic<bool> done{false};
+  std::atomic<int> points{0};
+
+ private:
+  LivePingSink& live_;
+  bool azimuth_;
+  int sweeps_;
+  bool running_ = false;
 };
 
 bool ParsePositive(const char* text, double& out) {
@@ -94,8 +182,8 @@ bool ParsePositive(const char* text, double& out) {
 }  // namespace
 
 int RunRecordVerb(int argc, char** argv) {
-  std::string ini, out, serve;
-  double pings = 0, seconds = 0;
+  std::string ini, out, serve, profile, azimuthText, xyzDir;
+  double pings = 0, seconds = 0, sweeps = 0, payout = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -110,6 +198,11 @@ int RunRecordVerb(int argc, char** argv) {
     if (a == "--ini") ini = v;
     else if (a == "--out") out = v;
     else if (a == "--serve") serve = v;
+    else if (a == "--auto-profile") profile = v;
+    else if (a == "--auto-azimuth") azimuthText = v;
+    else if (a == "--xyz-dir") xyzDir = v;
+    else if (a == "--sweeps" && ParsePositive(v, sweeps) && sweeps == static_cast<int>(sweeps)) continue;
+    else if (a == "--payout" && ParsePositive(v, payout)) continue;
     else if (a == "--pings" && ParsePositive(v, pings)) continue;
     else if (a == "--seconds" && ParsePositive(v, seconds)) continue;
     else {
@@ -120,6 +213,37 @@ int RunRecordVerb(int argc, char** argv) {
   if (ini.empty() || out.empty() || (pings > 0 && seconds > 0)) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  // The survey options and what goes with what.
+  const bool survey = !profile.empty() || !azimuthText.empty();
+  auto usage = [](const char* text) {
+    std::fprintf(stderr, "q47v record: %s\n", text);
+    return 2;
+  };
+  if (!profile.empty() && profile != "vertical" && profile != "horizontal")
+    return usage("--auto-profile takes vertical or horizontal");
+  if (!profile.empty() && !azimuthText.empty()) return usage("choose --auto-profile or --auto-azimuth, not both");
+  if (sweeps > 0 && profile.empty()) return usage("--sweeps goes with --auto-profile");
+  if (payout > 0 && profile != "horizontal") return usage("--payout goes with --auto-profile horizontal");
+  if (!xyzDir.empty() && !survey) return usage("--xyz-dir goes with --auto-profile or --auto-azimuth");
+  SurveyAnswers answers;
+  if (!azimuthText.empty()) {
+    std::string error;
+    if (!ParseAzimuthRun(azimuthText, answers.Angles, error)) {
+      std::fprintf(stderr, "q47v record: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  if (!xyzDir.empty()) {
+    struct stat st {};
+    if (::stat(xyzDir.c_str(), &st) != 0 && ::mkdir(xyzDir.c_str(), 0777) != 0) {
+      std::fprintf(stderr, "q47v record: cannot make the directory %s: %s\n", xyzDir.c_str(), std::strerror(errno));
+      return 1;
+    }
+    if (::stat(xyzDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      std::fprintf(stderr, "q47v record: %s is not a directory\n", xyzDir.c_str());
+      return 1;
+    }
   }
   webview::ServerOptions serveOptions = webview::LoadLiveViewOptions(ini);
   if (!serve.empty() && !webview::ParseListenAddress(serve, serveOptions)) {
@@ -143,6 +267,12 @@ int RunRecordVerb(int argc, char** argv) {
   AppState state;
   LoadSettings(state, ini);
   state.RunMode = 0;
+  if (!azimuthText.empty() && state.AzimuthDriveEnable.load() == 0) {
+    std::fprintf(stderr, "q47v record: --auto-azimuth needs the azimuth drive: AzimuthDriveEnable=1 in %s\n",
+                 ini.c_str());
+    return 1;
+  }
+  if (!xyzDir.empty()) state.SurveyDirectory = xyzDir;
   const ComPortPaths paths = LoadComPortPaths(ini);
   const int headIndex = state.ComPort.load();
   const std::string headPath = headIndex >= 0 && headIndex < kComPortCount ? paths[static_cast<std::size_t>(headIndex)] : "";
@@ -157,7 +287,9 @@ int RunRecordVerb(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   HeadlessDisplay display;
-  LivePingSink sink(display);
+  LivePingSink liveSink(display);
+  SurveySink surveySink(liveSink, !azimuthText.empty(), static_cast<int>(sweeps));
+  LinkSink& sink = survey ? static_cast<LinkSink&>(surveySink) : liveSink;
   Clock clock;
   if (!OpenHeadPort(state, headPath)) {
     // Why: a missing device, one this user may not open (and how to get access),
@@ -185,6 +317,20 @@ int RunRecordVerb(int argc, char** argv) {
     StopLink(state);
     return 1;
   }
+  if (survey) {
+    // Held until the scan dialog is answered on the comm thread.
+    state.RecordFileOpen = 0;
+    display.state = &state;
+    display.survey = &answers;
+    if (payout > 0)
+      answers.Payout = static_cast<float>(state.Units.load() == 1 ? payout * 3.2808398950131231941 : payout);
+    // The drive is looked for at the start, as the program does when it goes live.
+    if (!azimuthText.empty()) RestartAzimuthDetection(state);
+    if (!profile.empty()) {
+      state.AutoProfileVertical = profile == "vertical" ? 1 : 0;
+      state.AutoProfileRequest = 1;  // taken on the comm thread's first turn
+    }
+  }
   if (state.UseGPS.load() == 1) {
     const int gps = state.ComPortGPS.load();
     if (gps >= 0 && gps < kComPortCount && OpenGpsPort(state, paths[static_cast<std::size_t>(gps)]))
@@ -193,6 +339,7 @@ int RunRecordVerb(int argc, char** argv) {
       std::fprintf(stderr, "q47v record: GPS port COM%d cannot be opened; logging without GPS\n", gps + 1);
   }
   if (!StartLink(state, display, sink, clock)) {
+    state.RecordFileOpen = 1;
     StopRecording(state, display);
     CloseGpsPort(state);
     StopLink(state);
@@ -206,6 +353,7 @@ int RunRecordVerb(int argc, char** argv) {
       std::fprintf(stderr, "q47v record: live view: %s\n", error.c_str());
       StopLink(state);
       CloseGpsPort(state);
+      state.RecordFileOpen = 1;
       StopRecording(state, display);
       return 1;
     }
@@ -227,9 +375,29 @@ int RunRecordVerb(int argc, char** argv) {
       why = sig == SIGINT ? "interrupted" : (sig == SIGHUP ? "hung up" : "terminated");
       break;
     }
+    if (surveySink.done.load()) {
+      why = "survey complete";
+      break;
+    }
+    // An auto-azimuth run starts once the drive has answered, so that every record
+    // carries its position.
+    if (!azimuthText.empty() && !display.surveyStarted.load() && state.AutoAzimuthRequest.load() == 0) {
+      if (state.AzimuthDriveFound.load()) {
+        state.AutoAzimuthRequest = 1;
+      } else if (tick >= 15) {
+        why = "stopped: no azimuth drive answered";
+        failed = true;
+        break;
+      }
+    }
     // The recorder stops itself when a record cannot be written (a full disk): the
     // run has failed, and must say so rather than go on logging nothing.
-    if (state.RecordFileOpen.load() == 0) {
+    // (A survey that has just ended holds its file: the end is set before the hold.)
+    if ((!survey || display.surveyStarted.load()) && state.RecordFileOpen.load() == 0) {
+      if (surveySink.done.load()) {
+        why = "survey complete";
+        break;
+      }
       why = "stopped: the file could not be written";
       failed = true;
       break;
@@ -246,6 +414,7 @@ int RunRecordVerb(int argc, char** argv) {
     std::printf("%4d s  pings %ld  rep rate %s  %s  %lld bytes", tick, recorded,
                 silent || rep.empty() ? "-" : rep.c_str(), status.c_str(),
                 static_cast<long long>(state.RecordBytes.load()));
+    if (survey) std::printf("  sweeps %d  points %d", state.SweepsCompleted.load(), surveySink.points.load());
     if (liveView.Running()) std::printf("  viewers %d", liveView.Viewers());
     std::printf("\n");
     std::fflush(stdout);
@@ -256,7 +425,15 @@ int RunRecordVerb(int argc, char** argv) {
   StopLink(state);
   CloseGpsPort(state);
   const long long bytes = static_cast<long long>(state.RecordBytes.load());
+  if (survey) {
+    // An auto-azimuth file still open (the run was stopped) is closed whole.
+    if (state.Xyz.IsOpen()) CloseXyzFile(state, display, kAutoAzimuthTitle);
+    state.RecordFileOpen = 1;  // held at the survey's end, or never begun: closed whole
+  }
   StopRecording(state, display);
+  if (survey)
+    std::printf("q47v record: %d sweeps, %d .XYZ files in %s\n", state.SweepsCompleted.load(),
+                state.XyzFilesWritten.load(), state.SurveyDirectory.c_str());
   std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.RecordedSonarPings.load(), bytes,
               out.c_str());
   return failed ? 1 : 0;

@@ -176,7 +176,7 @@ bool WriteSonarRecord(AppState& state, FileDisplay& display, const RecordedPing&
   return true;
 }
 
-bool RecordAcceptedReply(AppState& state, FileDisplay& display) {
+bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* ping_gps) {
   if (!state.RecordFileOpen) return false;
   const long limit = state.RecordPingLimit.load();
   if (limit > 0 && state.RecordedSonarPings.load() >= limit) return false;  // the run has its pings
@@ -189,7 +189,7 @@ bool RecordAcceptedReply(AppState& state, FileDisplay& display) {
   if (state.AzimuthDriveEnable.load() && state.AzimuthDriveFound.load())
     ping.azimuth_position = state.AzimuthPosition.load();
   if (state.UseGPS.load()) {
-    const GpsData gps = state.GpsSnapshot();
+    const GpsData gps = ping_gps ? *ping_gps : state.GpsSnapshot();
     RecordGps g;
     g.latitude = LatitudeForRecord(gps);
     g.longitude = LongitudeForRecord(gps);

@@ -14,6 +14,7 @@
 #include "files/sonar_record.h"
 
 struct AppState;
+struct GpsData;
 class FileDisplay;
 
 // The facts of one accepted reply that a record stores besides the settings.
@@ -52,4 +53,5 @@ bool WriteSonarRecord(AppState& state, FileDisplay& display, const RecordedPing&
 // The same, with the ping taken from the link state: the reply of
 // `ExpectedReplyLength` bytes in the reply buffer, its type code, the ping time and
 // step direction, the azimuth drive and the GPS data when in use.
-bool RecordAcceptedReply(AppState& state, FileDisplay& display);
+// `gps`: the fix of this ping as its other outputs take it (default: the fix now).
+bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* gps = nullptr);

@@ -33,6 +33,9 @@ struct ImagingState {
   ProfilePointTable PointTable{};       // per head position
   RecentProfilePoints RecentPoints;     // Mix modes
   DredgeLineState Dredge;
+  // False for a player that makes no picture (q47v xyz): the echoes are not painted,
+  // while every other step of ping processing (sweep watch, profile points) runs.
+  bool PaintEchoes = true;
   bool GridShown = false;               // the grid bits are in the image...
   GridParams GridShownParams;           // ...drawn with these parameters
 

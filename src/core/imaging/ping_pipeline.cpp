@@ -68,7 +68,7 @@ void ResetAndClearImage(AppState& state, ImagingDisplay& display) {
   Blit(state.Image, display);
 }
 
-ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in) {
+ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const PingInput& in, const GpsData& gps) {
   ProfilePointInputs p;
   char buf[32];
   if (in.Record) {
@@ -84,7 +84,6 @@ ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const Ping
                   t.hundredths % 100);
     p.TimeText = buf;
   }
-  const GpsData gps = state.GpsSnapshot();
   p.GpsText.assign(gps.GpsPositionText.data(), strnlen(gps.GpsPositionText.data(), gps.GpsPositionText.size()));
   p.Elevation = gps.GpsAltitude;
   p.ProfileRangeCode = ping.ProfileRangeCode;
@@ -180,9 +179,13 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
   // 7
   const bool flip = (ping.ImageFlip != 0) != in.Reverse;
 
+  // One GPS fix for the ping: its record and its profile point carry the same,
+  // whatever the GPS thread reads meanwhile.
+  const GpsData gps = state.GpsSnapshot();
+
   // 8: recording precedes any drawing.
   if (!playback && state.RecordFileOpen.load()) {
-    if (RecordAcceptedReply(state, display)) display.PanelsChanged(kPanelTitle);
+    if (RecordAcceptedReply(state, display, &gps)) display.PanelsChanged(kPanelTitle);
   }
 
   // 9: settings re-check.
@@ -268,8 +271,9 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
       const bool scanning = state.AutoProfileScanActive.load();
       const bool waiting = state.AutoProfileWaitSweepStart.load();
       // Sweep-start watch of auto-profile: a sector sweep starts when the head,
-      // stepping up, passes the sector's start position; a full circle when it
-      // passes step 0. The picture of the scan starts afresh with it.
+      // stepping up, passes the sector's start position, or leaves it when it
+      // turned there; a full circle when it passes step 0. The picture of the scan
+      // starts afresh with it.
       bool sweep_starts = false;
       if (waiting) {
         const int previous = state.PreviousSweepPosition;
@@ -277,11 +281,11 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           sweep_starts = previous != 1200 && previous - ping.HeadPosition > 600;
         else
           sweep_starts = ping.HeadPosition > previous && ping.HeadPosition >= state.AutoProfileStartPosition.load() &&
-                         previous < state.AutoProfileStartPosition.load();
+                         previous <= state.AutoProfileStartPosition.load();
         if (sweep_starts) ResetAndClearImage(state, display);
       }
       if (!(scanning && !waiting && ping.StepDirection != state.SweepStartDirection)) {
-        {
+        if (state.PaintEchoes) {
           std::lock_guard lock(state.Image.Lock());
           PointParams pp;
           pp.GridMode = mode;
@@ -322,8 +326,10 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           dp.GridOn = grid_on;
           DrawDredgeLine(state.Image, state.Dredge, dp);
         }
-        Blit(state.Image, display);
-        result.Drawn = true;
+        if (state.PaintEchoes) {
+          Blit(state.Image, display);
+          result.Drawn = true;
+        }
 
         if (waiting) {
           if (sweep_starts) {
@@ -337,7 +343,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           state.PreviousSweepPosition = 1200;
         }
         if (scanning && (!waiting || sweep_starts))
-          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in));
+          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in, gps));
       }
     } else {
       {

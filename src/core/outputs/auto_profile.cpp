@@ -45,6 +45,13 @@ void ReportFailure(AppState& state, Display& display, const char* caption) {
                             caption);
 }
 
+// A survey file's name in the survey directory (bare in the working directory).
+std::string SurveyPath(const AppState& state, const std::string& name) {
+  const std::string& dir = state.SurveyDirectory;
+  if (dir.empty() || dir == ".") return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
 void WriteXyz(AppState& state, Display& display, const std::string& text, const char* caption) {
   if (!state.Xyz.Write(text)) ReportFailure(state, display, caption);
 }
@@ -60,7 +67,7 @@ std::string DateText(const Clock& clock) {
 }
 
 bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption) {
-  const std::string name = NextDatedName(".", date_text, "xyz");
+  const std::string name = SurveyPath(state, state.XyzNames.Next(state.SurveyDirectory, date_text, "xyz"));
   if (!state.Xyz.Create(name)) {
     state.XyzFileOpen = 0;
     ReportFailure(state, display, caption);
@@ -157,7 +164,8 @@ void AfterScanActions(AppState& state, Display& display, const Clock& clock) {
     if (state.AutoAzimuthXYZ.load() == 1 && state.Xyz.IsOpen())
       WriteXyz(state, display, AzimuthXyzText(points, settings, state.AzimuthPosition.load()), kAutoAzimuthTitle);
     if (state.AutoProfileBMP.load() == 1) {
-      const std::string name = NextDatedName(".", ScanDate(state, clock), "bmp");
+      const std::string name =
+          SurveyPath(state, state.CaptureNames.Next(state.SurveyDirectory, ScanDate(state, clock), "bmp"));
       if (display.CaptureScan(name)) state.LastCapturePath = name;
     }
   }
@@ -305,4 +313,47 @@ void RunAutoAzimuthDialog(AppState& state, Display& display, const Clock& clock)
   const AzimuthForm form = MakeAzimuthForm(state);
   const AzimuthAnswer answer = display.AskAutoAzimuth(form);
   ApplyAzimuthAnswer(state, display, clock, answer);
+}
+
+void StartReplayProfile(AppState& state, Display& display, bool vertical) {
+  state.AutoProfileVertical = vertical ? 1 : 0;
+  state.AutoAzimuthEnabled = 0;
+  state.AutoAzimuthXYZ = 0;
+  state.AutoProfileXYZ = 1;
+  state.AutoProfileBMP = 0;
+  state.AutoProfileSaveConfirmation = 0;
+  state.AutoProfilePromptForScan = 0;
+  state.AutoProfileScanActive = true;
+  StartFreshScan(state, display);
+  state.AutoProfileEnabledBefore = 1;
+}
+
+bool StartReplayAzimuth(AppState& state, Display& display, const std::string& date_text) {
+  state.AutoProfileVertical = 1;
+  state.AutoAzimuthEnabled = 0;
+  state.AutoAzimuthXYZ = 1;
+  state.AutoProfileXYZ = 0;
+  state.AutoProfileBMP = 0;
+  state.AutoProfileSaveConfirmation = 0;
+  state.AutoProfilePromptForScan = 0;
+  CloseXyzFile(state, display, kAutoAzimuthTitle);
+  state.XyzFailureShown = false;
+  const bool open = OpenXyzFile(state, display, date_text, kAutoAzimuthTitle);
+  state.AutoProfileScanActive = true;
+  StartFreshScan(state, display);
+  state.AutoProfileEnabledBefore = 1;
+  return open;
+}
+
+void AdoptRecordedSurveySettings(AppState& state) {
+  state.Units = state.PlaybackUnits.load();
+  if (state.PlaybackAzimuthStored.load()) state.AzimuthPosition = state.PlaybackAzimuthPosition.load();
+}
+
+void ReplaySurveyTurn(AppState& state, Display& display, const Clock& clock) {
+  if (state.AutoProfileScanActive.load()) CheckScanComplete(state, display, clock);
+}
+
+void FinishReplaySurvey(AppState& state, Display& display) {
+  if (state.Xyz.IsOpen()) CloseXyzFile(state, display, kAutoAzimuthTitle);
 }

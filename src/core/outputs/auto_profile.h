@@ -45,5 +45,22 @@ void StartFreshScan(AppState& state, Display& display);
 bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption);
 void CloseXyzFile(AppState& state, Display& display, const char* caption);
 
+// Surveys re-made from a recording: the player calls these around its steps.
+// The scan starts as if the dialog's Ok had been pressed just before the record
+// now restored (XYZ files on; captures, the save question and the prompt for
+// another scan off); sweeps then end exactly as live.
+void StartReplayProfile(AppState& state, Display& display, bool vertical);
+// An auto-azimuth run over the whole recording into one file dated `date_text`:
+// the drive positions come from the records, so the run never steps the drive.
+// False when the file could not be created.
+bool StartReplayAzimuth(AppState& state, Display& display, const std::string& date_text);
+// After a record's header is restored: the units and the drive position it
+// carries take effect as they were when it was recorded.
+void AdoptRecordedSurveySettings(AppState& state);
+// After each record whose reply was accepted (the comm thread's turn).
+void ReplaySurveyTurn(AppState& state, Display& display, const Clock& clock);
+// The end of the recording: an auto-azimuth file is closed whole.
+void FinishReplaySurvey(AppState& state, Display& display);
+
 // The date of the clock as the status panel shows it ("14-MAR-2024").
 std::string DateText(const Clock& clock);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "outputs/xyz_writer.h"
 #include "settings/shared_text.h"
@@ -37,4 +38,8 @@ struct OutputsState {
   std::atomic<int> XyzFilesWritten{0};
   std::atomic<int> XyzWriteFailures{0};
   SharedText LastCapturePath;                    // the last after-scan capture
+  // Where the .XYZ files and after-scan captures go; set before a run starts.
+  std::string SurveyDirectory = ".";
+  DatedNames XyzNames;                           // the comm thread's (the player's in a replay)
+  DatedNames CaptureNames;
 };

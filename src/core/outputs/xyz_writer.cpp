@@ -250,6 +250,36 @@ std::string NextDatedName(const std::string& dir, const std::string& date_text, 
   return stem + number + suffix;
 }
 
+std::string DatedNames::Next(const std::string& dir, const std::string& date_text, const std::string& ext) {
+  namespace fs = std::filesystem;
+  std::string stem = DateStem(date_text) + "-";
+  std::string suffix = "." + ext;
+  for (char& c : stem) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string key = dir + '\n' + stem + suffix;
+  auto named = [&](unsigned long n) {
+    char number[24];
+    std::snprintf(number, sizeof number, "%04lu", n);
+    return stem + number + suffix;
+  };
+  const fs::path folder(dir.empty() ? "." : dir);
+  std::error_code ec;
+  // The last name counts only when its file was made (a failed creation or
+  // capture leaves its number free, as a listing would find it).
+  if (key == key_ && last_ > 0 && fs::exists(folder / named(last_), ec)) {
+    const unsigned long n = std::min(last_ + 1, 9999UL);
+    const std::string name = named(n);
+    if (n == 9999 || !fs::exists(folder / name, ec)) {
+      last_ = n;
+      return name;
+    }
+  }
+  const std::string name = NextDatedName(dir, date_text, ext);
+  key_ = key;
+  last_ = std::stoul(name.substr(stem.size(), 4));
+  return name;
+}
+
 bool XyzFile::Create(const std::string& path) {
   Close();
   error_.clear();

@@ -41,6 +41,19 @@ std::string DateStem(const std::string& date_text);
 // shape) plus 1, at most 9999; lower case, without the directory.
 std::string NextDatedName(const std::string& dir, const std::string& date_text, const std::string& ext);
 
+// NextDatedName for a run that makes many files in one directory: the directory is
+// listed once per date and extension, and later names follow the last one given.
+// A name that has meanwhile appeared on disk sends it back to the listing, so an
+// existing file is never chosen (except 9999, which is replaced as always).
+class DatedNames {
+ public:
+  std::string Next(const std::string& dir, const std::string& date_text, const std::string& ext);
+
+ private:
+  std::string key_;            // directory, stem and extension of the last name
+  unsigned long last_ = 0;     // its number
+};
+
 // An .XYZ file open for writing. Writes are whole or reported: a failed or short
 // write (disk full, device removed) returns false with the reason in Error().
 class XyzFile {

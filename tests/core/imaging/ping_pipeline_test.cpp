@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "display.h"
+#include "files/recorder.h"
 #include "files/sonar_record.h"
 #include "imaging/ping_pipeline.h"
 #include "app_state.h"
@@ -230,6 +231,91 @@ TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
   Run();
   EXPECT_EQ(state->Image.At(298 + 150, 300), 0);
   EXPECT_EQ(state->ProfilePoints.Count, 1);
+}
+
+// A head whose sector ends exactly at the scan's start position turns there: the
+// ping at the start position itself is the last of the return sweep, and the next
+// one, stepping up from it, begins the sweep.
+TEST_F(Pipeline, SweepStartsWhenTheHeadTurnsAtTheStartPosition) {
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 450;
+  for (const auto& [position, direction] : {std::pair{462, 0}, {456, 0}, {450, 0}}) {
+    SectorPing(*state, position, 30);
+    state->Ping.StepDirection = direction;
+    Run();
+    EXPECT_TRUE(state->AutoProfileWaitSweepStart) << position;
+  }
+  SectorPing(*state, 456, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->SweepStartDirection, 1);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
+}
+
+// Without painting the sweep watch and the profile points go on as with it.
+TEST_F(Pipeline, UnpaintedPingsStillStartSweepsAndStorePoints) {
+  state->PaintEchoes = false;
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 500;
+  SectorPing(*state, 490, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  SectorPing(*state, 503, 30);
+  state->Ping.StepDirection = 1;
+  Run();
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+}
+
+// The GPS thread may change the fix while a ping is processed: the ping's record
+// and its profile point carry the same fix, so that a survey re-made from the
+// recording writes the positions the live one wrote.
+TEST_F(Pipeline, RecordAndProfilePointTakeTheSameGpsFix) {
+  struct MovingGps : FakeDisplay {
+    AppState* state = nullptr;
+    void PanelsChanged(unsigned mask) override {
+      FakeDisplay::PanelsChanged(mask);
+      if (!(mask & kPanelTitle)) return;  // the record was just written
+      GpsData later;
+      const char* position = " 50.00.000 N001.00.000 E";
+      std::copy(position, position + 24, later.GpsPositionText.begin());
+      state->SetGpsData(later);
+    }
+  } moving;
+  moving.state = state.get();
+  GpsData fix;
+  const char* position = " 49.16.450 N123.11.120 W";
+  std::copy(position, position + 24, fix.GpsPositionText.begin());
+  state->SetGpsData(fix);
+  state->UseGPS = 1;
+  std::vector<uint8_t> reply(513, 0x11);
+  reply[0] = 'I';
+  reply[1] = 'G';
+  reply[2] = 'X';
+  reply.back() = 0xFC;
+  std::copy(reply.begin(), reply.end(), state->ReplyBuffer.begin());
+  state->ExpectedReplyLength = 513;
+  state->RecordTypeCode = 3;
+  ASSERT_TRUE(StartRecording(*state, moving, "gps.47v"));
+  state->AutoProfileScanActive = true;
+  SectorPing(*state, 600, 30);
+  PingInput in;
+  in.Valid = true;
+  in.Kind = 'G';
+  ProcessPing(*state, moving, in);
+  StopRecording(*state, moving);
+  ASSERT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_EQ(std::string(state->ProfilePoints.Records[0].Gps, 24), position);
+  SonarFileReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open("gps.47v", error));
+  ASSERT_EQ(reader.ReadRecordAt(0), RecordRead::kOk);
+  ASSERT_TRUE(reader.fields().gps);
+  EXPECT_EQ(reader.fields().gps->latitude, "49.16.450 N");
 }
 
 TEST(PlaybackDelayTest, Table) {

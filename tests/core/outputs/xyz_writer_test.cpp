@@ -56,6 +56,37 @@ TEST(XyzNaming, StaysAt9999) {
   EXPECT_EQ(NextDatedName(".", "14-MAR-2024", "xyz"), "14mar2024-9999.xyz");
 }
 
+// A long run lists the directory once and then follows its own last name; a name
+// that appeared meanwhile, or a file that was never made, sends it back to the
+// listing, so an existing file is never chosen and no number is skipped.
+TEST(XyzNaming, RunFollowsItsLastNameWithoutOverwriting) {
+  DatedNames names;
+  Touch("14mar2024-0003.xyz");
+  Touch("14mar2024-09a0.xyz");
+  const std::string first = names.Next(".", "14-MAR-2024", "xyz");
+  EXPECT_EQ(first, "14mar2024-0004.xyz");
+  Touch(first);
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-0005.xyz");
+  // 0005 was not made (creation failed): it is given again.
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-0005.xyz");
+  Touch("14mar2024-0005.xyz");
+  Touch("14mar2024-0006.xyz");  // made by someone else meanwhile
+  Touch("14mar2024-0011.xyz");
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-0012.xyz");
+  EXPECT_EQ(names.Next(".", "15-MAR-2024", "xyz"), "15mar2024-0001.xyz");
+  std::filesystem::create_directory("sub");
+  EXPECT_EQ(names.Next("sub", "14-MAR-2024", "xyz"), "14mar2024-0001.xyz");
+}
+
+TEST(XyzNaming, RunStaysAt9999) {
+  DatedNames names;
+  Touch("14mar2024-9998.xyz");
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-9999.xyz");
+  Touch("14mar2024-9999.xyz");
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-9999.xyz");
+  EXPECT_EQ(names.Next(".", "14-MAR-2024", "xyz"), "14mar2024-9999.xyz");
+}
+
 TEST(VerticalXyz, HeaderHoldsSevenCharactersOfEachNumber) {
   XyzSettings s = Plain();
   s.Chainage = 12345.678f;
