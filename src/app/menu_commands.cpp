@@ -22,6 +22,7 @@
 #include "playback_strip.h"
 #include "print_page.h"
 #include "screen_capture.h"
+#include "com_port_dialog.h"
 #include "setup_dialogs.h"
 #include "tool_window_set.h"
 #include "tool_windows.h"
