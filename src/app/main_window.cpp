@@ -23,6 +23,7 @@
 #include "overlay_painter.h"
 #include "panel_paint.h"
 #include "picture_mouse.h"
+#include "picture_view.h"
 #include "playback_strip.h"
 #include "screen_capture.h"
 #include "tool_windows.h"
@@ -67,12 +68,8 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   QFontMetrics fm(PanelFont());
   layout_ = ComputeLayout(fm.horizontalAdvance('X'), fm.height(), 16, 16);
 
-  image_ = QImage(core_.Image().Pixels(), kImageWidth, kImageHeight, kImageWidth, QImage::Format_Indexed8);
+  picture_ = std::make_unique<PictureView>(core_, client_);
   PaletteChanged();
-
-  refresh_timer_.setInterval(16);
-  connect(&refresh_timer_, &QTimer::timeout, this, &MainWindow::FlushDirty);
-  refresh_timer_.start();
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);
   tools_->Create(diagnostics_, state_.SettingsPath.get());
@@ -81,10 +78,8 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
 
 MainWindow::~MainWindow() = default;
 
-QColor MainWindow::Pal(int index) const {
-  if (index < 0 || index >= image_.colorCount()) return Qt::black;
-  return QColor(image_.color(index));
-}
+QColor MainWindow::Pal(int index) const { return picture_->Pal(index); }
+const QImage& MainWindow::Image() const { return picture_->Image(); }
 
 // ---------------------------------------------------------------- life cycle
 
@@ -400,11 +395,7 @@ void MainWindow::RedrawDiagnostics() {
 }
 
 void MainWindow::PaletteChanged() {
-  const PaletteTable pal = core_.Palette();
-  QList<QRgb> table;
-  table.reserve(256);
-  for (const Rgb& c : pal) table.push_back(qRgb(c.Red, c.Green, c.Blue));
-  image_.setColorTable(table);
+  picture_->SetPalette();
   QPalette surround = surround_->palette();
   surround.setColor(QPalette::Window, Pal(121));
   surround_->setPalette(surround);
@@ -416,29 +407,8 @@ void MainWindow::ImageChanged() {
   client_->update(OverlayPlaces(layout_).grid_label);  // the scale follows grid, range and units
 }
 
-void MainWindow::QueueImageRepaint(const DirtyRect& area) {
-  std::lock_guard lock(repaint_mutex_);
-  pending_repaint_.Merge(area);
-}
-
-void MainWindow::FlushDirty() {
-  DirtyRect d;
-  {
-    // Pixels the ping pipeline already handed over, and any drawn since that it
-    // has not handed over yet.
-    std::lock_guard lock(repaint_mutex_);
-    d = pending_repaint_;
-    pending_repaint_.Reset();
-  }
-  {
-    PingImage& img = core_.Image();
-    std::lock_guard lock(img.Lock());
-    d.Merge(img.Dirty);
-    img.Dirty.Reset();
-  }
-  if (d.Empty()) return;
-  client_->update(kImageWindowX + d.MinX, kImageWindowY + d.MinY, d.MaxX - d.MinX + 1, d.MaxY - d.MinY + 1);
-}
+void MainWindow::QueueImageRepaint(const DirtyRect& area) { picture_->QueueRepaint(area); }
+void MainWindow::FlushDirty() { picture_->FlushDirty(); }
 
 QImage MainWindow::Capture() { return client_->grab().toImage(); }
 
@@ -458,17 +428,7 @@ void MainWindow::Paint(QPainter& p, const QRect& exposed) {
   last_paint_rect_ = exposed;
   p.setFont(PanelFont());
   p.fillRect(exposed, Pal(121));
-  // Image frame and the image itself.
-  const QRect image_rect(kImageWindowX, kImageWindowY, kImageWidth, kImageHeight);
-  if (exposed.intersects(QRect(2, 2, 598, 508))) {
-    Box(p, 2, 2, 600, 510, Pal(123), Qt::black);
-    const QRect part = exposed & image_rect;
-    if (!part.isEmpty()) {
-      PingImage& img = core_.Image();
-      std::lock_guard lock(img.Lock());
-      p.drawImage(part, image_, part.translated(-kImageWindowX, -kImageWindowY));
-    }
-  }
+  picture_->Paint(p, exposed);
   mouse_->PaintMeasureLine(p);
   if (exposed.right() >= 600) panels_->Paint(p, exposed);
   overlays_->Paint(p, exposed, status_text_.empty());

@@ -9,10 +9,8 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QSlider>
-#include <QTimer>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,6 +31,7 @@ class EntryBox;
 class MenuCommands;
 class OverlayPainter;
 class PictureMouse;
+class PictureView;
 class PlaybackStrip;
 class QDialog;
 class QPainter;
@@ -127,9 +126,9 @@ class MainWindow : public QMainWindow {
   ClientArea* Client() const { return client_; }
   QSlider* Slider() const;
   DiagnosticsWindow* Diagnostics() const { return diagnostics_; }
-  const QImage& Image() const { return image_; }  // wraps the picture's pixels
+  const QImage& Image() const;  // wraps the picture's pixels
   QColor Pal(int index) const;  // a colour of the palette
-  QRgb ImageColour(int index) const { return image_.color(index); }  // colour table of the image
+  QRgb ImageColour(int index) const { return Image().color(index); }  // colour table of the image
   void UpdateRect(int l, int t, int r, int b);  // repaint, right and bottom included
 
   // For tests and the demo capture.
@@ -167,11 +166,8 @@ class MainWindow : public QMainWindow {
   QWidget* surround_ = nullptr;  // holds the client area, panel colour around it
   ClientArea* client_ = nullptr;
   DiagnosticsWindow* diagnostics_ = nullptr;
-  QImage image_;          // wraps PingImage's pixels; colour table = palette
-  QTimer refresh_timer_;  // coalesced image repaint
-  std::mutex repaint_mutex_;
-  DirtyRect pending_repaint_;  // guarded by repaint_mutex_
 
+  std::unique_ptr<PictureView> picture_;
   std::unique_ptr<ControlPanels> panels_;
   std::unique_ptr<EntryBox> entry_;
   std::unique_ptr<PlaybackStrip> playback_;
