@@ -1,22 +1,22 @@
 // The main window "WinQ47V Digital Sonar": fixed client layout with the sonar image,
-// the control panels and the playback strip; menu commands, keys and mouse; the data
-// source switch (ApplyRunMode); the orderly close that saves the settings.
+// the control panels and the playback strip. The window starts up, switches the data
+// source (ApplyRunMode), closes in order (settings saved), keeps the title and the
+// texts under the picture, and wires the pieces the user touches together: the
+// control panels, the keyboard entry box, the playback strip, the mouse on the
+// picture, the overlays, the menu commands and the tool windows.
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
-#include <QPointer>
 #include <QSlider>
-#include <QTimer>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "clock.h"
-#include "imaging/ping_image.h"
 #include "files/file_texts.h"
+#include "imaging/ping_image.h"
 #include "layout.h"
 #include "menu_bar.h"
 #include "prompts.h"
@@ -25,17 +25,18 @@
 struct AppState;
 class CoreBridge;
 class ClientArea;
-class QDialog;
-class ToolWindow;
-struct ReadoutInputs;
-
-// Where the overlays beside and under the picture sit.
-struct OverlayRects {
-  QRect zoom, readouts, dial, transducer, grid_label;
-};
+class ControlPanels;
 class DiagnosticsWindow;
+class EntryBox;
+class MenuCommands;
+class OverlayPainter;
+class PictureMouse;
+class PictureView;
+class PlaybackStrip;
+class QDialog;
 class QPainter;
-
+class ToolWindow;
+class ToolWindowSet;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -46,7 +47,7 @@ class MainWindow : public QMainWindow {
   // Start-up after the window is shown: clear the image and bring up the data source.
   void Start();
   void ApplyRunMode();
-  void SetStartFile(const std::string& path) { start_file_ = path; }  // played at start instead of asking
+  void SetStartFile(const std::string& path);  // played at start instead of asking
   void OnCommand(int id);
   // The orderly close: link stopped, files closed, settings saved. Runs once.
   void OrderlyClose();
@@ -66,8 +67,8 @@ class MainWindow : public QMainWindow {
   // Held-button repetition: the repeat timer's tick (public so tests can drive it
   // without waiting).
   void RepeatTick();
-  bool RepeatActive() const { return held_button_ >= 0 && repeat_timer_.isActive(); }
-  int RepeatIntervalMs() const { return repeat_timer_.interval(); }
+  bool RepeatActive() const;
+  int RepeatIntervalMs() const;
 
   // Slider seek (position 0..100).
   void SeekPercent(int percent);
@@ -108,23 +109,36 @@ class MainWindow : public QMainWindow {
 
   // Modal dialogs run through here; tests put a hook in place of exec().
   void SetDialogHook(std::function<void(QDialog&)> hook) { dialog_hook_ = std::move(hook); }
+  void RunDialog(QDialog& d);
 
-  // For tests and the demo capture.
+  // The pieces of the window, for each other and for tests.
+  ControlPanels& Panels() { return *panels_; }
+  EntryBox& Entry() { return *entry_; }
+  PlaybackStrip& Playback() { return *playback_; }
+  PictureMouse& Mouse() { return *mouse_; }
+  ToolWindowSet& Tools() { return *tools_; }
+  CoreBridge& Core() { return core_; }
   ShellState& Shell() { return shell_; }
   AppState& State() { return state_; }
   Prompts& GetPrompts() { return *prompts_; }
   const Layout& GetLayout() const { return layout_; }
   MenuBar& Menu() { return *menu_; }
   ClientArea* Client() const { return client_; }
-  QSlider* Slider() const { return slider_; }
+  QSlider* Slider() const;
   DiagnosticsWindow* Diagnostics() const { return diagnostics_; }
+  const QImage& Image() const;  // wraps the picture's pixels
+  QColor Pal(int index) const;  // a colour of the palette
+  QRgb ImageColour(int index) const { return Image().color(index); }  // colour table of the image
+  void UpdateRect(int l, int t, int r, int b);  // repaint, right and bottom included
+
+  // For tests and the demo capture.
   std::string StatusText() const { return status_text_; }
   std::string PanelText(int panel) const;  // 0 Range 1 Mode 2 Gain 3 Speed 4 Sector 5 Train
   std::string FrequencyReadout() const;
   std::string GpsReadoutShown() const;  // the GPS read-out as last painted; empty when hidden
   std::string EntryBoxText() const;
-  std::vector<std::string> ReadoutTexts() const;
-  QRect ReadoutRect() const;  // where the three readout lines are painted  // the three lines as shown; empty before any
+  std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
+  QRect ReadoutRect() const;  // where the three readout lines are painted
   QImage Capture();  // the client area as shown
   QImage CaptureWindow();  // the whole window (menu bar and client) as shown
   void CapturePlaybackFrame();  // auto frame capture: the next numbered BMP beside the played file
@@ -141,50 +155,7 @@ class MainWindow : public QMainWindow {
   void moveEvent(QMoveEvent* e) override;
 
  private:
-  void BuildMenuFromState();
-  void SetRunModeMenus();
-  void OpenPlayback();
-  void ToggleRecording();
-  void ToggleCopy();
-  void StepButton(int button);  // one step of a panel arrow
-  bool ButtonLimitReached(int button) const;
-  void EndHold();
-  void PlayNext();
-  void SchedulePlayback(int delay_ms);
-  void ApplyEntry();
-  void CloseEntry();
-  void ToggleHold();
-  void RevPressed();
-  void ToggleReversePlayback();
-  void DrawSectorChanged();
-  void DrawTrainChanged();
-  void DrawModeChanged();
-  void DrawRangeChanged();
-  void SetScanSectorExtension();
-  void ModeStep(int dir);
-  void UpdatePanel(int panel);
-  void UpdateRect(int l, int t, int r, int b);
-  void CreateSlider();
-  void DestroySlider();
-  int SectorInUse() const;
-  void SetSectorInUse(int v);
-
-  // Overlays (overlays.cpp).
-  OverlayRects Overlays() const;
-  ReadoutInputs ReadoutState() const;
-  void PaintOverlays(QPainter& p, const QRect& exposed);
-  void PaintMeasureLine(QPainter& p);
-  void CursorMoved(int x, int y, bool inside);
-
-  // Painting helpers.
-  void PaintPanels(QPainter& p, const QRect& exposed);
-  void PaintArrow(QPainter& p, int button);
-  void PaintCheckBox(QPainter& p, int x, int y, bool on);
-  void ShadowText(QPainter& p, int x, int y, const QString& s, QColor c);
-  QColor Pal(int index) const;
- public:
-  QRgb ImageColour(int index) const { return image_.color(index); }  // colour table of the image
- private:
+  void PaintStatusTexts(QPainter& p, const QRect& exposed);
 
   AppState& state_;
   CoreBridge& core_;
@@ -195,36 +166,18 @@ class MainWindow : public QMainWindow {
   QWidget* surround_ = nullptr;  // holds the client area, panel colour around it
   ClientArea* client_ = nullptr;
   DiagnosticsWindow* diagnostics_ = nullptr;
-  ToolWindow* scan_window_ = nullptr;
-  ToolWindow* azimuth_window_ = nullptr;
-  ToolWindow* orientation_window_ = nullptr;
-  void CreateToolWindows();
-  std::vector<QWidget*> ToolWidgets() const;
-  void ShowTool(QWidget* w);  // at its remembered place or beside the window
-  void ShowWaitingTools();
-  std::vector<QWidget*> waiting_tools_;  // to show once the main window is placed
-  int tool_wait_ticks_ = 0;
-  class WindowPlaces* places_ = nullptr;
-  QPointer<QSlider> slider_;
-  QImage image_;          // wraps PingImage's pixels; colour table = palette
-  QTimer repeat_timer_;   // held panel buttons
-  QTimer playback_timer_; // FILE mode: next record
-  QTimer refresh_timer_;  // coalesced image repaint
-  std::mutex repaint_mutex_;
-  DirtyRect pending_repaint_;  // guarded by repaint_mutex_
-  int held_button_ = -1;
-  QPoint pointer_;
-  QPoint cursor_{301, 256}, origin_{301, 256}, zoom_centre_{301, 256};
-  bool readouts_shown_ = false, zoom_shown_ = false;
+
+  std::unique_ptr<PictureView> picture_;
+  std::unique_ptr<ControlPanels> panels_;
+  std::unique_ptr<EntryBox> entry_;
+  std::unique_ptr<PlaybackStrip> playback_;
+  std::unique_ptr<PictureMouse> mouse_;
+  std::unique_ptr<OverlayPainter> overlays_;
+  std::unique_ptr<MenuCommands> commands_;
+  std::unique_ptr<ToolWindowSet> tools_;
+
   bool closed_ = false;
   bool quiet_close_ = false;
-  int train_sector_ = 0, train_polar_ = 0;
-  int last_ss_side_ = -1;
-
-  // Values last drawn by RefreshChangedPanels (1000 forces a redraw).
-  int drawn_range_ = 1000, drawn_mode_ = 1000, drawn_gain_ = 1000, drawn_speed_ = 1000;
-  int drawn_sector_ = 1000, drawn_train_ = 1000, drawn_xdcr_ = 1000, drawn_freq_ = -1;
-
   std::string status_text_;
   int status_colors_[3] = {0, 0, 0};
   bool azimuth_notice_ = false;
@@ -234,8 +187,5 @@ class MainWindow : public QMainWindow {
   int paint_count_ = 0;
   QRect last_paint_rect_;
   std::string title_;
-  std::string capture_note_;
-  std::string start_file_;
   std::function<void(QDialog&)> dialog_hook_;
-  void RunDialog(QDialog& d);
 };

@@ -6,6 +6,7 @@
 #include <QScrollBar>
 
 #include "app_fixture.h"
+#include "com_port_dialog.h"
 #include "setup_dialogs.h"
 
 namespace {

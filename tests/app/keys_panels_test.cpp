@@ -1,6 +1,8 @@
 // Keyboard entry of range and gain, held panel buttons, the SS and FILE mode
 // rules, Hold, and the panel texts.
 #include "app_fixture.h"
+#include "control_panels.h"
+#include "entry_box.h"
 #include "layout.h"
 #include "settings/user_config.h"
 
@@ -13,7 +15,7 @@ TEST_F(AppTest, RangeEntryKeepsThreeDigits) {
   EXPECT_EQ(state.Range, 12);  // 100 m
   EXPECT_EQ(window->PanelText(0), "100 M");
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(window->Shell().KeyEntryMode, 0);
+  EXPECT_EQ(window->Entry().Mode(), 0);
 }
 
 TEST_F(AppTest, RangeEntryOutsideTheListWarns) {
@@ -51,7 +53,7 @@ TEST_F(AppTest, EmptyEntryAndEscapeChangeNothing) {
   EXPECT_EQ(window->EntryBoxText(), "Gain: 3 dB");
   QTest::keyClick(window->Client(), Qt::Key_Escape);
   EXPECT_EQ(state.Gain, 6);
-  EXPECT_EQ(window->Shell().KeyEntryMode, 0);
+  EXPECT_EQ(window->Entry().Mode(), 0);
   Type("R");
   EXPECT_EQ(window->EntryBoxText(), "Range: ? M");
   EXPECT_TRUE(boxes.empty());
@@ -89,7 +91,7 @@ TEST_F(AppTest, HeldRangeUpFromThirteenStopsAtFourteen) {
   PressAt(c.x(), c.y());
   EXPECT_EQ(state.Range, 14);
   EXPECT_FALSE(window->RepeatActive());  // limit reached: no repetition
-  EXPECT_EQ(window->Shell().ButtonPressed[kRangeUp], 1);
+  EXPECT_EQ(window->Panels().ButtonPressed(kRangeUp), 1);
   ReleaseAt(c.x(), c.y());
   EXPECT_EQ(state.Range, 14);
 }
@@ -102,15 +104,15 @@ TEST_F(AppTest, HeldGainUpFromZeroStopsAtForty) {
   EXPECT_EQ(state.Gain, 1);
   EXPECT_TRUE(window->RepeatActive());
   EXPECT_EQ(window->RepeatIntervalMs(), 500);  // first repeat after 500 ms
-  EXPECT_EQ(window->Shell().ButtonPressed[kGainUp], 0);
+  EXPECT_EQ(window->Panels().ButtonPressed(kGainUp), 0);
   window->RepeatTick();
   EXPECT_EQ(window->RepeatIntervalMs(), 50);  // then every 50 ms
   const int ticks = DriveRepeat(100);
   EXPECT_EQ(state.Gain, 40);
   EXPECT_EQ(ticks, 38);
   EXPECT_FALSE(window->RepeatActive());
-  EXPECT_EQ(window->Shell().ButtonPressed[kGainUp], 1);
-  EXPECT_EQ(window->Shell().RepeatDelay, 500);
+  EXPECT_EQ(window->Panels().ButtonPressed(kGainUp), 1);
+  EXPECT_EQ(window->Panels().RepeatDelay(), 500);
 }
 
 TEST_F(AppTest, ReleaseOrLeavingTheButtonEndsRepetition) {
@@ -152,7 +154,7 @@ TEST_F(AppTest, FileModeInertControls) {
   Type("R1\rG3\r");
   EXPECT_EQ(state.Range, 5);
   EXPECT_EQ(state.Gain, 6);
-  EXPECT_EQ(window->Shell().KeyEntryMode, 0);
+  EXPECT_EQ(window->Entry().Mode(), 0);
   for (int b = kRangeUp; b <= kModeDown; ++b) {
     const QPoint c = ButtonCentre(b);
     ClickAt(c.x(), c.y());

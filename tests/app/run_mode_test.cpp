@@ -14,6 +14,7 @@
 #include "files/recorder.h"
 #include "files/sonar_file.h"
 #include "gps/gps_reader.h"
+#include "com_port_dialog.h"
 #include "setup_dialogs.h"
 #include "settings/ini_file.h"
 #include "tool_windows.h"

@@ -5,6 +5,7 @@
 
 #include "../core/link/pty_pair.h"
 #include "app_fixture.h"
+#include "com_port_dialog.h"
 #include "setup_dialogs.h"
 
 namespace {
