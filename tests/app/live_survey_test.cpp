@@ -218,8 +218,16 @@ TEST_F(LiveSurvey, HorizontalScanWithTheOrientationModule) {
     s->PressOk();
   });
   window->OnCommand(cmd::kHorizontalScan);
-  ASSERT_TRUE(PumpUntil([&] { return elevations.size() >= 3; }, 90000)) << elevations.size();
-  const bool attitude = state.OrientationPitch.load() != 0.0f || state.OrientationRoll.load() != 0.0f;
+  // The module's answers are watched during the run: a link that lost them for a
+  // while (a loaded machine) shows zeros again until the next one.
+  bool attitude = false;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        attitude = attitude || state.OrientationPitch.load() != 0.0f || state.OrientationRoll.load() != 0.0f;
+        return elevations.size() >= 3;
+      },
+      90000))
+      << elevations.size();
   window->SetQuietClose(true);
   window->close();
   EXPECT_TRUE(attitude) << "the orientation module never answered";
@@ -241,8 +249,10 @@ TEST_F(LiveSurvey, HorizontalScanWithTheOrientationModule) {
       mean_z[f] += Num(c[4]) / static_cast<double>(lines.size());
     }
   }
-  // The second scan was taken 2 m lower (10.0 then 8.0).
-  EXPECT_NEAR(mean_z[0] - mean_z[1], 2.0, 1.0);
+  // The second scan was taken 2 m lower (10.0 then 8.0). The module's pitch and
+  // roll (up to about 4 degrees either way) tilt each sweep's points, at these
+  // ranges by up to about a metre, whichever way the head leaned at the time.
+  EXPECT_NEAR(mean_z[0] - mean_z[1], 2.0, 1.5);
 }
 
 // Auto-azimuth from 0.0 to 60.0 by 30.0: the drive is commanded to each angle,
