@@ -128,8 +128,13 @@ class HeadlessDisplay : public Display {
     std::lock_guard lock(mutex_);
     status_ = s;
   }
+  // The file begins with the orientation module's last reply: the survey's first
+  // pings may come before its next one, and a re-made survey needs the attitude
+  // they were taken with.
   void BeginSurvey() {
-    if (!surveyStarted.exchange(true) && state) state->RecordFileOpen = 1;
+    if (surveyStarted.exchange(true) || !state) return;
+    state->RecordFileOpen = 1;
+    if (state->EnableOrientationModule.load()) RecordLastOrientationReply(*state, *this);
   }
   std::mutex mutex_;
   std::string status_;

@@ -266,6 +266,14 @@ TEST_F(Survey, HorizontalScanInFeetWithOrientationAndGps) {
   Record({"--auto-profile", "horizontal", "--sweeps", "2", "--payout", "0.6096", "--xyz-dir", "live"});
   const std::vector<std::string> live = FilesIn("live", ".xyz");
   ASSERT_EQ(live.size(), 2u) << record_output;
+  // The recording begins with the module's last reply, so that the first sweep's
+  // attitude is known however soon it starts.
+  const FilesToolRun dump = RunQ47v("dump --csv run.47V");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  std::stringstream rows_text(dump.out);
+  std::string heading, first_record;
+  ASSERT_TRUE(std::getline(rows_text, heading) && std::getline(rows_text, first_record));
+  EXPECT_NE(first_record.find(",O,"), std::string::npos) << first_record;  // record,offset,size,type,kind
 
   const FilesToolRun re = RunQ47v("xyz run.47V --geometry horizontal --ini WINQ47V.INI --out re");
   ASSERT_EQ(re.status, 0) << re.err;

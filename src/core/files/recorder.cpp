@@ -176,16 +176,10 @@ bool WriteSonarRecord(AppState& state, FileDisplay& display, const RecordedPing&
   return true;
 }
 
-bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* ping_gps) {
-  if (!state.RecordFileOpen) return false;
-  const long limit = state.RecordPingLimit.load();
-  if (limit > 0 && state.RecordedSonarPings.load() >= limit) return false;  // the run has its pings
-  const int length = std::clamp(state.ExpectedReplyLength.load(), 0, kReplyBufferSize);
-  RecordedPing ping;
-  ping.reply = std::span<const uint8_t>(state.ReplyBuffer.data(), static_cast<size_t>(length));
-  ping.type_code = state.RecordTypeCode.load();
-  ping.time = state.Ping.PingTime;
-  ping.step_direction = state.Ping.StepDirection != 0;
+namespace {
+
+// The azimuth position and the GPS block a record carries with the settings now.
+void AddDriveAndGps(const AppState& state, const GpsData* ping_gps, RecordedPing& ping) {
   if (state.AzimuthDriveEnable.load() && state.AzimuthDriveFound.load())
     ping.azimuth_position = state.AzimuthPosition.load();
   if (state.UseGPS.load()) {
@@ -201,8 +195,42 @@ bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* p
     g.geoid_separation = gps.GpsAfterAltitude;
     ping.gps = g;
   }
+}
+
+}  // namespace
+
+bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* ping_gps) {
+  if (!state.RecordFileOpen) return false;
+  const long limit = state.RecordPingLimit.load();
+  if (limit > 0 && state.RecordedSonarPings.load() >= limit) return false;  // the run has its pings
+  const int length = std::clamp(state.ExpectedReplyLength.load(), 0, kReplyBufferSize);
+  RecordedPing ping;
+  ping.reply = std::span<const uint8_t>(state.ReplyBuffer.data(), static_cast<size_t>(length));
+  ping.type_code = state.RecordTypeCode.load();
+  ping.time = state.Ping.PingTime;
+  ping.step_direction = state.Ping.StepDirection != 0;
+  AddDriveAndGps(state, ping_gps, ping);
   const uint8_t kind = length > 1 ? state.ReplyBuffer[1] : 0;
   const bool written = WriteSonarRecord(state, display, ping);
   if (written && (kind == 'G' || kind == 'M' || kind == 'P')) ++state.RecordedSonarPings;
   return written;
+}
+
+void RememberOrientationReply(AppState& state) {
+  const int length = std::clamp(state.ExpectedReplyLength.load(), 0, kReplyBufferSize);
+  std::copy_n(state.ReplyBuffer.begin(), length, state.LastOrientationReply.begin());
+  state.LastOrientationLength = length;
+  state.LastOrientationTypeCode = state.RecordTypeCode.load();
+  state.LastOrientationTime = state.Ping.PingTime;
+}
+
+bool RecordLastOrientationReply(AppState& state, FileDisplay& display) {
+  if (!state.RecordFileOpen || state.LastOrientationLength <= 0) return false;
+  RecordedPing ping;
+  ping.reply = std::span<const uint8_t>(state.LastOrientationReply.data(),
+                                        static_cast<size_t>(state.LastOrientationLength));
+  ping.type_code = state.LastOrientationTypeCode;
+  ping.time = state.LastOrientationTime;
+  AddDriveAndGps(state, nullptr, ping);
+  return WriteSonarRecord(state, display, ping);
 }

@@ -55,3 +55,8 @@ bool WriteSonarRecord(AppState& state, FileDisplay& display, const RecordedPing&
 // step direction, the azimuth drive and the GPS data when in use.
 // `gps`: the fix of this ping as its other outputs take it (default: the fix now).
 bool RecordAcceptedReply(AppState& state, FileDisplay& display, const GpsData* gps = nullptr);
+// Keeps the orientation module's reply now in the reply buffer (comm thread).
+void RememberOrientationReply(AppState& state);
+// Writes the last orientation reply kept, if any, as the next record: a recording
+// that begins in the middle of a run starts with the head's attitude.
+bool RecordLastOrientationReply(AppState& state, FileDisplay& display);

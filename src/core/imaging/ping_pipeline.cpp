@@ -187,6 +187,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
   if (!playback && state.RecordFileOpen.load()) {
     if (RecordAcceptedReply(state, display, &gps)) display.PanelsChanged(kPanelTitle);
   }
+  if (!playback && (in.Kind == 'O' || (in.Kind != 'A' && ping.ReplyHeadId == 24))) RememberOrientationReply(state);
 
   // 9: settings re-check.
   bool cleared = false;

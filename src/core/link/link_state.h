@@ -138,6 +138,12 @@ struct LinkState {
 
   // --- Reply buffer and decoding ----------------------------------------------
   std::array<std::uint8_t, kReplyBufferSize> ReplyBuffer{};
+  // The last reply of the orientation module (comm thread): a recording that begins
+  // in the middle of a run can start with it, so its pings have their attitude.
+  std::array<std::uint8_t, kReplyBufferSize> LastOrientationReply{};
+  int LastOrientationLength = 0;
+  int LastOrientationTypeCode = -1;
+  LocalTime LastOrientationTime{};
   PingData Ping;                                   // decoding thread only; see Shown()
   int LastRawHeadPosition = 600;                   // for the >1200 rule, before mirroring
   std::chrono::steady_clock::time_point LastReplyTime{};
