@@ -17,6 +17,7 @@
 #include "settings/ini_file.h"
 #include "app_state.h"
 #include "settings/settings_io.h"
+#include "outputs/auto_profile.h"
 #include "settings/user_config.h"
 
 CoreBridge::CoreBridge(AppState& state, Display& display, const Clock& clock)
@@ -88,6 +89,10 @@ void CoreBridge::StartHeadLink() {
   else ReportNoPermission(path);
 }
 void CoreBridge::StopHeadLink() { StopLink(state_); }
+
+void CoreBridge::EndAutoAzimuthRun() { ::EndAutoAzimuthRun(state_, display_); }
+
+void CoreBridge::CloseSurveyFile() { ::CloseSurveyFile(state_, display_); }
 bool CoreBridge::HeadLinkRunning() const { return state_.CommThreadRunning != 0; }
 
 void CoreBridge::StartGps() {

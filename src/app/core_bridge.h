@@ -49,6 +49,11 @@ class CoreBridge {
   void ResetOrientation();
   void TickGps();
 
+  // Surveys: an auto-azimuth run that cannot go on ends with its message; the
+  // run's .XYZ file is closed whole when the program closes.
+  void EndAutoAzimuthRun();
+  void CloseSurveyFile();
+
   // Files.
   bool Recording() const;
   bool StartRecording(const std::string& path);

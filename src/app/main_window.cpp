@@ -116,6 +116,8 @@ void MainWindow::ApplyRunMode() {
   core_.ResetOrientation();
 
   if (state_.RunMode == 1) {
+    // An auto-azimuth run needs the head: it ends here rather than collect nothing.
+    core_.EndAutoAzimuthRun();
     SetStatusMessage("", 121, 121, 121);
     SwapHeadCopies(state_, true);
     commands_->SetRunModeMenus();
@@ -157,6 +159,7 @@ void MainWindow::OrderlyClose() {
     core_.StopHeadLink();
     if (core_.GpsPortAvailable()) core_.StopGps();
   }
+  core_.CloseSurveyFile();
   if (core_.Recording()) core_.StopRecording();
   if (state_.RunMode == 1) {
     if (core_.Copying()) core_.StopCopy();

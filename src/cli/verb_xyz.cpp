@@ -31,17 +31,17 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: q47v xyz FILE.47V --geometry vertical|horizontal|azimuth --out DIR\n"
-    "                [--ini FILE] [--set KEY=VALUE]... [--ply] [--svg]\n"
+    "                [--ini FILE] [--set KEY=VALUE]... [--prompt] [--ply] [--svg]\n"
     "\n"
     "Re-makes the survey point files of a recording. The file is played through the\n"
     "program's playback, decoding, ping processing and survey outputs as if\n"
     "auto-profile had been switched on with the geometry just before its first record\n"
     "(azimuth: as if an auto-azimuth run had started with \"Generate ASCII file\n"
-    "(.XYZ)\" on), with XYZ files on and captures, the save question and the prompt\n"
-    "for another scan off. The files written are those the program would have written\n"
-    "live, byte for byte and under the same names (14mar2024-0001.xyz ...):\n"
-    "vertical and horizontal one per complete sweep, azimuth one for the recording\n"
-    "with the sweeps separated by empty lines.\n"
+    "(.XYZ)\" on), with XYZ files on and captures and the save question off. The\n"
+    "files written are those the program would have written live, byte for byte and\n"
+    "under the same names (14mar2024-0001.xyz ...): vertical and horizontal one per\n"
+    "complete sweep, azimuth one for the recording with the sweeps separated by\n"
+    "empty lines.\n"
     "\n"
     "  --geometry G     vertical (chainage), horizontal (borehole) or azimuth\n"
     "  --out DIR        directory for the files (created if missing)\n"
@@ -50,6 +50,11 @@ constexpr const char* kUsage =
     "  --set KEY=VALUE  override one key of the settings file, e.g. --set ZeroDown=0\n"
     "                   --set XYZTimestamp=0; checked and, out of range, replaced by\n"
     "                   its fallback as when the file is loaded (repeatable)\n"
+    "  --prompt         the survey was run with \"Prompt for another scan\" on (or\n"
+    "                   with q47v record --payout): every sweep was followed by the\n"
+    "                   prompt answered Ok, and the next scan started afresh at the\n"
+    "                   next sweep start; the elevation lowered by a payout comes\n"
+    "                   from the records\n"
     "  --ply            beside each .XYZ a binary PLY point cloud (X, Y, Z)\n"
     "  --svg            beside each .XYZ an SVG drawing: the cross-section with the\n"
     "                   dredge line (vertical), the borehole section in plan\n"
@@ -169,7 +174,7 @@ PlotInfo InfoNow(const AppState& state, SurveyGeometry geometry) {
 int RunXyzVerb(int argc, char** argv) {
   std::string file, out_dir, ini, geometry_text;
   std::vector<std::string> sets;
-  bool ply = false, svg = false;
+  bool ply = false, svg = false, prompt = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -178,6 +183,8 @@ int RunXyzVerb(int argc, char** argv) {
       return FinishOutput("xyz") ? 0 : 1;
     } else if (a == "--ply") {
       ply = true;
+    } else if (a == "--prompt") {
+      prompt = true;
     } else if (a == "--svg") {
       svg = true;
     } else if (a == "--geometry" || a == "--out" || a == "--ini" || a == "--set") {
@@ -254,7 +261,7 @@ int RunXyzVerb(int argc, char** argv) {
       if (geometry == SurveyGeometry::kAzimuth)
         azimuth_open = StartReplayAzimuth(s, display, s.PlaybackDateText.get());
       else
-        StartReplayProfile(s, display, geometry == SurveyGeometry::kVertical);
+        StartReplayProfile(s, display, geometry == SurveyGeometry::kVertical, prompt);
     }
     return decode(s, reply, expected);
   };

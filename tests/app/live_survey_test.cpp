@@ -117,7 +117,7 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
   for (std::size_t i = 0; i < xyz.size(); ++i) {
     EXPECT_TRUE(name.match(QString::fromStdString(xyz[i])).hasMatch()) << xyz[i];
     const std::vector<std::string> lines = CrLfLines(ReadText(xyz[i]));
-    ASSERT_GT(saved_counts[i], 10);
+    if (i > 0) ASSERT_GT(saved_counts[i], 10);
     EXPECT_EQ(lines.size(), 4u + static_cast<std::size_t>(saved_counts[i]) - 2u) << xyz[i];
     EXPECT_EQ(lines[0], "0025.50,M");
     EXPECT_EQ(lines[3], "1500.00");
@@ -135,7 +135,8 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
         EXPECT_NEAR(z, 11.0, 0.5) << lines[k];  // the channel floor
       }
     }
-    EXPECT_GT(floor_points, 3) << xyz[i];
+    // The first sweep may be a part: the scan starts wherever the head is.
+    if (i > 0) EXPECT_GT(floor_points, 3) << xyz[i];
   }
   // A capture for each saved sweep, and none for the one answered "No".
   const std::vector<std::string> bmp = FilesEndingIn(".bmp");
@@ -190,6 +191,52 @@ TEST_F(LiveSurvey, PolarSweepEndsAfterMoreThanAHundredPoints) {
     hi = std::max(hi, beam);
   }
   EXPECT_GT(hi - lo, 330.0);
+}
+
+// The window's own recording of a vertical scan, re-made by q47v xyz, gives the
+// files the window wrote, byte for byte: the recording starts while the scan
+// dialog is answered and ends while the third sweep's save question waits.
+TEST_F(LiveSurvey, WindowScanEqualsTheSurveyReMadeFromItsRecording) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\n"
+           "AutoProfileXYZ=1\nAutoProfileBMP=0\nAutoProfileSaveConfirmation=1\nAutoProfilePromptForScan=0\n"
+           "XYZTimestamp=1\nXYZRangeHorVer=1\n[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  StartSim({"--no-azimuth", "--no-orientation"});
+  Open();
+  int questions = 0;
+  display.Outputs().SetDialogHook([&](QDialog& d) {
+    if (auto* s = qobject_cast<SnapshotDialog*>(&d)) {
+      s->SetBox(10, true);
+      s->SetBox(500, true);
+      s->SetBox(502, true);
+      s->Field(100)->setText("12.5");
+      ASSERT_TRUE(window->Core().StartRecording("scan.47V"));
+      s->PressOk();
+      return;
+    }
+    auto* box = qobject_cast<QMessageBox*>(&d);
+    ASSERT_NE(box, nullptr);
+    const bool keep = ++questions <= 3;
+    if (questions == 3) window->Core().StopRecording();
+    box->button(keep ? QMessageBox::Yes : QMessageBox::No)->click();
+  });
+  window->OnCommand(cmd::kVerticalScan);
+  ASSERT_TRUE(PumpUntil([&] { return state.XyzFilesWritten >= 3; }, 90000)) << state.XyzFilesWritten;
+  window->SetQuietClose(true);
+  window->close();
+  const std::vector<std::string> live = FilesEndingIn(".xyz");
+  ASSERT_EQ(live.size(), 3u);
+  const std::string xyz = std::string(Q47V_BINARY_DIR) + "/src/cli/q47v xyz scan.47V --geometry vertical "
+                          "--ini WINQ47V.INI --out re >xyz.out 2>&1";
+  ASSERT_EQ(std::system(xyz.c_str()), 0) << ReadText("xyz.out");
+  std::vector<std::string> remade;
+  for (const auto& e : std::filesystem::directory_iterator("re")) remade.push_back(e.path().filename().string());
+  std::sort(remade.begin(), remade.end());
+  ASSERT_EQ(remade, live) << ReadText("xyz.out");
+  for (const std::string& name : live) {
+    const std::string a = ReadText(name), b = ReadText("re/" + name);
+    EXPECT_EQ(a.size(), b.size()) << name;
+    EXPECT_TRUE(a == b) << name << " differs";
+  }
 }
 
 // A horizontal scan with the orientation module answering: X, Y, Z per point, and

@@ -87,6 +87,7 @@ ProfilePointInputs PointInputs(AppState& state, const PingData& ping, const Ping
   p.GpsText.assign(gps.GpsPositionText.data(), strnlen(gps.GpsPositionText.data(), gps.GpsPositionText.size()));
   p.Elevation = gps.GpsAltitude;
   p.ProfileRangeCode = ping.ProfileRangeCode;
+  p.RangeMetres = ping.RangeMetres;
   p.BlankDistance = ping.BlankDistance;
   p.BeamAngleDeg = ping.BeamAngleDeg;
   p.VerticalAngleOffset = state.VerticalAngleOffset.load();
@@ -266,25 +267,21 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
     const bool zero_down = state.ZeroDown.load() != 0;
     const int profile = state.Profile.load();
     unsigned status = 0;
+    if (state.SweepDirectionPending.exchange(false)) state.PreviousSweepDirection = ping.StepDirection;
     if (state.ClearRequest.exchange(false)) {
       ResetAndClearImage(state, display);
     } else if (mode != kGridSS) {
       const bool scanning = state.AutoProfileScanActive.load();
       const bool waiting = state.AutoProfileWaitSweepStart.load();
-      // Sweep-start watch of auto-profile: a sector sweep starts when the head,
-      // stepping up, passes the sector's start position, or leaves it when it
-      // turned there; a full circle when it passes step 0. The picture of the scan
-      // starts afresh with it.
-      bool sweep_starts = false;
-      if (waiting) {
-        const int previous = state.PreviousSweepPosition;
-        if (state.SectorSize.load() == 360)
-          sweep_starts = previous != 1200 && previous - ping.HeadPosition > 600;
-        else
-          sweep_starts = ping.HeadPosition > previous && ping.HeadPosition >= state.AutoProfileStartPosition.load() &&
-                         previous <= state.AutoProfileStartPosition.load();
-        if (sweep_starts) ResetAndClearImage(state, display);
-      }
+      // Sweep-start watch of auto-profile: while the head is awaited, a position
+      // above the previous ping's and at or beyond the scan's start position
+      // starts the sweep (the previous position is 1200 when not waiting, so the
+      // first ping of a wait never starts it). The picture of the scan starts
+      // afresh with it.
+      const bool sweep_starts = waiting && ping.HeadPosition > state.PreviousSweepPosition &&
+                                ping.HeadPosition >= state.AutoProfileStartPosition.load();
+      if (sweep_starts) ResetAndClearImage(state, display);
+      // The return sweep of a sector is collected but not drawn.
       if (!(scanning && !waiting && ping.StepDirection != state.SweepStartDirection)) {
         if (state.PaintEchoes) {
           std::lock_guard lock(state.Image.Lock());
@@ -331,21 +328,19 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
           Blit(state.Image, display);
           result.Drawn = true;
         }
-
-        if (waiting) {
-          if (sweep_starts) {
-            state.AutoProfileWaitSweepStart = false;
-            state.SweepStartDirection = ping.StepDirection;
-            state.ProfilePoints.Reset();  // the scan's points start with its sweep
-            status |= kPanelStatusMessage;
-          }
-          state.PreviousSweepPosition = sweep_starts ? 1200 : ping.HeadPosition;
-        } else {
-          state.PreviousSweepPosition = 1200;
-        }
-        if (scanning && (!waiting || sweep_starts))
-          StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in, gps));
       }
+      if (waiting) {
+        if (sweep_starts) {
+          state.AutoProfileWaitSweepStart = false;
+          state.SweepStartDirection = ping.StepDirection;
+          status |= kPanelStatusMessage;
+        }
+        state.PreviousSweepPosition = sweep_starts ? 1200 : ping.HeadPosition;
+      } else {
+        state.PreviousSweepPosition = 1200;
+      }
+      // Every ping of an active scan is a point of it, waiting or not, drawn or not.
+      if (scanning) StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in, gps));
     } else {
       {
         std::lock_guard lock(state.Image.Lock());

@@ -26,10 +26,9 @@ void PointDirection(const PointParams& p, float& dx, float& dy) {
 
 }  // namespace
 
-float ProfilePointRange(int code, float blank_distance) {
+float ProfilePointRange(int code, float blank_distance, int range_metres) {
   if (code <= 0 || code >= 10000) return 0.0f;
-  double r = code * 0.01;
-  if (r < 5.0) r = code * 0.2 * 0.01;
+  const double r = range_metres < 5 ? code * 0.2 * 0.01 : code * 0.01;
   return static_cast<float>(r + blank_distance);
 }
 
@@ -45,7 +44,7 @@ ProfilePoint MakeProfilePoint(const ProfilePointInputs& in) {
   }
   CopyText(p.Gps, 25, in.GpsText, 24);
   p.Elevation = in.Elevation;
-  p.Range = ProfilePointRange(in.ProfileRangeCode, in.BlankDistance);
+  p.Range = ProfilePointRange(in.ProfileRangeCode, in.BlankDistance, in.RangeMetres);
   float angle = in.BeamAngleDeg + in.VerticalAngleOffset;
   if (angle >= 360) angle -= 360;
   else if (angle < 0) angle += 360;

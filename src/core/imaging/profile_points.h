@@ -65,6 +65,7 @@ struct ProfilePointInputs {
   std::string GpsText;    // presence flag, latitude, longitude
   float Elevation = 0;
   int ProfileRangeCode = 0;
+  int RangeMetres = 0;    // the range in use for the ping, in metres
   float BlankDistance = 0;
   float BeamAngleDeg = 0;
   float VerticalAngleOffset = 0;
@@ -73,8 +74,9 @@ struct ProfilePointInputs {
 };
 
 // Range of a point in metres from its code: 0 for codes 0 and >= 10000, else
-// k x 0.01 m (k x 0.2 x 0.01 below 5 m) plus the blanking distance.
-float ProfilePointRange(int code, float blank_distance);
+// k x 0.01 m plus the blanking distance; at ranges below 5 m the code counts
+// 2 mm units (k x 0.2 x 0.01 m), as the head and the surface detection encode it.
+float ProfilePointRange(int code, float blank_distance, int range_metres);
 ProfilePoint MakeProfilePoint(const ProfilePointInputs& in);
 void StoreProfilePoint(ProfilePointStore& store, const ProfilePointInputs& in);
 

@@ -11,6 +11,7 @@
 #include "link/reply_decoder.h"
 #include "link/send_sequence.h"
 #include "link/serial_port.h"
+#include "outputs/auto_profile.h"
 #include "app_state.h"
 
 namespace {
@@ -323,13 +324,18 @@ void CommThread::Send() {
     display_.OrientationWindowChanged();
 }
 
-// The status line text by priority: head scan, else the no-data message; azimuth
-// positioning in live mode replaces either.
+// The status line text by priority: head scan, else the no-data message; an
+// auto-profile scan awaiting its sweep start replaces either, and azimuth
+// positioning in live mode replaces all of them.
 void CommThread::ShowStatusLine() {
   std::string text = NoDataText(state_.ComPort.load());
   StatusColours colours = kStatusMessageColours;
   if (state_.HeadScanActive.load()) {
     text = kScanningStatusText;
+    colours = kStatusScanColours;
+  }
+  if (state_.AutoProfileScanActive.load() && state_.AutoProfileWaitSweepStart.load()) {
+    text = kAdjustingTransducerText;
     colours = kStatusScanColours;
   }
   if (state_.RunMode.load() == 0 && state_.AzimuthDriveEnable.load() &&
@@ -412,10 +418,9 @@ void StopLink(AppState& state) {
     state.CommThreadHandle.reset();
   }
   state.CommThreadRunning = 0;
-  // An auto-azimuth run's file ends whole with the link (its sweeps are written
-  // one block at a time).
-  state.Xyz.Close();
-  state.XyzFileOpen = 0;
+  // An auto-azimuth run's .XYZ file stays open: the run goes on when the link
+  // comes back (minimised, ports chosen again); it is closed when the run ends or
+  // the program closes.
   if (state.HeadPortHandle) {
     state.HeadPortHandle->SetDtr(false);
     state.HeadPortHandle->Purge();

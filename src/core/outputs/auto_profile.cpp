@@ -56,6 +56,17 @@ void WriteXyz(AppState& state, Display& display, const std::string& text, const 
   if (!state.Xyz.Write(text)) ReportFailure(state, display, caption);
 }
 
+// The end of an auto-azimuth run: the vertical scan may be chosen again, the run's
+// file is closed whole and the user told.
+void EndRun(AppState& state, Display& display) {
+  state.AutoProfileWaitSweepStart = false;
+  state.VerticalScanMenuEnabled = 1;
+  display.SetVerticalScanMenu(true);
+  if (state.AzimuthWindow.load() == 1) display.AzimuthWindowChanged();
+  CloseXyzFile(state, display, kAutoAzimuthTitle);
+  display.ShowScanComplete();
+}
+
 }  // namespace
 
 std::string DateText(const Clock& clock) {
@@ -88,18 +99,23 @@ void CloseXyzFile(AppState& state, Display& display, const char* caption) {
   ++state.XyzFilesWritten;
 }
 
-void StartFreshScan(AppState& state, Display& display) {
-  state.ProfilePoints.Reset();
-  // The sweep starts where the sector of the grid starts (a full circle at step 0).
+int ScanStartPosition(const AppState& state) {
   const bool half_turn =
       DialHalfTurn(state.GridMode.load(), state.ProfileGrid.load() != 0, state.ZeroDown.load() != 0);
-  const SectorDialShape dial =
-      ComputeSectorDial(0, 0, 1, state.SectorSize.load(), state.Train.load(), 0.0, half_turn);
-  state.AutoProfileStartPosition = dial.LimitStartPosition;
+  return ComputeSectorDial(0, 0, 1, state.SectorSize.load(), state.Train.load(), 0.0, half_turn).LimitStartPosition;
+}
+
+void StartFreshScan(AppState& state, Display& display) {
+  state.ProfilePoints.Reset();
+  state.AutoProfileStartPosition = ScanStartPosition(state);
   state.AutoProfileWaitSweepStart = true;
   state.SendRequest = true;
   state.ClearRequest = true;
+  // The head's current direction: the bit of the first ping after the start, the
+  // reply to the command sent at once (the last ping before may be older than a
+  // turn at the sector edge, and a replay has none).
   state.PreviousSweepDirection = state.Ping.StepDirection;
+  state.SweepDirectionPending = true;
   state.StatusText = std::string(kAdjustingTransducerText);
   state.StatusFill = kStatusScanColours.fill;
   display.ShowStatus(kAdjustingTransducerText, kStatusScanColours);
@@ -117,18 +133,9 @@ void OutputsTurn(AppState& state, Display& display, const Clock& clock, bool acc
 }
 
 void CheckScanComplete(AppState& state, Display& display, const Clock& clock) {
-  if (state.AutoProfileWaitSweepStart.load()) {
-    state.SweepWaitSeen = true;
-    return;
-  }
+  if (state.AutoProfileWaitSweepStart.load()) return;
   const int position = state.Ping.HeadPosition;
   const int direction = state.Ping.StepDirection;
-  if (state.SweepWaitSeen) {
-    // The sweep began with the ping that ended the wait: its direction is the
-    // sweep's, whatever the head did while it was awaited.
-    state.SweepWaitSeen = false;
-    state.PreviousSweepDirection = state.SweepStartDirection;
-  }
   bool complete;
   if (state.SectorSize.load() == 360) {
     const bool half_turn =
@@ -174,25 +181,24 @@ void AfterScanActions(AppState& state, Display& display, const Clock& clock) {
   const bool active = state.AutoProfileScanActive.load();
   state.AutoProfileEnabledBefore = active ? 1 : 0;
   state.ProfilePoints.Reset();
-  // The next scan takes the next whole sweep: the return sweep (or the drive's
-  // move) passes while the head is awaited at the sweep start, and the picture
-  // starts afresh there.
-  if (active && !state.AutoProfileWaitSweepStart.load()) {
-    state.AutoProfileWaitSweepStart = true;
-    state.SweepWaitSeen = true;
-  }
   if (state.AutoAzimuthEnabled.load() != 0 && active) {
     if (AdvanceAzimuth(state)) {
       StepAzimuth(state, display);
     } else {
-      state.AutoProfileWaitSweepStart = false;
-      state.VerticalScanMenuEnabled = 1;
-      display.SetVerticalScanMenu(true);
-      if (state.AzimuthWindow.load() == 1) display.AzimuthWindowChanged();
-      CloseXyzFile(state, display, kAutoAzimuthTitle);
-      display.ShowScanComplete();
+      EndRun(state, display);
     }
   }
+}
+
+void EndAutoAzimuthRun(AppState& state, Display& display) {
+  if (state.AutoAzimuthEnabled.exchange(0) == 0) return;
+  state.AutoProfileScanActive = false;
+  state.AutoProfileEnabledBefore = 0;
+  EndRun(state, display);
+}
+
+void CloseSurveyFile(AppState& state, Display& display) {
+  if (state.Xyz.IsOpen()) CloseXyzFile(state, display, kAutoAzimuthTitle);
 }
 
 SnapshotForm MakeSnapshotForm(AppState& state, bool vertical) {
@@ -315,7 +321,8 @@ void RunAutoAzimuthDialog(AppState& state, Display& display, const Clock& clock)
   ApplyAzimuthAnswer(state, display, clock, answer);
 }
 
-void StartReplayProfile(AppState& state, Display& display, bool vertical) {
+void StartReplayProfile(AppState& state, Display& display, bool vertical, bool prompt) {
+  state.ReplayPromptsForScan = prompt;
   state.AutoProfileVertical = vertical ? 1 : 0;
   state.AutoAzimuthEnabled = 0;
   state.AutoAzimuthXYZ = 0;
@@ -325,10 +332,12 @@ void StartReplayProfile(AppState& state, Display& display, bool vertical) {
   state.AutoProfilePromptForScan = 0;
   state.AutoProfileScanActive = true;
   StartFreshScan(state, display);
+  state.ReplayStartPending = true;
   state.AutoProfileEnabledBefore = 1;
 }
 
 bool StartReplayAzimuth(AppState& state, Display& display, const std::string& date_text) {
+  state.ReplayPromptsForScan = false;
   state.AutoProfileVertical = 1;
   state.AutoAzimuthEnabled = 0;
   state.AutoAzimuthXYZ = 1;
@@ -341,6 +350,7 @@ bool StartReplayAzimuth(AppState& state, Display& display, const std::string& da
   const bool open = OpenXyzFile(state, display, date_text, kAutoAzimuthTitle);
   state.AutoProfileScanActive = true;
   StartFreshScan(state, display);
+  state.ReplayStartPending = true;
   state.AutoProfileEnabledBefore = 1;
   return open;
 }
@@ -351,7 +361,19 @@ void AdoptRecordedSurveySettings(AppState& state) {
 }
 
 void ReplaySurveyTurn(AppState& state, Display& display, const Clock& clock) {
-  if (state.AutoProfileScanActive.load()) CheckScanComplete(state, display, clock);
+  // The scan began with the recording's first sonar ping: its sector and train,
+  // restored from its record, are those the scan started with.
+  const char kind = state.ExpectedReplyType.load();
+  if (state.ReplayStartPending && (kind == 'G' || kind == 'M' || kind == 'P')) {
+    state.ReplayStartPending = false;
+    state.AutoProfileStartPosition = ScanStartPosition(state);
+  }
+  if (!state.AutoProfileScanActive.load()) return;
+  const int sweeps = state.SweepsCompleted.load();
+  CheckScanComplete(state, display, clock);
+  // The prompt's Ok in the head run mode starts the next scan afresh.
+  if (state.ReplayPromptsForScan && state.SweepsCompleted.load() != sweeps && state.AutoProfileScanActive.load())
+    StartFreshScan(state, display);
 }
 
 void FinishReplaySurvey(AppState& state, Display& display) {

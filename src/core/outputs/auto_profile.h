@@ -37,6 +37,11 @@ AzimuthForm MakeAzimuthForm(const AppState& state);
 void ApplyAzimuthAnswer(AppState& state, Display& display, const Clock& clock, const AzimuthAnswer& answer);
 void RunAutoAzimuthDialog(AppState& state, Display& display, const Clock& clock);
 
+// Where a sweep of the scan starts, as a head position: the lower limit of the
+// sector in use (a full circle from the train's back), the picture's rotation
+// left out, since the head's positions do not turn with the picture.
+int ScanStartPosition(const AppState& state);
+
 // A fresh scan: no points, the image cleared, the head awaited at the sweep start.
 void StartFreshScan(AppState& state, Display& display);
 
@@ -45,11 +50,22 @@ void StartFreshScan(AppState& state, Display& display);
 bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption);
 void CloseXyzFile(AppState& state, Display& display, const char* caption);
 
+// An auto-azimuth run that cannot go on (the data source switched to a file): it
+// ends as after its last angle, its file closed whole and "Scan complete." told.
+// Nothing happens when no run is active.
+void EndAutoAzimuthRun(AppState& state, Display& display);
+// The program closes: a run's .XYZ file, kept open across stops of the link,
+// is closed whole.
+void CloseSurveyFile(AppState& state, Display& display);
+
 // Surveys re-made from a recording: the player calls these around its steps.
 // The scan starts as if the dialog's Ok had been pressed just before the record
-// now restored (XYZ files on; captures, the save question and the prompt for
-// another scan off); sweeps then end exactly as live.
-void StartReplayProfile(AppState& state, Display& display, bool vertical);
+// now restored (XYZ files on; captures and the save question off); sweeps then end
+// exactly as live. With `prompt` every sweep is followed by the prompt for another
+// scan answered Ok (the next scan starts afresh at the next sweep start), as in a
+// survey run with the prompt on or a payout increment; the elevation it lowered
+// comes from the records.
+void StartReplayProfile(AppState& state, Display& display, bool vertical, bool prompt = false);
 // An auto-azimuth run over the whole recording into one file dated `date_text`:
 // the drive positions come from the records, so the run never steps the drive.
 // False when the file could not be created.

@@ -20,7 +20,10 @@ struct OutputsState {
   std::atomic<float> PayoutIncrement{0.0f};      // horizontal scan, display unit, not saved
   std::atomic<int> PreviousHeadPosition{0};      // 360-degree scans
   std::atomic<int> PreviousSweepDirection{0};    // sector scans
-  bool SweepWaitSeen = false;                    // comm thread: the last check found the wait on
+  // A fresh scan takes the head's direction from the first ping after its start.
+  std::atomic<bool> SweepDirectionPending{false};
+  bool ReplayStartPending = false;                // a replay's start position waits for its first ping
+  bool ReplayPromptsForScan = false;              // a replay answers the prompt for another scan
   std::atomic<int> SweepsCompleted{0};           // complete sweeps since the program started
 
   // --- Auto-azimuth -------------------------------------------------------------

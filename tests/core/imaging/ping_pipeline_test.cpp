@@ -213,7 +213,10 @@ TEST_F(Pipeline, AzimuthAndOrientationRepliesDrawNoEchoes) {
   for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
 }
 
-TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
+// Every ping of an active scan stores its point: while the sweep start is
+// awaited (they belong to the first sweep), and on the return sweep, which is
+// not drawn.
+TEST_F(Pipeline, ReturnSweepOfAutoProfileIsNotDrawnButItsPointsAreStored) {
   state->AutoProfileScanActive = true;
   state->AutoProfileWaitSweepStart = true;
   state->AutoProfileStartPosition = 500;
@@ -221,37 +224,55 @@ TEST_F(Pipeline, ReturnSweepOfAutoProfileIsSkippedAndPointsStored) {
   state->Ping.StepDirection = 1;
   Run();
   EXPECT_TRUE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);  // awaited, yet a point of the scan
   SectorPing(*state, 503, 30);
   state->Ping.StepDirection = 1;
   Run();
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);  // stepped up past the start
-  EXPECT_EQ(state->ProfilePoints.Count, 1);  // the scan's points start with the sweep
+  EXPECT_EQ(state->ProfilePoints.Count, 2);
   SectorPing(*state, 700, 30);
   state->Ping.StepDirection = 0;  // the return sweep
   Run();
   EXPECT_EQ(state->Image.At(298 + 150, 300), 0);
-  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_EQ(state->ProfilePoints.Count, 3);
 }
 
-// A head whose sector ends exactly at the scan's start position turns there: the
-// ping at the start position itself is the last of the return sweep, and the next
-// one, stepping up from it, begins the sweep.
-TEST_F(Pipeline, SweepStartsWhenTheHeadTurnsAtTheStartPosition) {
-  state->AutoProfileScanActive = true;
-  state->AutoProfileWaitSweepStart = true;
-  state->AutoProfileStartPosition = 450;
-  for (const auto& [position, direction] : {std::pair{462, 0}, {456, 0}, {450, 0}}) {
-    SectorPing(*state, position, 30);
-    state->Ping.StepDirection = direction;
-    Run();
-    EXPECT_TRUE(state->AutoProfileWaitSweepStart) << position;
+// The wait ends on a position above the previous ping's and at or beyond the
+// start: the first ping of a wait never ends it (the previous is 1200), a head
+// already beyond the start going up ends it on its second ping, a head going down
+// only after it turned; a full circle is no different.
+TEST_F(Pipeline, SweepStartIsAPositionAboveThePreviousAtOrBeyondTheStart) {
+  struct Case {
+    int sector, start;
+    std::vector<std::pair<int, int>> pings;  // position, direction
+    std::size_t ends_at;                      // index of the ping that ends the wait
+  };
+  const Case cases[] = {
+      {90, 450, {{600, 1}, {606, 1}}, 1},
+      {90, 450, {{606, 0}, {600, 0}, {456, 0}, {450, 0}, {456, 1}}, 4},
+      {90, 450, {{450, 0}, {456, 1}}, 1},
+      {90, 450, {{300, 1}, {306, 1}, {450, 1}}, 2},   // below the start: not yet
+      {360, 0, {{1190, 1}, {1196, 1}}, 1},            // no wrap past step 0 needed
+      {360, 0, {{12, 0}, {6, 0}, {0, 0}, {1194, 0}}, 3},  // turning the other way: at the wrap
+  };
+  for (const Case& c : cases) {
+    state = std::make_unique<AppState>();
+    SetUp();
+    state->SectorSize = c.sector;
+    state->AutoProfileScanActive = true;
+    state->AutoProfileWaitSweepStart = true;
+    state->AutoProfileStartPosition = c.start;
+    state->PreviousSweepPosition = 1200;
+    for (std::size_t i = 0; i < c.pings.size(); ++i) {
+      SectorPing(*state, c.pings[i].first, 30);
+      state->Ping.StepDirection = c.pings[i].second;
+      Run();
+      EXPECT_EQ(state->AutoProfileWaitSweepStart.load(), i < c.ends_at)
+          << "sector " << c.sector << " ping " << i << " at " << c.pings[i].first;
+    }
+    EXPECT_EQ(state->SweepStartDirection, c.pings[c.ends_at].second);
+    EXPECT_EQ(state->ProfilePoints.Count, static_cast<int>(c.pings.size()));
   }
-  SectorPing(*state, 456, 30);
-  state->Ping.StepDirection = 1;
-  Run();
-  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
-  EXPECT_EQ(state->SweepStartDirection, 1);
-  EXPECT_EQ(state->ProfilePoints.Count, 1);
 }
 
 // Without painting the sweep watch and the profile points go on as with it.
@@ -267,7 +288,7 @@ TEST_F(Pipeline, UnpaintedPingsStillStartSweepsAndStorePoints) {
   state->Ping.StepDirection = 1;
   Run();
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);
-  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_EQ(state->ProfilePoints.Count, 2);
   for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
 }
 

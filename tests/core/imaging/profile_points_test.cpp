@@ -18,13 +18,19 @@ TEST(ProfilePointRecord, LayoutIs98Bytes) {
   EXPECT_EQ(offsetof(ProfilePoint, Roll), 90u);
 }
 
-TEST(ProfilePointRecord, RangeFromCode) {
-  EXPECT_FLOAT_EQ(ProfilePointRange(0, 0.2f), 0.0f);
-  EXPECT_FLOAT_EQ(ProfilePointRange(10000, 0.2f), 0.0f);
-  EXPECT_NEAR(ProfilePointRange(361, 0), 0.722, 1e-5);  // 2 mm units below 5 m
-  EXPECT_NEAR(ProfilePointRange(499, 0), 0.998, 1e-5);
-  EXPECT_NEAR(ProfilePointRange(500, 0.1f), 5.1, 1e-5);  // 1 cm units from 5 m
-  EXPECT_NEAR(ProfilePointRange(9999, 0), 99.99, 1e-4);
+TEST(ProfilePointRecord, RangeFromCodeTakesTheUnitOfTheRangeInUse) {
+  EXPECT_FLOAT_EQ(ProfilePointRange(0, 0.2f, 10), 0.0f);
+  EXPECT_FLOAT_EQ(ProfilePointRange(10000, 0.2f, 10), 0.0f);
+  EXPECT_FLOAT_EQ(ProfilePointRange(10000, 0.2f, 3), 0.0f);
+  // Ranges below 5 m count 2 mm units, whatever the point's own distance.
+  EXPECT_NEAR(ProfilePointRange(361, 0, 3), 0.722, 1e-5);
+  EXPECT_NEAR(ProfilePointRange(1500, 0, 4), 3.0, 1e-5);  // 3 m away at 4 m: not 15 m
+  EXPECT_NEAR(ProfilePointRange(499, 0, 1), 0.998, 1e-5);
+  // From 5 m on every code counts centimetres, near points too.
+  EXPECT_NEAR(ProfilePointRange(76, 0.227f, 10), 0.987, 1e-5);  // not 0.379
+  EXPECT_NEAR(ProfilePointRange(361, 0, 5), 3.61, 1e-5);
+  EXPECT_NEAR(ProfilePointRange(500, 0.1f, 20), 5.1, 1e-5);
+  EXPECT_NEAR(ProfilePointRange(9999, 0, 100), 99.99, 1e-4);
 }
 
 TEST(ProfilePointRecord, FieldsAndAngleWrap) {
@@ -35,6 +41,7 @@ TEST(ProfilePointRecord, FieldsAndAngleWrap) {
   in.BeamAngleDeg = 350;
   in.VerticalAngleOffset = 20;
   in.ProfileRangeCode = 1234;
+  in.RangeMetres = 20;
   in.Direction = 1;
   ProfilePoint p = MakeProfilePoint(in);
   EXPECT_EQ(std::string(p.DateTime, 13), "07-DEC-2026  ");

@@ -176,6 +176,29 @@ TEST_F(CommThreadTest, SilentHeadResendsAndBlinks) {
   EXPECT_EQ(sink.kinds.size(), 1u);
 }
 
+// Data stopping while an auto-profile scan awaits its sweep start: the wait's
+// message keeps its place over "No Data" when the blink shows the line.
+TEST_F(CommThreadTest, AdjustingTransducerOutranksNoData) {
+  state.AutoProfileScanActive = true;
+  state.AutoProfileWaitSweepStart = true;
+  AtSecond(0);
+  Thread().SendFirstCommand();
+  for (int s = 1; s <= 8; ++s) {
+    AtSecond(s);
+    Thread().Turn();
+  }
+  EXPECT_TRUE(SecondsOf("show:No Data at COM3").empty());
+  EXPECT_EQ(SecondsOf("show:Wait - Adjusting Transducer"), (std::vector<int>{6, 8}));
+  EXPECT_EQ(display.colours, kStatusScanColours);
+  // Once the sweep has begun, silence is told as before.
+  state.AutoProfileWaitSweepStart = false;
+  AtSecond(9);
+  Thread().Turn();
+  AtSecond(10);
+  Thread().Turn();
+  EXPECT_EQ(SecondsOf("show:No Data at COM3"), (std::vector<int>{10}));
+}
+
 TEST_F(CommThreadTest, HoldSendsNothingAndShowsNothing) {
   state.HoldActive = true;
   AtSecond(0);

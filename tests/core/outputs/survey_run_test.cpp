@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "clock.h"
+#include "link/comm_thread.h"
 #include "outputs/auto_azimuth.h"
 #include "outputs/auto_profile.h"
 #include "outputs_fixture.h"
@@ -55,7 +56,7 @@ SnapshotAnswer Ok(const SnapshotForm& f, bool enabled) {
   return a;
 }
 
-TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndNotWhileAwaited) {
+TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndTheReturnSweepIsTheNext) {
   state->AutoProfileXYZ = 1;
   state->AutoProfileBMP = 0;
   state->AutoProfileSaveConfirmation = 0;
@@ -70,7 +71,7 @@ TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndNotWhileAwaited) {
   EXPECT_TRUE(XyzFiles().empty());
   // The pipeline found the sweep start, going up.
   state->AutoProfileWaitSweepStart = false;
-  state->SweepStartDirection = 1;
+  state->PreviousSweepDirection = 1;
   Collect(40);
   Ping(460, 1);
   Ping(740, 1);
@@ -78,12 +79,55 @@ TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndNotWhileAwaited) {
   Ping(735, 0);  // the head turned: the sweep is complete
   EXPECT_EQ(XyzFiles(), std::vector<std::string>{"14mar2024-0001.xyz"});
   EXPECT_EQ(Lines(ReadFile("14mar2024-0001.xyz")).size(), 4u + 38u);
-  // The return sweep is awaited, not written as a scan of its own.
-  EXPECT_TRUE(state->AutoProfileWaitSweepStart);
+  // Collection goes straight on: the return sweep is the next file.
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
   EXPECT_EQ(state->ProfilePoints.Count, 0);
+  Collect(30);
   Ping(600, 0);
-  Ping(450, 1);
+  Ping(455, 0);
   EXPECT_EQ(XyzFiles().size(), 1u);
+  Ping(450, 1);
+  EXPECT_EQ(XyzFiles().size(), 2u);
+  EXPECT_EQ(Lines(ReadFile("14mar2024-0002.xyz")).size(), 4u + 28u);
+}
+
+// An auto-azimuth run keeps its file while the link stops and starts again (the
+// window minimised, ports chosen again); a switch to a file ends the run with its
+// message and the file whole.
+TEST_F(Survey, AutoAzimuthFileOutlivesALinkStopAndEndsWithTheRun) {
+  state->AzimuthDriveEnable = 1;
+  AzimuthAnswer a;
+  a.Accepted = true;
+  a.Enabled = true;
+  a.Start = 0.0;
+  a.Stop = 90.0;
+  a.Increment = 30.0;
+  a.Xyz = true;
+  ApplyAzimuthAnswer(*state, display, clock, a);
+  ASSERT_EQ(state->XyzFileOpen, 1);
+  state->AzimuthPosition = 600;
+  Collect(7);
+  AfterScanActions(*state, display, clock);
+  StopLink(*state);
+  EXPECT_EQ(state->XyzFileOpen, 1);
+  EXPECT_TRUE(state->Xyz.IsOpen());
+  state->AzimuthPosition = 700;
+  Collect(7);
+  AfterScanActions(*state, display, clock);
+  EXPECT_EQ(Lines(ReadFile("14mar2024-0001.xyz")).size(), 2u * 6u);  // both blocks written
+  EXPECT_EQ(state->AutoAzimuthEnabled, 1);
+
+  display.calls.clear();
+  EndAutoAzimuthRun(*state, display);
+  EXPECT_EQ(state->AutoAzimuthEnabled, 0);
+  EXPECT_FALSE(state->AutoProfileScanActive);
+  EXPECT_EQ(state->XyzFileOpen, 0);
+  EXPECT_EQ(state->VerticalScanMenuEnabled, 1);
+  EXPECT_EQ(display.calls.back(), "scan complete");
+  // Once only: no run, nothing to end.
+  display.calls.clear();
+  EndAutoAzimuthRun(*state, display);
+  EXPECT_TRUE(display.calls.empty());
 }
 
 TEST_F(Survey, FullCircleEndsAtStepZeroAfterMoreThan100Points) {
