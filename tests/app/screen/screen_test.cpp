@@ -15,6 +15,7 @@
 
 #include "app_fixture.h"
 #include "diagnostics_window.h"
+#include "entry_box.h"
 #include "screen_capture.h"
 #include "tool_windows.h"
 #include "x_display.h"
@@ -179,8 +180,8 @@ TEST_F(ScreenTest, LivePictureOnTheScreenFollowsTheImage) {
 }
 
 // Echoes go on being drawn and shown after dialogs opened from the keyboard and
-// the menus: a menu title clicked, Esc (the menu bar keeps the keyboard), R and
-// Enter open Com Ports, Cancel; then Rotate, Profile Setup and a profile mode.
+// the menus: a menu title clicked, Esc, Alt+R opens Com Ports, Cancel; then
+// Rotate, Profile Setup and a profile mode.
 TEST_F(ScreenTest, EchoesGoOnAfterMenusAndDialogs) {
   WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nAzimuthDriveEnable=0\n"
            "[Orientation Module Settings]\nEnableOrientationModule=0\n");
@@ -210,8 +211,7 @@ TEST_F(ScreenTest, EchoesGoOnAfterMenusAndDialogs) {
   x({"mousemove", std::to_string(title.x()), std::to_string(title.y())});
   x({"click", "1"});
   x({"key", "Escape"});
-  x({"key", "r"});
-  x({"key", "Return"});
+  x({"key", "alt+r"});
   PumpUntil([&] { return !dialogs.empty(); }, 3000);
   ASSERT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(dialogs[0], "ComPort Setup");
@@ -375,6 +375,69 @@ TEST(ScreenProgramTest, ClosingTheMainWindowEndsTheProgramWithToolWindowsOpen) {
   if (rc == -1) StopProcess(app);
   EXPECT_EQ(rc, 0) << "the program did not end when its main window was closed";
   EXPECT_NE(ReadText("WINQ47V.INI").find("AzimuthWindow=1"), std::string::npos);
+}
+
+// The one-key commands reach the sonar whatever was opened or clicked before. A
+// menu opened with the mouse and closed with Escape gives the keys back: H H
+// toggles Hold twice instead of opening the Heads menu and starting the head scan,
+// R opens the range entry instead of Com Ports. Alt still opens the menus. After a
+// click into a tool window H still toggles Hold.
+TEST_F(ScreenTest, OneKeyCommandsReachTheSonarAfterAMenuOrAToolWindow) {
+  WriteIni("RunMode=0\nAzimuthDriveEnable=0\n[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  QWidget* orientation = window->Tool(2);
+  ASSERT_TRUE(PumpUntil([&] { return orientation->isVisible(); }, 10000));
+  std::vector<std::string> dialogs;
+  window->SetDialogHook([&](QDialog& d) {
+    dialogs.push_back(d.windowTitle().toStdString());
+    d.reject();
+  });
+  auto x = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    EXPECT_EQ(Server().Run(args), 0);
+    PumpFor(300);
+  };
+  auto at = [&](QPoint p) {
+    x({"mousemove", std::to_string(p.x()), std::to_string(p.y())});
+    x({"click", "1"});
+  };
+  QMenuBar* bar = window->menuBar();
+  const QPoint file_title = bar->mapToGlobal(bar->actionGeometry(bar->actions().at(0)).center());
+  const bool held = state.HoldActive.load();
+
+  at(file_title);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr) << "the File menu did not open";
+  x({"key", "Escape"});
+  ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+  x({"key", "h"});
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "H opened a menu";
+  EXPECT_NE(state.HoldActive.load(), held) << "H did not reach the main window";
+  x({"key", "h"});
+  EXPECT_EQ(state.HoldActive.load(), held);
+  EXPECT_FALSE(state.HeadScanActive.load()) << "the second H started the head scan";
+  Server().Run({"import", "-window", "root", "after-menu-h-h.png"});
+
+  at(file_title);
+  x({"key", "Escape"});
+  x({"key", "r"});
+  EXPECT_EQ(window->Entry().Mode(), 1) << "R did not open the range entry";
+  EXPECT_TRUE(dialogs.empty()) << dialogs.front();
+  x({"key", "Escape"});
+  EXPECT_EQ(window->Entry().Mode(), 0);
+
+  x({"key", "alt+h"});
+  EXPECT_NE(QApplication::activePopupWidget(), nullptr) << "Alt+H did not open the Heads menu";
+  x({"key", "Escape"});
+  x({"key", "Escape"});
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  at(orientation->mapToGlobal(orientation->rect().center()));
+  x({"key", "h"});
+  EXPECT_NE(state.HoldActive.load(), held) << "H after a click into the Orientation window";
+  x({"key", "space"});
+  x({"key", "h"});
+  EXPECT_EQ(state.HoldActive.load(), held);
+  Server().Run({"import", "-window", "root", "after-tool-window-h.png"});
 }
 
 }  // namespace
