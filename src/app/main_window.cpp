@@ -85,6 +85,9 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   layout_ = ComputeLayout(fm.horizontalAdvance('X'), fm.height(), 16, 16);
 
   picture_ = std::make_unique<PictureView>(core_, client_);
+  // The image's colours from the stored colour table, before anything is drawn,
+  // captured or served: the menu's tick and the picture agree from the start.
+  core_.SelectColorTable(state_.Colors);
   PaletteChanged();
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);

@@ -16,6 +16,7 @@
 #include "app_fixture.h"
 #include "diagnostics_window.h"
 #include "entry_box.h"
+#include "imaging/color_tables.h"
 #include "screen_capture.h"
 #include "tool_windows.h"
 #include "x_display.h"
@@ -438,6 +439,39 @@ TEST_F(ScreenTest, OneKeyCommandsReachTheSonarAfterAMenuOrAToolWindow) {
   x({"key", "h"});
   EXPECT_EQ(state.HoldActive.load(), held);
   Server().Run({"import", "-window", "root", "after-tool-window-h.png"});
+}
+
+// The colour table stored in WINQ47V.INI is the one on the screen from the start:
+// with Colors=5 the played echoes show in Brown/Yellow, not in Norm Hi.
+TEST_F(ScreenTest, StoredColourTableIsOnTheScreenFromTheStart) {
+  WriteIni("RunMode=1\nColors=5\nPlotSpeed=10\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  files.push_back(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V");
+  OpenShown();
+  ASSERT_TRUE(state.PlaybackFileOpen.load());
+  ASSERT_TRUE(PumpUntil([&] {
+    int lit = 0;
+    for (uint8_t v : Snapshot()) lit += (v & 0x7F) != 0 && v < 108;
+    return lit > 2000;
+  }, 30000));
+  ClickAt(750, 9);  // Hold: the picture stands still
+  PumpFor(300);
+  const std::vector<uint8_t> image = Snapshot();
+  const QImage shot = ScreenPicture();
+  ASSERT_EQ(shot.size(), QSize(kImageWidth, kImageHeight));
+  shot.save("screen-colors5.png");
+  const PaletteTable brown = BuildPalette(5);
+  int brown_pixels = 0, other = 0;
+  for (int y = 0; y < kImageHeight; ++y) {
+    for (int x = 0; x < kImageWidth; ++x) {
+      const uint8_t v = image[static_cast<size_t>(y) * kImageWidth + x];
+      if ((v & 0x7F) == 0 || v >= 108) continue;  // echo levels only
+      const QRgb want = qRgb(brown[v].Red, brown[v].Green, brown[v].Blue);
+      if ((shot.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF)) ++brown_pixels; else ++other;
+    }
+  }
+  EXPECT_GT(brown_pixels, 2000);
+  EXPECT_EQ(other, 0) << "echo pixels not in Brown/Yellow";
 }
 
 }  // namespace
