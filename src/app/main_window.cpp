@@ -407,6 +407,9 @@ void MainWindow::PanelsChanged(unsigned mask) {
   if (mask & kPanelHeadMarker) client_->update(OverlayPlaces(layout_).dial);
   if (mask & kPanelGridLabel) client_->update(OverlayPlaces(layout_).grid_label);
   if (mask & kPanelStatusMessage) SetStatusMessage("", 121, 121, 121);
+  // The small windows follow played records as they follow live replies.
+  if (mask & kPanelOrientationWindow) ToolWindowChanged(2);
+  if (mask & kPanelAzimuthWindow) ToolWindowChanged(1);
 }
 
 void MainWindow::RedrawDiagnostics() {

@@ -16,6 +16,8 @@
 #include "app_fixture.h"
 #include "diagnostics_window.h"
 #include "entry_box.h"
+#include "files/file_display.h"
+#include "files/recorder.h"
 #include "imaging/color_tables.h"
 #include "screen_capture.h"
 #include "tool_windows.h"
@@ -472,6 +474,72 @@ TEST_F(ScreenTest, StoredColourTableIsOnTheScreenFromTheStart) {
   }
   EXPECT_GT(brown_pixels, 2000);
   EXPECT_EQ(other, 0) << "echo pixels not in Brown/Yellow";
+}
+
+// An "O" reply of the orientation module with raw pitch, roll and heading.
+std::vector<uint8_t> OReply(int pitch, int roll, int heading) {
+  std::vector<uint8_t> r(29, 0);
+  r[0] = 'I';
+  r[1] = 'O';
+  r[2] = 'X';
+  r[3] = 0x18;
+  const int raw[3] = {pitch, roll, heading};
+  for (int i = 0; i < 3; ++i) {
+    r[static_cast<size_t>(18 + 2 * i)] = static_cast<uint8_t>(raw[i] & 0x7F);
+    r[static_cast<size_t>(19 + 2 * i)] = static_cast<uint8_t>((raw[i] >> 7) & 0x7F);
+  }
+  r[28] = 0xFC;
+  return r;
+}
+
+// A played file's "O" records reach the Orientation window on the screen: it shows
+// their pitch, roll and heading, as it does live, and what the X server holds of
+// the window is what the window paints for them.
+TEST_F(ScreenTest, PlayedOrientationRecordsShowInTheOrientationWindow) {
+  {
+    AppState rec;
+    rec.DataBits = 8;
+    rec.GridMode = 0;
+    FileDisplay quiet;
+    ASSERT_TRUE(StartRecording(rec, quiet, "attitude.47V"));
+    for (int i = 0; i < 400; ++i) {
+      const std::vector<uint8_t> g = GReply(400 + i % 400, i);
+      RecordedPing ping;
+      ping.reply = g;
+      ASSERT_TRUE(WriteSonarRecord(rec, quiet, ping));
+      if (i % 4 == 0) {
+        // Pitch 12.5 to 20.4, roll -7.5, heading 123.4 to 202.4 degrees.
+        const std::vector<uint8_t> o = OReply(1025 + i / 5, 825, 1234 + 2 * i);
+        RecordedPing att;
+        att.reply = o;
+        ASSERT_TRUE(WriteSonarRecord(rec, quiet, att));
+      }
+    }
+    StopRecording(rec, quiet);
+  }
+  WriteIni("RunMode=1\nPlotSpeed=60\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  files.push_back("attitude.47V");
+  OpenShown();
+  ASSERT_TRUE(state.PlaybackFileOpen.load());
+  QWidget* orientation = window->Tool(2);
+  ASSERT_TRUE(PumpUntil([&] { return orientation->isVisible() && state.OrientationUnanswered.load() == 0; }, 30000));
+  PumpFor(1500);
+  ClickAt(750, 9);  // Hold: the window's values stand still
+  PumpFor(400);
+  const std::vector<std::string> lines = OrientationWindowLines(state);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].find("n/a"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("-7.5 Deg"), std::string::npos) << lines[2];
+  const QImage painted = orientation->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QPoint at = orientation->mapToGlobal(QPoint(0, 0));
+  const QImage screen = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, at.x(), at.y(), orientation->width(), orientation->height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+  Server().Run({"import", "-window", "root", "orientation-playback.png"});
+  EXPECT_EQ(screen, painted) << "the Orientation window on the screen is not what it paints for "
+                             << lines[0] << ", " << lines[1] << ", " << lines[2];
 }
 
 }  // namespace
