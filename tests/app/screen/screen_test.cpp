@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "app_fixture.h"
 #include "diagnostics_window.h"
@@ -540,6 +541,124 @@ TEST_F(ScreenTest, PlayedOrientationRecordsShowInTheOrientationWindow) {
   Server().Run({"import", "-window", "root", "orientation-playback.png"});
   EXPECT_EQ(screen, painted) << "the Orientation window on the screen is not what it paints for "
                              << lines[0] << ", " << lines[1] << ", " << lines[2];
+}
+
+// Openbox placing new windows in the middle of the free screen, as most desktops
+// do: the main window is then nowhere near the top left corner.
+XDisplay& CentringServer() {
+  static XDisplay server(true, 1920, 1080,
+                         "<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
+                         "<placement><policy>Smart</policy><center>yes</center></placement></openbox_config>\n");
+  return server;
+}
+
+struct ListedWindow {
+  QRect place;
+  std::string title;
+};
+
+// The windows the window manager holds, as wmctrl lists them with their places.
+std::vector<ListedWindow> ListWindows(const XDisplay& x) {
+  std::string out;
+  std::vector<ListedWindow> list;
+  if (x.Run({"wmctrl", "-lG"}, &out) != 0) return list;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string id, desktop, host;
+    int px = 0, py = 0, w = 0, h = 0;
+    if (!(in >> id >> desktop >> px >> py >> w >> h >> host)) continue;
+    std::string title;
+    std::getline(in, title);
+    title.erase(0, title.find_first_not_of(' '));
+    list.push_back({QRect(px, py, w, h), title});
+  }
+  return list;
+}
+
+const ListedWindow* Find(const std::vector<ListedWindow>& list, const std::string& prefix) {
+  for (const ListedWindow& w : list)
+    if (w.title.rfind(prefix, 0) == 0) return &w;
+  return nullptr;
+}
+
+// Runs the program until a window titled `wanted` is listed (at most 20 s); the
+// main window's place as listed then, and the first other window seen meanwhile
+// (the logo) in *logo.
+struct StartUpSeen {
+  QRect main, wanted, logo;
+};
+
+StartUpSeen WatchStartUp(const XDisplay& x, pid_t app, const std::string& wanted) {
+  StartUpSeen seen;
+  for (int i = 0; i < 400 && seen.wanted.isNull(); ++i) {
+    const std::vector<ListedWindow> list = ListWindows(x);
+    if (const ListedWindow* m = Find(list, "WinQ47V Digital Sonar")) seen.main = m->place;
+    if (const ListedWindow* w = Find(list, wanted)) seen.wanted = w->place;
+    for (const ListedWindow& w : list)
+      if (seen.logo.isNull() && w.title.rfind("WinQ47V", 0) != 0 && w.title.rfind(wanted, 0) != 0) seen.logo = w.place;
+    if (WaitExit(app, 0) != -1) break;
+    if (seen.wanted.isNull()) QTest::qSleep(50);
+  }
+  return seen;
+}
+
+void ExpectOver(const QRect& box, const QRect& main, const char* what) {
+  const QRect screen(0, 0, 1920, 1080);
+  EXPECT_TRUE(screen.contains(box)) << what << " at " << box.x() << "," << box.y();
+  EXPECT_TRUE(main.contains(box.center())) << what << " centred at " << box.center().x() << "," << box.center().y()
+                                           << ", the main window at " << main.x() << "," << main.y() << " "
+                                           << main.width() << "x" << main.height();
+}
+
+// The windows of the start-up are centred on the main window where the window
+// manager put it (here in the middle of the screen), not where it would be at the
+// top left: the logo and the playback dialog of a start in playback.
+TEST(ScreenProgramTest, LogoAndPlaybackDialogOpenOverThePlacedMainWindow) {
+  const XDisplay& x = CentringServer();
+  ASSERT_TRUE(x.ok()) << x.why();
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nAzimuthDriveEnable=0\n"
+                                  "[Orientation Module Settings]\nEnableOrientationModule=0\n";
+  const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v"}, x.name());
+  ASSERT_GT(app, 0);
+  const StartUpSeen seen = WatchStartUp(x, app, "Open a Sonar File For Playback");
+  x.Run({"import", "-window", "root", "start-up-dialog.png"});
+  ASSERT_FALSE(seen.main.isNull());
+  ASSERT_FALSE(seen.wanted.isNull()) << "no playback dialog";
+  EXPECT_GT(seen.main.left(), 200) << "the window manager did not centre the main window";
+  ExpectOver(seen.wanted, seen.main, "the playback dialog");
+  ASSERT_FALSE(seen.logo.isNull()) << "no logo seen";
+  EXPECT_LT((seen.logo.center() - seen.main.center()).manhattanLength(), 60)
+      << "logo centred at " << seen.logo.center().x() << "," << seen.logo.center().y() << ", the main window at "
+      << seen.main.center().x() << "," << seen.main.center().y();
+  x.Run({"wmctrl", "-c", "Open a Sonar File For Playback"});
+  QTest::qSleep(300);
+  x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
+  if (WaitExit(app, 10000) == -1) StopProcess(app);
+}
+
+// The boxes about a file named at start (missing, or not a sonar file) open over the
+// main window too.
+TEST(ScreenProgramTest, BoxesAboutTheStartFileOpenOverThePlacedMainWindow) {
+  const XDisplay& x = CentringServer();
+  ASSERT_TRUE(x.ok()) << x.why();
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nAzimuthDriveEnable=0\n"
+                                  "[Orientation Module Settings]\nEnableOrientationModule=0\n";
+  std::ofstream("notsonar.47V") << "this is not a sonar recording\n";
+  for (const char* file : {"missing.47V", "notsonar.47V"}) {
+    const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v", file}, x.name());
+    ASSERT_GT(app, 0);
+    const StartUpSeen seen = WatchStartUp(x, app, "Open a Sonar File For Playback");
+    x.Run({"import", "-window", "root", std::string("start-up-box-") + file + ".png"});
+    ASSERT_FALSE(seen.main.isNull()) << file;
+    ASSERT_FALSE(seen.wanted.isNull()) << "no box about " << file;
+    ExpectOver(seen.wanted, seen.main, file);
+    x.Run({"wmctrl", "-c", "Open a Sonar File For Playback"});
+    QTest::qSleep(300);
+    x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
+    if (WaitExit(app, 10000) == -1) StopProcess(app);
+  }
 }
 
 }  // namespace
