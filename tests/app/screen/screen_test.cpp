@@ -37,11 +37,18 @@ void PumpFor(int ms) {
   PumpUntil([&] { return t.elapsed() >= ms; }, ms + 1000);
 }
 
+// A smaller screen, where the tool windows do not all fit beside the main window.
+XDisplay& SmallServer() {
+  static XDisplay server(true, 1280, 1000);
+  return server;
+}
+
 class ScreenTest : public AppTest {
  protected:
+  virtual XDisplay& X() { return Server(); }
   void SetUp() override {
-    ASSERT_TRUE(Server().ok()) << Server().why();
-    qputenv("DISPLAY", QByteArray::fromStdString(Server().name()));
+    ASSERT_TRUE(X().ok()) << X().why();
+    qputenv("DISPLAY", QByteArray::fromStdString(X().name()));
     qputenv("QT_QPA_PLATFORM", "xcb");
     AppTest::SetUp();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
@@ -541,6 +548,61 @@ TEST_F(ScreenTest, PlayedOrientationRecordsShowInTheOrientationWindow) {
   Server().Run({"import", "-window", "root", "orientation-playback.png"});
   EXPECT_EQ(screen, painted) << "the Orientation window on the screen is not what it paints for "
                              << lines[0] << ", " << lines[1] << ", " << lines[2];
+}
+
+class SmallScreenTest : public ScreenTest {
+ protected:
+  XDisplay& X() override { return SmallServer(); }
+};
+
+// On a 1280 x 1000 screen, with the other tool windows open down the side of the
+// main window, the head-scan window has no room beside it: it opens inside the
+// screen over the picture (which the scan freezes), not over the panels or another
+// tool window. While the scan runs the status line under the picture shows its
+// message or, when the no-data blink erases it, nothing: never the grid label.
+TEST_F(SmallScreenTest, HeadScanWindowOpensInsideTheScreenOverThePicture) {
+  WriteIni("RunMode=1\nAzimuthDriveEnable=1\nAzimuthWindow=1\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  ASSERT_EQ(window->screen()->geometry().size(), QSize(1280, 1000));
+  window->OnCommand(cmd::kDiagnostics);
+  PumpFor(500);
+  window->OnCommand(cmd::kHeadScan);
+  QWidget* scan = window->Tool(0);
+  ASSERT_TRUE(PumpUntil([&] { return scan->isVisible() && scan->frameGeometry() != scan->geometry(); }, 10000));
+  PumpFor(500);
+  const QRect area = window->screen()->availableGeometry();
+  const QRect f = scan->frameGeometry();
+  const QRect panels(window->Client()->mapToGlobal(QPoint(600, 0)), QSize(210, 569));
+  EXPECT_TRUE(area.contains(f)) << "scan window at " << f.x() << "," << f.y() << " " << f.width() << "x"
+                                << f.height();
+  const QRect menus(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+  EXPECT_FALSE(f.intersects(menus)) << "over the menu bar";
+  EXPECT_FALSE(f.intersects(panels)) << "over the panels: " << f.x() << "," << f.y() << " " << f.width() << "x"
+                                     << f.height();
+  for (QWidget* other : {static_cast<QWidget*>(window->Diagnostics()), static_cast<QWidget*>(window->Tool(1)),
+                         static_cast<QWidget*>(window->Tool(2))}) {
+    ASSERT_TRUE(other->isVisible()) << other->windowTitle().toStdString();
+    EXPECT_FALSE(f.intersects(other->frameGeometry())) << "over " << other->windowTitle().toStdString();
+  }
+  X().Run({"import", "-window", "root", "head-scan-window.png"});
+
+  EXPECT_EQ(window->StatusText(), "Scanning Head ID's . . .");
+  // The line under the picture, uncovered.
+  scan->move(area.right() + 1 - f.width(), area.bottom() + 1 - f.height());
+  PumpFor(300);
+  display.EraseStatus();  // as the no-data blink does each other second
+  PumpFor(400);
+  const QRect label(200, 512, 203, window->GetLayout().LineH + 2);  // where the label is drawn
+  const QPoint at = window->Client()->mapToGlobal(label.topLeft());
+  const QImage shot = QGuiApplication::primaryScreen()
+                          ->grabWindow(0, at.x(), at.y(), label.width(), label.height())
+                          .toImage()
+                          .convertToFormat(QImage::Format_RGB32);
+  int not_panel = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) not_panel += (shot.pixel(x, y) & 0xFFFFFF) != (window->ImageColour(121) & 0xFFFFFF);
+  EXPECT_EQ(not_panel, 0) << "the grid label is drawn during the head scan";
 }
 
 // Openbox placing new windows in the middle of the free screen, as most desktops
