@@ -1,6 +1,7 @@
 #include "setup_dialogs.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -130,7 +131,12 @@ ValueDialog* MakeRotateDialog(AppState& state, Prompts& prompts, QWidget* parent
 
 ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent) {
   auto* d = new ValueDialog({"User Text", "Enter Text:", "", 79, false}, parent);
-  d->Field()->setText(QString::fromStdString(state.UserText.get()));
+  QLineEdit* field = d->Field();
+  field->setText(QString::fromStdString(state.UserText.get()));
+  // Wide enough for the whole text kept (29 characters): none of it scrolled out
+  // of sight at the start.
+  const QFontMetrics fm = field->fontMetrics();
+  field->setMinimumWidth(std::max(fm.horizontalAdvance(field->text()), fm.averageCharWidth() * 32) + 16);
   d->on_ok = [&state](const std::string& text) {
     state.UserText = text.substr(0, 29);
     return true;
