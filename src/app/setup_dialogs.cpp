@@ -18,6 +18,7 @@
 #include "prompts.h"
 #include "spin_arrows.h"
 #include "app_state.h"
+#include "link/head_scan.h"
 #include "settings/settings_io.h"
 
 namespace {
@@ -380,13 +381,27 @@ HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
   int row = 1;
   if (program) {
     grid->addWidget(new QLabel("Serial Number:"), row, 0);
-    serial_ = new QLineEdit(QString::fromStdString(Fmt("%04.0f", state.ProgramSerialNumber.load())));
+    // What the head reported in the scan, when it answered with its fields: its
+    // serial number and depth rating to start from; else the number last
+    // programmed and no rating.
+    std::string serial = Fmt("%04.0f", state.ProgramSerialNumber.load());
+    int depth = -1;
+    const LinkShown shown = state.Shown();
+    if (shown.ScanReplyValid) {
+      const HeadInfoTexts head = DecodeHeadInfo(std::span<const std::uint8_t, 64>(shown.ScanReply.data() + 12, 64));
+      if (head.hasFields) {
+        serial = head.SerialNumber;
+        if (head.DepthRating == "1000 Meters") depth = 0;
+        if (head.DepthRating == "3000 Meters") depth = 1;
+      }
+    }
+    serial_ = new QLineEdit(QString::fromStdString(serial));
     grid->addWidget(serial_, row++, 1);
     grid->addWidget(new QLabel("Depth Rating:"), row, 0);
     depth_ = new QComboBox;
     depth_->addItem("1000 Meters");
     depth_->addItem("3000 Meters");
-    depth_->setCurrentIndex(-1);
+    depth_->setCurrentIndex(depth);
     grid->addWidget(depth_, row++, 1);
   }
   auto* ok = new QPushButton("Ok");

@@ -289,6 +289,30 @@ TEST_F(AppTest, HeadIdAndProgramRequests) {
   }
 }
 
+// "Program Sonar Head" opens with the serial number and depth rating the head
+// reported in the scan; before any head answered, with the number last
+// programmed and no rating.
+TEST_F(AppTest, ProgramHeadStartsFromWhatTheHeadReported) {
+  Open();
+  {
+    HeadIdDialog d(state, true, window.get());
+    EXPECT_EQ(d.SerialField()->text().toStdString(), "0000");
+    EXPECT_EQ(d.DepthBox()->currentIndex(), -1);
+  }
+  state.UpdateShown([](LinkShown& shown) {
+    shown.ScanReplyValid = true;
+    shown.ScanReply.fill(0);
+    uint8_t* d = shown.ScanReply.data() + 12;  // the head's memory after the reply header
+    d[0] = 3;
+    d[6] = 1216 & 0x7F;
+    d[7] = 1216 >> 7;
+    d[10] = 1;  // 3000 Meters
+  });
+  HeadIdDialog d(state, true, window.get());
+  EXPECT_EQ(d.SerialField()->text().toStdString(), "1216");
+  EXPECT_EQ(d.DepthBox()->currentText().toStdString(), "3000 Meters");
+}
+
 TEST_F(AppTest, AboutBox) {
   Open();
   std::string title;
