@@ -605,6 +605,50 @@ TEST_F(SmallScreenTest, HeadScanWindowOpensInsideTheScreenOverThePicture) {
   EXPECT_EQ(not_panel, 0) << "the grid label is drawn during the head scan";
 }
 
+// A 1024 x 768 screen: the main window leaves a strip too narrow for the wider
+// tool windows.
+XDisplay& XgaServer() {
+  static XDisplay server(true, 1024, 768);
+  return server;
+}
+
+class XgaScreenTest : public ScreenTest {
+ protected:
+  XDisplay& X() override { return XgaServer(); }
+};
+
+// On a 1024 x 768 screen the tool windows that find no room beside the main
+// window (Diagnostics, Azimuth, Orientation) cover the least of it: not the
+// panels (Mode, Speed, Train), not the menu bar, nor each other, and they stay
+// inside the screen.
+TEST_F(XgaScreenTest, ToolWindowsCoverTheLeastOfTheMainWindow) {
+  WriteIni("RunMode=1\nAzimuthDriveEnable=1\nAzimuthWindow=1\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  ASSERT_EQ(window->screen()->geometry().size(), QSize(1024, 768));
+  window->OnCommand(cmd::kDiagnostics);
+  const std::vector<QWidget*> tools = {window->Diagnostics(), window->Tool(1), window->Tool(2)};
+  ASSERT_TRUE(PumpUntil([&] {
+    for (QWidget* w : tools)
+      if (!w->isVisible() || w->frameGeometry() == w->geometry()) return false;
+    return true;
+  }, 10000));
+  PumpFor(500);
+  X().Run({"import", "-window", "root", "tool-windows-1024x768.png"});
+  const QRect area = window->screen()->availableGeometry();
+  const QRect panels(window->Client()->mapToGlobal(QPoint(600, 0)), QSize(210, 569));
+  const QRect menus(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+  for (size_t i = 0; i < tools.size(); ++i) {
+    const QRect f = tools[i]->frameGeometry();
+    const std::string name = tools[i]->windowTitle().toStdString();
+    EXPECT_TRUE(area.contains(f)) << name << " at " << f.x() << "," << f.y();
+    EXPECT_FALSE(f.intersects(panels)) << name << " over the panels at " << f.x() << "," << f.y();
+    EXPECT_FALSE(f.intersects(menus)) << name << " over the menu bar";
+    for (size_t j = i + 1; j < tools.size(); ++j)
+      EXPECT_FALSE(f.intersects(tools[j]->frameGeometry())) << name << " over " << tools[j]->windowTitle().toStdString();
+  }
+}
+
 // Openbox placing new windows in the middle of the free screen, as most desktops
 // do: the main window is then nowhere near the top left corner.
 XDisplay& CentringServer() {
