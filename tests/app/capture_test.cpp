@@ -76,6 +76,8 @@ TEST_F(AppTest, AutoFrameCaptureShowsTheNameForASecondAndAHalfWithTheWaitCursor)
   QElapsedTimer shown;
   shown.start();
   const int64_t position = state.PlaybackPosition.load();
+  window->OnCommand(cmd::kAutoFrameCapture);  // off: this frame is the last, the cursor's return is its own
+  ASSERT_EQ(state.AutoFrameCaptureOn, 0);
   EXPECT_FALSE(std::filesystem::exists("sweep-0001.bmp")) << "written before its name was shown";
   bool moved = false;
   ASSERT_TRUE(PumpUntil([&] {
