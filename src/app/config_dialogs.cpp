@@ -57,6 +57,16 @@ int Stepped(int column, int value, int direction) {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// A read-only name field shows the whole name: it grows to fit it (up to half the
+// screen's width) and tells the full name when the pointer rests on it.
+void ShowWholeName(QLineEdit* field, const QString& name) {
+  field->setText(name);
+  field->setToolTip(name);
+  const int wanted = field->fontMetrics().horizontalAdvance(name) + 16;
+  field->setMinimumWidth(std::max(field->minimumWidth(), std::min(wanted, 960)));
+  field->setCursorPosition(0);
+}
+
 int32_t& Column(UserConfig& row, int column) {
   return column == 0 ? row.Frequency : column == 1 ? row.Absorption : row.PulseLength;
 }
@@ -165,7 +175,7 @@ void UserConfigDialog::ShowRow(int row) {
   fields_[base + 3]->setText(QString::number(r.PulseLength));
 }
 
-void UserConfigDialog::ShowName() { name_->setText(Q(ShortenConfigName(state_.PendingConfigName.get()))); }
+void UserConfigDialog::ShowName() { ShowWholeName(name_, Q(ShortenConfigName(state_.PendingConfigName.get()))); }
 
 std::array<ConfigRowTexts, kUserConfigRows> UserConfigDialog::FieldTexts() const {
   std::array<ConfigRowTexts, kUserConfigRows> texts;
@@ -326,7 +336,7 @@ SettingsDialog::SettingsDialog(AppState& state, Prompts& prompts, std::function<
   head->addWidget(cancel);
   grid->addLayout(head, 1, 0, 1, 2);
 
-  name_->setText(Q(ShortenConfigName(state_.ConfigFile.get())));
+  ShowWholeName(name_, Q(ShortenConfigName(state_.ConfigFile.get())));
   TakeValuesInUse();
   ShowMode();
 }
@@ -406,7 +416,7 @@ void SettingsDialog::Click(int id) {
       if (state_.ConfigType != 1) return;
       UserConfigDialog d(state_, prompts_, this);
       run_dialog_(d);
-      name_->setText(Q(ShortenConfigName(state_.ConfigFile.get())));
+      ShowWholeName(name_, Q(ShortenConfigName(state_.ConfigFile.get())));
       ApplyRangeConfig(state_);
       TakeValuesInUse();
       ValuesChanged();

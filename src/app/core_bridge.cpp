@@ -1,6 +1,7 @@
 #include "core_bridge.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "clock.h"
 #include "display.h"
@@ -67,7 +68,15 @@ void CoreBridge::ReportNoPermission(const std::string& path) {
   if (CheckDeviceAccess(path) == DeviceAccess::kNoPermission) display_.LinkError(PermissionAdvice(path), "ComPort Setup");
 }
 
-void CoreBridge::ProbePorts() { ApplyPortProbe(state_, ProbeComPorts(paths_)); }
+void CoreBridge::ProbePorts() {
+  const int configured = state_.ComPort;
+  ApplyPortProbe(state_, ProbeComPorts(paths_));
+  // The head port moved to another line because its own device is missing: said
+  // once the link starts, or the operator would not know which line is in use.
+  if (state_.ComPort != configured && configured >= 0 && configured < kComPortCount)
+    port_note_ = PortProblemText(configured + 1, paths_[static_cast<size_t>(configured)], "") + "; the head port is COM" +
+                 std::to_string(state_.ComPort + 1);
+}
 
 bool CoreBridge::GpsPortAvailable() const { return state_.GpsPortAvailable != 0; }
 
@@ -85,8 +94,18 @@ std::string CoreBridge::PortPath(int index) const {
 
 void CoreBridge::StartHeadLink() {
   const std::string path = PortPath(state_.ComPort);
-  if (OpenHeadPort(state_, path)) StartLink(state_, display_, *sink_, clock_);
-  else ReportNoPermission(path);
+  std::string error;
+  if (OpenHeadPort(state_, path, &error)) {
+    if (std::exchange(port_problem_shown_, false)) display_.EraseStatus();
+    if (!port_note_.empty()) display_.ShowStatus(std::exchange(port_note_, {}), kStatusMessageColours);
+    StartLink(state_, display_, *sink_, clock_);
+    return;
+  }
+  ReportNoPermission(path);
+  // With no link running nothing else would say why the picture stays empty:
+  // once, in the status line, what is wrong with the port's device.
+  display_.ShowStatus(PortProblemText(state_.ComPort + 1, path, error), kStatusMessageColours);
+  port_problem_shown_ = true;
 }
 void CoreBridge::StopHeadLink() { StopLink(state_); }
 

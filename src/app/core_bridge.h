@@ -92,6 +92,8 @@ class CoreBridge {
   Display& display_;
   const Clock& clock_;
   ComPortPaths paths_;
+  bool port_problem_shown_ = false;  // the status line says why the head port did not open
+  std::string port_note_;            // why the probe moved the head port, until the link starts
   std::unique_ptr<LivePingSink> sink_;
   std::unique_ptr<PlaybackHooks> hooks_;
 };

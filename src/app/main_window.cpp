@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTimer>
 #include <QWindowStateChangeEvent>
 #include <cstdio>
 #include <utility>
@@ -52,6 +54,20 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   setCentralWidget(surround_);
   menu_ = new MenuBar(menuBar(), [this](int id) { OnCommand(id); });
   connect(menuBar(), &QMenuBar::hovered, this, [this] { shell_.MenuOpen = 1; });
+  // A menu closed with Escape leaves the menu bar holding the keyboard, where H
+  // would open the Heads menu and R Com Ports: the picture takes the keys back, so
+  // the one-key commands reach the sonar. Alt and a click still open the menus.
+  for (QAction* a : menuBar()->actions()) {
+    if (QMenu* m = a->menu()) {
+      connect(m, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+          for (QAction* other : menuBar()->actions())
+            if (other->menu() && other->menu()->isVisible()) return;  // another menu opened
+          if (menuBar()->hasFocus()) client_->setFocus();
+        });
+      });
+    }
+  }
 
   // Creation: default configuration, settings, menu state, port probe, layout.
   core_.BuildDefaultConfig();
@@ -69,6 +85,9 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   layout_ = ComputeLayout(fm.horizontalAdvance('X'), fm.height(), 16, 16);
 
   picture_ = std::make_unique<PictureView>(core_, client_);
+  // The image's colours from the stored colour table, before anything is drawn,
+  // captured or served: the menu's tick and the picture agree from the start.
+  core_.SelectColorTable(state_.Colors);
   PaletteChanged();
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);
@@ -391,6 +410,9 @@ void MainWindow::PanelsChanged(unsigned mask) {
   if (mask & kPanelHeadMarker) client_->update(OverlayPlaces(layout_).dial);
   if (mask & kPanelGridLabel) client_->update(OverlayPlaces(layout_).grid_label);
   if (mask & kPanelStatusMessage) SetStatusMessage("", 121, 121, 121);
+  // The small windows follow played records as they follow live replies.
+  if (mask & kPanelOrientationWindow) ToolWindowChanged(2);
+  if (mask & kPanelAzimuthWindow) ToolWindowChanged(1);
 }
 
 void MainWindow::RedrawDiagnostics() {

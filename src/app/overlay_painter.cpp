@@ -29,8 +29,10 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
   const OverlayRects r = OverlayPlaces(layout);
   const int ascent = p.fontMetrics().ascent();
 
-  // Grid scale label under the picture, where the status line is when it is blank.
-  if (status_blank && exposed.intersects(r.grid_label)) {
+  // Grid scale label under the picture, where the status line is when it is blank;
+  // not while the head scan runs, whose message blinks there.
+  const bool label = status_blank && !state.HeadScanActive;
+  if (label && exposed.intersects(r.grid_label)) {
     const QString t = QString::fromStdString(
         GridLabelText(state.Grid == 1, state.Range, state.Units, state.GridMode, state.SSTrain));
     const int w = p.fontMetrics().horizontalAdvance(t);

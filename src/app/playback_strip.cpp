@@ -69,6 +69,7 @@ void PlaybackStrip::ToggleCopy() {
 
 void PlaybackStrip::Schedule(int delay_ms) {
   if (window_.Closed() || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
+  if (!capture_path_.empty()) return;  // a frame capture pauses playback; it goes on after
   timer_.start(delay_ms);
 }
 
@@ -86,7 +87,7 @@ void PlaybackStrip::PlayNext() {
   do {
     delay = core_.PlayNextRecord();
     if (!core_.PlaybackOpen()) return;
-  } while (delay == 0 && budget.elapsed() < 4);
+  } while (delay == 0 && budget.elapsed() < 4 && capture_path_.empty());
   window_.Panels().RefreshChangedPanels();
   SetPercent(core_.PlaybackPercent());
   Schedule(delay);
@@ -167,14 +168,26 @@ void PlaybackStrip::Paint(QPainter& p) {
 // ---------------------------------------------------------------- frame captures
 
 void PlaybackStrip::CaptureFrame() {
-  if (!core_.PlaybackOpen()) return;
-  const std::string path = NextPlaybackCaptureName(state_.PlaybackFilePath.get());
-  // The name is shown in the strip over the image's foot while the frame is written.
-  capture_note_ = path;
+  if (!core_.PlaybackOpen() || !capture_path_.empty()) return;
+  // The name is shown in the strip over the image's foot for a second and a half,
+  // playback paused, then the frame is written with the name on it; the wait
+  // cursor shows meanwhile.
+  capture_path_ = NextPlaybackCaptureName(state_.PlaybackFilePath.get());
+  capture_note_ = capture_path_;
+  timer_.stop();
+  ShowCaptureCursor(true);
   window_.Client()->repaint(3, 492, 597, 18);
-  WriteBmp24(path, window_.CaptureWindow());
+  QTimer::singleShot(kCaptureNoteMs, &timer_, [this] { WriteCapturedFrame(); });
+}
+
+void PlaybackStrip::WriteCapturedFrame() {
+  if (!window_.Closed() && state_.RunMode == 1 && core_.PlaybackOpen())
+    WriteBmp24(capture_path_, window_.CaptureWindow());
+  capture_path_.clear();
   capture_note_.clear();
   window_.Client()->update(3, 492, 597, 18);
+  ShowCaptureCursor(false);
+  Schedule(0);
 }
 
 void PlaybackStrip::PaintCaptureNote(QPainter& p) {

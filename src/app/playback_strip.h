@@ -33,12 +33,15 @@ class PlaybackStrip {
   void ToggleReverse();
   void StepPlotSpeed(bool up);
   void CaptureFrame();  // auto frame capture: the next numbered BMP beside the played file
+  bool CapturePending() const { return !capture_path_.empty(); }  // its name is shown, playback paused
+  static constexpr int kCaptureNoteMs = 1500;  // how long the name is shown before the frame is written
 
   void Paint(QPainter& p);             // Plot Speed, the play arrows, Reverse
   void PaintCaptureNote(QPainter& p);  // the name of a frame being written
 
  private:
   void PlayNext();
+  void WriteCapturedFrame();
 
   MainWindow& window_;
   AppState& state_;
@@ -47,4 +50,5 @@ class PlaybackStrip {
   QPointer<QSlider> slider_;
   std::string start_file_;
   std::string capture_note_;
+  std::string capture_path_;  // the frame capture waiting to be written
 };

@@ -47,8 +47,10 @@ bool PrintScreen(QWidget* owner, Prompts& prompts, const std::function<void(QDia
 
   bool carry_on = true;
   AbortDialog abort_dialog(owner, prompts, carry_on);
+  // The main window takes no input while the job runs, but the dialog it owns must:
+  // disabling the main window would disable its Cancel button with it.
+  abort_dialog.setWindowModality(Qt::ApplicationModal);
   abort_dialog.show();
-  if (owner) owner->setEnabled(false);
   bool printed = false;
   {
     QPainter painter;
@@ -65,7 +67,6 @@ bool PrintScreen(QWidget* owner, Prompts& prompts, const std::function<void(QDia
       }
     }
   }
-  if (owner) owner->setEnabled(true);
   abort_dialog.close();
   return printed;
 }

@@ -24,6 +24,11 @@ void Put32(std::vector<unsigned char>& b, size_t at, unsigned v) {
 }
 }  // namespace
 
+void ShowCaptureCursor(bool busy) {
+  if (busy) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else QGuiApplication::restoreOverrideCursor();
+}
+
 bool WriteBmp24(const std::string& path, const QImage& source) {
   const QImage img = source.convertToFormat(QImage::Format_RGB888);
   const unsigned w = static_cast<unsigned>(img.width()), h = static_cast<unsigned>(img.height());

@@ -17,6 +17,10 @@ QImage GrabFromScreen(const QWidget& w, bool with_frame);
 // Writes `image` as a 24-bit bottom-up BMP; false when the file cannot be written.
 bool WriteBmp24(const std::string& path, const QImage& image);
 
+// The wait cursor over all of the program's windows while a capture is under way
+// (`busy`), the windows' own cursors again after.
+void ShowCaptureCursor(bool busy);
+
 // True when the three characters after the last dot are "bmp" (any case).
 bool HasBmpExtension(const std::string& path);
 

@@ -1,6 +1,7 @@
 #include "setup_dialogs.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -17,6 +18,7 @@
 #include "prompts.h"
 #include "spin_arrows.h"
 #include "app_state.h"
+#include "link/head_scan.h"
 #include "settings/settings_io.h"
 
 namespace {
@@ -130,7 +132,12 @@ ValueDialog* MakeRotateDialog(AppState& state, Prompts& prompts, QWidget* parent
 
 ValueDialog* MakeUserTextDialog(AppState& state, QWidget* parent) {
   auto* d = new ValueDialog({"User Text", "Enter Text:", "", 79, false}, parent);
-  d->Field()->setText(QString::fromStdString(state.UserText.get()));
+  QLineEdit* field = d->Field();
+  field->setText(QString::fromStdString(state.UserText.get()));
+  // Wide enough for the whole text kept (29 characters): none of it scrolled out
+  // of sight at the start.
+  const QFontMetrics fm = field->fontMetrics();
+  field->setMinimumWidth(std::max(fm.horizontalAdvance(field->text()), fm.averageCharWidth() * 32) + 16);
   d->on_ok = [&state](const std::string& text) {
     state.UserText = text.substr(0, 29);
     return true;
@@ -374,13 +381,27 @@ HeadIdDialog::HeadIdDialog(AppState& state, bool program, QWidget* parent)
   int row = 1;
   if (program) {
     grid->addWidget(new QLabel("Serial Number:"), row, 0);
-    serial_ = new QLineEdit(QString::fromStdString(Fmt("%04.0f", state.ProgramSerialNumber.load())));
+    // What the head reported in the scan, when it answered with its fields: its
+    // serial number and depth rating to start from; else the number last
+    // programmed and no rating.
+    std::string serial = Fmt("%04.0f", state.ProgramSerialNumber.load());
+    int depth = -1;
+    const LinkShown shown = state.Shown();
+    if (shown.ScanReplyValid) {
+      const HeadInfoTexts head = DecodeHeadInfo(std::span<const std::uint8_t, 64>(shown.ScanReply.data() + 12, 64));
+      if (head.hasFields) {
+        serial = head.SerialNumber;
+        if (head.DepthRating == "1000 Meters") depth = 0;
+        if (head.DepthRating == "3000 Meters") depth = 1;
+      }
+    }
+    serial_ = new QLineEdit(QString::fromStdString(serial));
     grid->addWidget(serial_, row++, 1);
     grid->addWidget(new QLabel("Depth Rating:"), row, 0);
     depth_ = new QComboBox;
     depth_->addItem("1000 Meters");
     depth_->addItem("3000 Meters");
-    depth_->setCurrentIndex(-1);
+    depth_->setCurrentIndex(depth);
     grid->addWidget(depth_, row++, 1);
   }
   auto* ok = new QPushButton("Ok");

@@ -1,6 +1,8 @@
 #include "tool_window_set.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPushButton>
 #include <QTimer>
@@ -9,6 +11,7 @@
 #include <memory>
 
 #include "app_state.h"
+#include "client_area.h"
 #include "config_dialogs.h"
 #include "diagnostics_window.h"
 #include "files/file_texts.h"
@@ -18,6 +21,30 @@
 #include "setup_dialogs.h"
 #include "tool_windows.h"
 #include "window_places.h"
+
+namespace {
+
+// Keys typed while a tool window is the active one go to the main window's
+// picture: the one-key commands (H, space, C, R, G) reach the sonar whichever
+// window was clicked last, as if the small windows never took the keyboard.
+class KeysToMainWindow : public QObject {
+ public:
+  KeysToMainWindow(QWidget* target, QObject* parent) : QObject(parent), target_(target) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+      QCoreApplication::sendEvent(target_, event);
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* target_;
+};
+
+}  // namespace
 
 ToolWindowSet::ToolWindowSet(MainWindow& window) : window_(window) {}
 
@@ -73,7 +100,13 @@ void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& se
       &window_);
   places_ = new WindowPlaces(&window_);
   places_->Load(settings_path);
-  for (QWidget* w : Widgets()) places_->Track(w);
+  auto* keys = new KeysToMainWindow(window_.Client(), &window_);
+  for (QWidget* w : Widgets()) {
+    places_->Track(w);
+    w->installEventFilter(keys);
+    // Their buttons take clicks, not the keyboard (space would press them).
+    for (QPushButton* b : w->findChildren<QPushButton*>()) b->setFocusPolicy(Qt::NoFocus);
+  }
 }
 
 void ToolWindowSet::ChangeAzimuth() {

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -33,6 +34,47 @@ bool ParseInt(const std::string& s, int& out) {
   } catch (...) {
     return false;
   }
+}
+
+// The sonar picture's place in the main window's client area: a tool window may
+// rather cover it than the panels, the menus or the texts under it.
+const QRect kPicture(3, 3, 596, 506);
+
+long long Overlap(const QRect& a, const QRect& b) {
+  const QRect i = a & b;
+  return i.isEmpty() ? 0 : static_cast<long long>(i.width()) * i.height();
+}
+
+// The place inside `area` where a frame of `size` hides the least: never another
+// tool window if it can help it; of the main window its title and menu bar
+// (`bars`) least of all, then the panels and the texts under the picture, the
+// picture itself most readily. Among equal places the one nearest the main
+// window's top right corner.
+QRect LeastCovering(QSize size, const QRect& area, const QRect& main, const QRect& picture, const QRect& bars,
+                    const std::vector<QRect>& taken) {
+  constexpr int kStep = 8;
+  auto steps = [](int from, int last) {
+    std::vector<int> v;
+    for (int p = from; p < last; p += kStep) v.push_back(p);
+    v.push_back(std::max(from, last));
+    return v;
+  };
+  QRect best(WindowPlaces::Inside(QRect(main.topRight(), size), area), size);
+  long long best_cost = -1, best_distance = 0;
+  for (int y : steps(area.top(), area.bottom() + 1 - size.height())) {
+    for (int x : steps(area.left(), area.right() + 1 - size.width())) {
+      const QRect r(QPoint(x, y), size);
+      long long cost = 4 * Overlap(r, main) - 3 * Overlap(r, picture & main) + 4 * Overlap(r, bars);
+      for (const QRect& t : taken) cost += 100 * Overlap(r, t);
+      const long long distance = (r.topLeft() - main.topRight()).manhattanLength();
+      if (best_cost < 0 || cost < best_cost || (cost == best_cost && distance < best_distance)) {
+        best = r;
+        best_cost = cost;
+        best_distance = distance;
+      }
+    }
+  }
+  return best;
 }
 
 }  // namespace
@@ -131,6 +173,22 @@ void WindowPlaces::Place(QWidget* window, const QWidget* owner) {
       const QRect right_side(QPoint(main.right() + 1 + kGap, main.top()), frame);
       const QRect second = stack(candidate.left() > main.left() ? other_side : right_side);
       if (area.contains(second)) candidate = second;
+    }
+    std::vector<QRect> taken;
+    for (const QWidget* other : tracked_) {
+      if (other == window || !other->isVisible()) continue;
+      QRect t = other->frameGeometry();
+      if (t.size() == other->size()) t.setSize(other->size() + (owner->frameGeometry().size() - owner->size()));
+      taken.push_back(t);
+    }
+    const bool clash = std::any_of(taken.begin(), taken.end(), [&](const QRect& t) { return t.intersects(candidate); });
+    if (!area.contains(candidate) || candidate.intersects(main) || clash) {
+      // No room beside the window on this screen: where it hides the least.
+      const auto* main_window = qobject_cast<const QMainWindow*>(owner);
+      const QWidget* client = main_window && main_window->centralWidget() ? main_window->centralWidget() : owner;
+      const QRect picture(client->mapToGlobal(kPicture.topLeft()), kPicture.size());
+      const QRect bars(main.topLeft(), QPoint(main.right(), client->mapToGlobal(QPoint(0, 0)).y() - 1));
+      candidate = LeastCovering(frame, area, main, picture, bars, taken);
     }
     at = Inside(candidate, area);
   }

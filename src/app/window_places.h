@@ -26,8 +26,9 @@ class WindowPlaces : public QObject {
 
   // Follows the tool window's moves from now on under its title.
   void Track(QWidget* window);
-  // Moves the window to its remembered place or beside `owner`, inside the
-  // available area of the owner's screen; call just before showing it.
+  // Moves the window to its remembered place or beside `owner` (where no side has
+  // room, where it hides the least of the owner and of the other tool windows),
+  // inside the available area of the owner's screen; call just before showing it.
   void Place(QWidget* window, const QWidget* owner);
 
   // False where no window system places windows (the offscreen platform): the

@@ -1,9 +1,14 @@
 // "&Save Screen..." and the playback frame captures: dialog, extension check, the
 // 24-bit BMP layout and the numbered names.
+#include <QCursor>
+#include <QImage>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app_fixture.h"
+#include "menu_bar.h"
 #include "screen_capture.h"
 
 namespace {
@@ -53,6 +58,39 @@ TEST(CaptureNameTest, NumbersFollowTheLargestInTheFolder) {
   EXPECT_EQ(NextPlaybackCaptureName("data/survey.47v"), "data/survey-9999.bmp");
   EXPECT_TRUE(HasBmpExtension("a.BmP"));
   EXPECT_FALSE(HasBmpExtension("a.bm"));
+}
+
+// Auto frame capture in playback: the frame's name shows for a second and a half
+// with playback paused and the wait cursor up, then the frame is written and
+// playback goes on with the arrow cursor.
+TEST_F(AppTest, AutoFrameCaptureShowsTheNameForASecondAndAHalfWithTheWaitCursor) {
+  std::filesystem::copy_file(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V", "sweep.47V");
+  WriteIni("RunMode=1\nPlotSpeed=100\nAzimuthDriveEnable=0\n[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  files.push_back("sweep.47V");
+  Open();
+  ASSERT_TRUE(state.PlaybackFileOpen.load());
+  window->OnCommand(cmd::kAutoFrameCapture);
+  ASSERT_EQ(state.AutoFrameCaptureOn, 1);
+  auto waiting = [] { return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor; };
+  ASSERT_TRUE(PumpUntil(waiting, 30000)) << "no wait cursor while a frame is captured";
+  QElapsedTimer shown;
+  shown.start();
+  const int64_t position = state.PlaybackPosition.load();
+  window->OnCommand(cmd::kAutoFrameCapture);  // off: this frame is the last, the cursor's return is its own
+  ASSERT_EQ(state.AutoFrameCaptureOn, 0);
+  EXPECT_FALSE(std::filesystem::exists("sweep-0001.bmp")) << "written before its name was shown";
+  bool moved = false;
+  ASSERT_TRUE(PumpUntil([&] {
+    if (std::filesystem::exists("sweep-0001.bmp")) return true;
+    moved = moved || state.PlaybackPosition.load() != position;
+    return false;
+  }, 5000));
+  EXPECT_GE(shown.elapsed(), 1400) << "the name was not shown for a second and a half";
+  EXPECT_FALSE(moved) << "playback went on while the name was shown";
+  EXPECT_TRUE(PumpUntil([&] { return !waiting(); }, 1000));
+  EXPECT_TRUE(PumpUntil([&] { return state.PlaybackPosition.load() != position; }, 3000)) << "playback did not go on";
+  QImage frame("sweep-0001.bmp");
+  EXPECT_FALSE(frame.isNull());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -131,6 +132,32 @@ TEST_F(AppTest, StartFileIsPlayedWithoutTheDialog) {
   EXPECT_TRUE(asked.empty());
   EXPECT_TRUE(state.PlaybackFileOpen.load());
   EXPECT_NE(window->windowTitle().toStdString().find("harbour_sector.47V"), std::string::npos);
+}
+
+// An option the program does not know is named and refused (status 2); without a
+// display the program says so and ends with status 1, instead of aborting inside
+// Qt.
+TEST(CloseSignalTest, UnknownOptionAndMissingDisplayAreReported) {
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v", {"--foo"});
+  ASSERT_TRUE(app.waitForFinished(15000));
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(app.exitCode(), 2);
+  EXPECT_NE(app.readAllStandardError().toStdString().find("unknown option --foo"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("WINQ47V.INI")) << "the program ran";
+
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v", {});
+  ASSERT_TRUE(app.waitForFinished(15000));
+  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << "crashed";
+  EXPECT_EQ(app.exitCode(), 1);
+  EXPECT_NE(app.readAllStandardError().toStdString().find("winq47v: cannot open the display"), std::string::npos);
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include <QLineEdit>
 
 #include <QScrollBar>
+#include <filesystem>
 
 #include "app_fixture.h"
 #include "com_port_dialog.h"
+#include "config_dialogs.h"
 #include "setup_dialogs.h"
 
 namespace {
@@ -83,6 +85,36 @@ TEST_F(AppTest, UserTextKeepsTwentyNineCharacters) {
   });
   window->OnCommand(830);
   EXPECT_EQ(state.UserText.get(), "Harbour survey north quay, li");
+}
+
+// The name fields show their whole text when the dialog opens: the user text
+// from its first character, the Settings dialog's "Current Configuration" path.
+TEST_F(AppTest, NameFieldsShowTheirWholeText) {
+  const std::string config = std::filesystem::current_path().string() + "/surveys/harbour-2026/north-quay.CFG";
+  WriteIni("UserText=Quorvane Technology Corp.\nConfigType=1\nRunMode=0\n");
+  Open();
+  state.ConfigFile = config;  // as a configuration loaded from there leaves it
+  int checked = 0;
+  auto whole = [&checked](QLineEdit* f) {
+    ++checked;
+    EXPECT_GE(f->width(), f->fontMetrics().horizontalAdvance(f->text()) + 8)
+        << "\"" << f->text().toStdString() << "\" in a field " << f->width() << " wide";
+  };
+  window->SetDialogHook([&](QDialog& d) {
+    d.show();
+    QCoreApplication::processEvents();
+    if (auto* v = dynamic_cast<ValueDialog*>(&d)) {
+      EXPECT_EQ(v->Field()->text().toStdString(), "Quorvane Technology Corp.");
+      whole(v->Field());
+    } else if (auto* s = dynamic_cast<SettingsDialog*>(&d)) {
+      for (QLineEdit* f : s->findChildren<QLineEdit*>())
+        if (f->text().toStdString() == s->NameText() && f->isReadOnly()) whole(f);
+    }
+    d.reject();
+  });
+  window->OnCommand(830);
+  window->OnCommand(310);
+  EXPECT_EQ(checked, 2);
 }
 
 }  // namespace
@@ -255,6 +287,30 @@ TEST_F(AppTest, HeadIdAndProgramRequests) {
     EXPECT_EQ(state.ProgramSerialNumber, 42);
     EXPECT_EQ(state.ProgramDepthRating, 1);
   }
+}
+
+// "Program Sonar Head" opens with the serial number and depth rating the head
+// reported in the scan; before any head answered, with the number last
+// programmed and no rating.
+TEST_F(AppTest, ProgramHeadStartsFromWhatTheHeadReported) {
+  Open();
+  {
+    HeadIdDialog d(state, true, window.get());
+    EXPECT_EQ(d.SerialField()->text().toStdString(), "0000");
+    EXPECT_EQ(d.DepthBox()->currentIndex(), -1);
+  }
+  state.UpdateShown([](LinkShown& shown) {
+    shown.ScanReplyValid = true;
+    shown.ScanReply.fill(0);
+    uint8_t* d = shown.ScanReply.data() + 12;  // the head's memory after the reply header
+    d[0] = 3;
+    d[6] = 1216 & 0x7F;
+    d[7] = 1216 >> 7;
+    d[10] = 1;  // 3000 Meters
+  });
+  HeadIdDialog d(state, true, window.get());
+  EXPECT_EQ(d.SerialField()->text().toStdString(), "1216");
+  EXPECT_EQ(d.DepthBox()->currentText().toStdString(), "3000 Meters");
 }
 
 TEST_F(AppTest, AboutBox) {

@@ -1,10 +1,13 @@
 // The serial device chooser of "ComPort Setup": the devices present (pseudo-
 // terminals made here, and whatever else the machine has), the choice written to
 // WINQ47V.INI, and what a user who may not open the chosen device is told.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -111,6 +114,65 @@ TEST_F(AppTest, ComPortWithoutPermissionSaysHowToGetAccess) {
     d.reject();
   });
   window->OnCommand(105);
+}
+
+// A head port that does not open says why, once, in the status line under the
+// picture (no box): with no link running nothing else would tell the operator
+// why the picture stays empty. A missing device, a file that is no terminal, a
+// line another program holds.
+TEST_F(AppTest, HeadPortThatDoesNotOpenSaysWhyInTheStatusLine) {
+  const std::string here = std::filesystem::current_path().string();
+  const std::string gone = here + "/ttyGONE";
+  {
+    std::ofstream ini("WINQ47V.INI");
+    ini << "[Settings]\nRunMode=0\nComPort=0\nAzimuthDriveEnable=0\n[Serial Ports]\nCOM1=" << gone << "\n";
+    for (int i = 2; i <= 8; ++i) ini << "COM" << i << "=" << here << "/ttyNONE" << i << "\n";
+  }
+  Open();
+  EXPECT_FALSE(core->HeadLinkRunning());
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(window->StatusText(), "COM1: " + gone + " does not exist");
+
+  std::ofstream("plain.txt") << "not a line\n";
+  ComPortPaths paths = core->PortPaths();
+  paths[0] = here + "/plain.txt";
+  core->SetPortPaths(paths);
+  window->ApplyRunMode();
+  EXPECT_EQ(window->StatusText(), "COM1: " + paths[0] + " cannot be opened: not a serial device");
+
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  const int holder = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  paths[0] = pty.path();
+  core->SetPortPaths(paths);
+  window->ApplyRunMode();
+  EXPECT_EQ(window->StatusText(), "COM1: " + pty.path() + " cannot be opened: in use");
+  EXPECT_TRUE(boxes.empty());
+  ::close(holder);
+  // Once it opens, the line is the link's again.
+  window->ApplyRunMode();
+  EXPECT_TRUE(core->HeadLinkRunning());
+  EXPECT_EQ(window->StatusText(), "");
+}
+
+// When the head port's own device is missing and the start-up probe moves the
+// head port to another line, the status line says so once the link runs there.
+TEST_F(AppTest, HeadPortMovedByTheProbeSaysWhy) {
+  const std::string here = std::filesystem::current_path().string();
+  PtyPair other;
+  ASSERT_TRUE(other.ok());
+  {
+    std::ofstream ini("WINQ47V.INI");
+    ini << "[Settings]\nRunMode=0\nComPort=0\nAzimuthDriveEnable=0\n[Serial Ports]\n";
+    for (int i = 1; i <= 8; ++i) ini << "COM" << i << "=" << (i == 3 ? other.path() : here + "/ttyNONE" + std::to_string(i)) << "\n";
+  }
+  Open();
+  EXPECT_EQ(state.ComPort, 2);
+  EXPECT_TRUE(core->HeadLinkRunning());
+  EXPECT_EQ(window->StatusText(), "COM1: " + here + "/ttyNONE1 does not exist; the head port is COM3");
+  EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace
