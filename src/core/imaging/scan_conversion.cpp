@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -295,17 +297,11 @@ WedgeKernels ChooseKernels() {
 #endif
 }
 
-}  // namespace
-
-DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p) {
-  static const WedgeKernels kernels = ChooseKernels();
-  const WedgeGeometry g = SelectWedgeGeometry(p);
+// The selected sub-rays and their weights in lanes, and the origin.
+void FillLanes(const WedgeParams& p, const WedgeGeometry& g, WedgeLanes& w) {
   std::array<SubRay, 41> table;
   BuildSubRayTable(p, g, table);
-
-  WedgeLanes w;
-  const int n_rays = g.SubRays;
-  for (int j = 0; j < n_rays; ++j) {
+  for (int j = 0; j < g.SubRays; ++j) {
     w.a[j] = table[g.FirstRow + j].A;
     w.b[j] = table[g.FirstRow + j].B;
     w.wp[j] = static_cast<int16_t>(g.Weights[j].Previous);
@@ -314,6 +310,16 @@ DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams&
   }
   w.x0 = static_cast<float>(kSectorOriginX);
   w.y0 = static_cast<float>(SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown));
+}
+
+}  // namespace
+
+DirtyRect DrawWedgeDirect(PingImage& image, const EchoLines& lines, const WedgeParams& p) {
+  static const WedgeKernels kernels = ChooseKernels();
+  const WedgeGeometry g = SelectWedgeGeometry(p);
+  WedgeLanes w;
+  FillLanes(p, g, w);
+  const int n_rays = g.SubRays;
   // With both coordinates monotonic along the fan (the usual case: a few degrees
   // that do not straddle an axis) the first and last sub-ray of a radius bound it,
   // so the bounds test and the box need only those two.
@@ -359,6 +365,254 @@ DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams&
     }
   }
   image.Dirty.Merge(box);
+  return box;
+}
+
+// --- Wedge plans -----------------------------------------------------------------
+
+namespace {
+
+// A plan entry: the pixel offset in the low bits, the sub-ray row above them.
+constexpr int kPixelBits = 19;
+constexpr uint32_t kPixelMask = (1u << kPixelBits) - 1;
+static_assert(kImageBytes <= (1 << kPixelBits), "pixel offsets must fit the entry");
+// What an entry for a geometry not yet planned costs in the budget.
+constexpr size_t kEntryOverhead = 96;
+
+// The inputs the pixels of a wedge depend on: the sub-ray table (head angle, step,
+// spacing, rows, direction of the fan), the origin and the sample count. The levels
+// and the grid are applied when drawing.
+uint64_t PlanKey(const WedgeParams& p, const WedgeGeometry& g, int count) {
+  uint32_t beam;
+  std::memcpy(&beam, &p.BeamAngleRad, sizeof beam);
+  const bool down = p.ProfileGrid && !p.ZeroDown && p.GridMode == kGridSector;
+  const int y0 = SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown);
+  uint64_t k = beam;
+  k |= static_cast<uint64_t>(std::clamp(p.Speed, 0, 4)) << 32;
+  k |= static_cast<uint64_t>(p.GridMode == kGridPolar) << 35;
+  k |= static_cast<uint64_t>(down) << 36;
+  k |= static_cast<uint64_t>(p.ImageFlip) << 37;
+  k |= static_cast<uint64_t>(g.StepAngle == 0.0) << 38;
+  k |= static_cast<uint64_t>(y0 & 0x1FF) << 39;
+  k |= static_cast<uint64_t>(count & 0x3FF) << 48;
+  return k;
+}
+
+}  // namespace
+
+struct WedgePlans::Plan {
+  int uses = 0;
+  bool built = false;
+  int count = 0;
+  WedgeLanes lanes;                 // the weights in lanes (the rays are not needed)
+  std::vector<uint16_t> start;      // entries of sample i: [start[i], start[i + 1])
+  std::vector<uint8_t> rows_at;     // sub-rows 0..rows_at[i]-1 are used at sample i
+  std::vector<uint32_t> entries;    // pixel | row << kPixelBits, each pixel once
+  DirtyRect box;
+  size_t Bytes() const {
+    return kEntryOverhead + sizeof(Plan) + start.capacity() * 2 + rows_at.capacity() + entries.capacity() * 4;
+  }
+};
+
+struct WedgePlans::Store {
+  std::unordered_map<uint64_t, Plan> plans;
+  std::vector<int32_t> last;        // per pixel: i << 6 | j of its last writer, -1 none
+  std::vector<uint32_t> touched;
+};
+
+WedgePlans::WedgePlans(int uses_before_plan, size_t byte_budget)
+    : store_(std::make_unique<Store>()), uses_before_plan_(std::max(uses_before_plan, 0)), byte_budget_(byte_budget) {}
+
+WedgePlans::~WedgePlans() = default;
+
+void WedgePlans::Clear() {
+  store_->plans.clear();
+  bytes_ = 0;
+}
+
+size_t WedgePlans::Plans() const {
+  size_t n = 0;
+  for (const auto& [key, plan] : store_->plans) n += plan.built ? 1 : 0;
+  return n;
+}
+
+namespace {
+
+// Follows the drawing order of the direct drawer (radius by radius, sub-rays in table
+// order, the same float arithmetic and bounds test) and keeps for every pixel only its
+// last writer, grouped by sample.
+template <typename Plan>
+void BuildPlan(Plan& plan, const WedgeParams& p, const WedgeGeometry& g, int count, std::vector<int32_t>& last,
+               std::vector<uint32_t>& touched) {
+  WedgeLanes w;
+  FillLanes(p, g, w);
+  plan.lanes = w;
+  plan.count = count;
+  if (last.size() != static_cast<size_t>(kImageBytes)) last.assign(kImageBytes, -1);
+  touched.clear();
+  const int n_rays = g.SubRays;
+  for (int i = 0; i < count; ++i) {
+    const float r = static_cast<float>(i);
+    const int n = std::min(n_rays, n_rays / 4 + i / 2);
+    for (int j = 0; j < n; ++j) {
+      const int x = static_cast<int>(w.x0 + r * w.b[j]);
+      const int y = static_cast<int>(w.y0 + r * w.a[j]);
+      if (static_cast<unsigned>(x) >= static_cast<unsigned>(kImageWidth) ||
+          static_cast<unsigned>(y) >= static_cast<unsigned>(kImageHeight))
+        continue;
+      const int at = y * kImageWidth + x;
+      if (last[at] < 0) touched.push_back(static_cast<uint32_t>(at));
+      last[at] = i << 6 | j;
+    }
+  }
+  plan.start.assign(count + 1, 0);
+  plan.rows_at.assign(count, 0);
+  for (const uint32_t at : touched) {
+    const int i = last[at] >> 6, j = last[at] & 63;
+    ++plan.start[i + 1];
+    plan.rows_at[i] = static_cast<uint8_t>(std::max<int>(plan.rows_at[i], j + 1));
+  }
+  for (int i = 0; i < count; ++i) plan.start[i + 1] = static_cast<uint16_t>(plan.start[i + 1] + plan.start[i]);
+  plan.entries.assign(touched.size(), 0);
+  std::vector<uint16_t> fill(plan.start.begin(), plan.start.end() - 1);
+  // Pixels in increasing address within a sample, for the cache.
+  std::sort(touched.begin(), touched.end());
+  plan.box = DirtyRect{};
+  for (const uint32_t at : touched) {
+    const int i = last[at] >> 6, j = last[at] & 63;
+    plan.entries[fill[i]++] = at | static_cast<uint32_t>(j) << kPixelBits;
+    plan.box.Add(static_cast<int>(at) % kImageWidth, static_cast<int>(at) / kImageWidth);
+    last[at] = -1;
+  }
+  plan.built = true;
+}
+
+// The levels of sub-rows 0..rows-1 for one sample (lanes beyond are padding).
+[[maybe_unused]] inline void LevelsScalar(const WedgeLanes& w, int rows, int prev, int cur, int next, int16_t* vs) {
+  for (int j = 0; j < rows; ++j) {
+    const int v = ((w.wp[j] * prev + w.wc[j] * cur + w.wn[j] * next) * kDiv200Magic) >> kDiv200Shift;
+    vs[j] = static_cast<int16_t>(v > 107 ? 107 : v);
+  }
+}
+
+template <typename Plan>
+void DrawPlanScalar(uint8_t* px, const Plan& plan, const EchoLines& lines, uint8_t grid_mask) {
+  alignas(32) int16_t vs[kLanes];
+  for (int i = 0; i < plan.count; ++i) {
+    const int s = plan.start[i], e = plan.start[i + 1];
+    if (s == e) continue;
+    LevelsScalar(plan.lanes, plan.rows_at[i], lines.Previous[i], lines.Current[i], lines.Next[i], vs);
+    for (int k = s; k < e; ++k) {
+      const uint32_t v = plan.entries[k];
+      uint8_t* dst = px + (v & kPixelMask);
+      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+    }
+  }
+}
+
+#if defined(__SSE2__)
+template <typename Plan>
+void DrawPlanSse2(uint8_t* px, const Plan& plan, const EchoLines& lines, uint8_t grid_mask) {
+  alignas(32) int16_t vs[kLanes];
+  for (int i = 0; i < plan.count; ++i) {
+    const int s = plan.start[i], e = plan.start[i + 1];
+    if (s == e) continue;
+    const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(lines.Previous[i]));
+    const __m128i vc = _mm_set1_epi16(static_cast<int16_t>(lines.Current[i]));
+    const __m128i vn = _mm_set1_epi16(static_cast<int16_t>(lines.Next[i]));
+    for (int j = 0; j < plan.rows_at[i]; j += 8)
+      _mm_store_si128(reinterpret_cast<__m128i*>(vs + j), BlendLevels(plan.lanes, j, vp, vc, vn));
+    for (int k = s; k < e; ++k) {
+      const uint32_t v = plan.entries[k];
+      uint8_t* dst = px + (v & kPixelMask);
+      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+    }
+  }
+}
+
+template <typename Plan>
+__attribute__((target("avx2"))) void DrawPlanAvx2(uint8_t* px, const Plan& plan, const EchoLines& lines,
+                                                  uint8_t grid_mask) {
+  alignas(32) int16_t vs[kLanes];
+  const __m256i magic = _mm256_set1_epi16(static_cast<int16_t>(kDiv200Magic));
+  const __m256i top = _mm256_set1_epi16(107);
+  const WedgeLanes& w = plan.lanes;
+  for (int i = 0; i < plan.count; ++i) {
+    const int s = plan.start[i], e = plan.start[i + 1];
+    if (s == e) continue;
+    const __m256i vp = _mm256_set1_epi16(static_cast<int16_t>(lines.Previous[i]));
+    const __m256i vc = _mm256_set1_epi16(static_cast<int16_t>(lines.Current[i]));
+    const __m256i vn = _mm256_set1_epi16(static_cast<int16_t>(lines.Next[i]));
+    for (int j = 0; j < plan.rows_at[i]; j += 16) {
+      const __m256i sum = _mm256_add_epi16(
+          _mm256_add_epi16(_mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wp + j)), vp),
+                           _mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wc + j)), vc)),
+          _mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wn + j)), vn));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(vs + j),
+                         _mm256_min_epi16(_mm256_srli_epi16(_mm256_mulhi_epu16(sum, magic), kDiv200Shift - 16), top));
+    }
+    for (int k = s; k < e; ++k) {
+      const uint32_t v = plan.entries[k];
+      uint8_t* dst = px + (v & kPixelMask);
+      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+    }
+  }
+}
+#endif
+
+}  // namespace
+
+DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p, WedgePlans* plans) {
+  if (!plans) return DrawWedgeDirect(image, lines, p);
+  using Plan = WedgePlans::Plan;
+  const WedgeGeometry g = SelectWedgeGeometry(p);
+  const int count = std::clamp(p.SampleCount, 0, kEchoLineLength);
+  const uint64_t key = PlanKey(p, g, count);
+  WedgePlans::Store& store = *plans->store_;
+  auto [it, inserted] = store.plans.try_emplace(key);
+  Plan& plan = it->second;
+  if (inserted) plans->bytes_ += plan.Bytes();
+  if (!plan.built) {
+    if (plan.uses < plans->uses_before_plan_) {
+      ++plan.uses;
+      ++plans->direct_draws_;
+      if (plans->bytes_ > plans->byte_budget_) {
+        plans->bytes_ -= plan.Bytes();
+        store.plans.erase(it);
+      }
+      return DrawWedgeDirect(image, lines, p);
+    }
+    plans->bytes_ -= plan.Bytes();
+    BuildPlan(plan, p, g, count, store.last, store.touched);
+    plans->bytes_ += plan.Bytes();
+    // Over the budget other plans make room (in the table's order, which has nothing
+    // to do with the sweep, so that a sweep larger than the budget still finds most
+    // of its plans).
+    for (auto e = store.plans.begin(); plans->bytes_ > plans->byte_budget_ && e != store.plans.end();) {
+      if (e == it) {
+        ++e;
+        continue;
+      }
+      plans->bytes_ -= e->second.Bytes();
+      e = store.plans.erase(e);
+    }
+  }
+  ++plans->planned_draws_;
+  static const auto draw = [] {
+#if defined(__SSE2__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? DrawPlanAvx2<Plan> : DrawPlanSse2<Plan>;
+#else
+    return DrawPlanScalar<Plan>;
+#endif
+  }();
+  draw(image.Pixels(), plan, lines, p.GridOn ? 0x80 : 0x00);
+  const DirtyRect box = plan.box;
+  image.Dirty.Merge(box);
+  if (plans->bytes_ > plans->byte_budget_) {  // one plan larger than the whole budget
+    plans->bytes_ -= plan.Bytes();
+    store.plans.erase(it);
+  }
   return box;
 }
 
