@@ -372,10 +372,6 @@ DirtyRect DrawWedgeDirect(PingImage& image, const EchoLines& lines, const WedgeP
 
 namespace {
 
-// A plan entry: the pixel offset in the low bits, the sub-ray row above them.
-constexpr int kPixelBits = 19;
-constexpr uint32_t kPixelMask = (1u << kPixelBits) - 1;
-static_assert(kImageBytes <= (1 << kPixelBits), "pixel offsets must fit the entry");
 // What an entry for a geometry not yet planned costs in the budget.
 constexpr size_t kEntryOverhead = 96;
 
@@ -400,24 +396,30 @@ uint64_t PlanKey(const WedgeParams& p, const WedgeGeometry& g, int count) {
 
 }  // namespace
 
+// The levels table of a wedge: for each distinct row of weights r and sample i the
+// blended level, at levels[r * kEchoLineLength + i].
+constexpr int kMaxWeightRows = 41;
+constexpr int kLevelsBytes = kMaxWeightRows * kEchoLineLength;
+
 struct WedgePlans::Plan {
   int uses = 0;
   bool built = false;
   int count = 0;
-  WedgeLanes lanes;                 // the weights in lanes (the rays are not needed)
-  std::vector<uint16_t> start;      // entries of sample i: [start[i], start[i + 1])
-  std::vector<uint8_t> rows_at;     // sub-rows 0..rows_at[i]-1 are used at sample i
-  std::vector<uint32_t> entries;    // pixel | row << kPixelBits, each pixel once
+  int rows = 0;                            // distinct rows of weights
+  alignas(16) int16_t wp[kMaxWeightRows] = {};
+  alignas(16) int16_t wc[kMaxWeightRows] = {};
+  alignas(16) int16_t wn[kMaxWeightRows] = {};
+  std::vector<uint32_t> pixels;            // each pixel the wedge writes, once
+  std::vector<uint16_t> levels;            // its level: r * kEchoLineLength + i
   DirtyRect box;
-  size_t Bytes() const {
-    return kEntryOverhead + sizeof(Plan) + start.capacity() * 2 + rows_at.capacity() + entries.capacity() * 4;
-  }
+  size_t Bytes() const { return kEntryOverhead + sizeof(Plan) + pixels.capacity() * 4 + levels.capacity() * 2; }
 };
 
 struct WedgePlans::Store {
   std::unordered_map<uint64_t, Plan> plans;
   std::vector<int32_t> last;        // per pixel: i << 6 | j of its last writer, -1 none
   std::vector<uint32_t> touched;
+  std::vector<uint8_t> levels = std::vector<uint8_t>(kLevelsBytes + 64);  // one wedge's levels table
 };
 
 WedgePlans::WedgePlans(int uses_before_plan, size_t byte_budget)
@@ -440,14 +442,25 @@ namespace {
 
 // Follows the drawing order of the direct drawer (radius by radius, sub-rays in table
 // order, the same float arithmetic and bounds test) and keeps for every pixel only its
-// last writer, grouped by sample.
+// last writer: the pixel and where its level is in the levels table.
 template <typename Plan>
 void BuildPlan(Plan& plan, const WedgeParams& p, const WedgeGeometry& g, int count, std::vector<int32_t>& last,
                std::vector<uint32_t>& touched) {
   WedgeLanes w;
   FillLanes(p, g, w);
-  plan.lanes = w;
   plan.count = count;
+  // Equal rows of weights give equal levels: each distinct row once.
+  int row_of[kMaxWeightRows];
+  plan.rows = 0;
+  for (int j = 0; j < g.SubRays; ++j) {
+    int r = 0;
+    while (r < plan.rows && !(plan.wp[r] == w.wp[j] && plan.wc[r] == w.wc[j] && plan.wn[r] == w.wn[j])) ++r;
+    if (r == plan.rows) {
+      plan.wp[r] = w.wp[j], plan.wc[r] = w.wc[j], plan.wn[r] = w.wn[j];
+      ++plan.rows;
+    }
+    row_of[j] = r;
+  }
   if (last.size() != static_cast<size_t>(kImageBytes)) last.assign(kImageBytes, -1);
   touched.clear();
   const int n_rays = g.SubRays;
@@ -465,100 +478,96 @@ void BuildPlan(Plan& plan, const WedgeParams& p, const WedgeGeometry& g, int cou
       last[at] = i << 6 | j;
     }
   }
-  plan.start.assign(count + 1, 0);
-  plan.rows_at.assign(count, 0);
-  for (const uint32_t at : touched) {
-    const int i = last[at] >> 6, j = last[at] & 63;
-    ++plan.start[i + 1];
-    plan.rows_at[i] = static_cast<uint8_t>(std::max<int>(plan.rows_at[i], j + 1));
-  }
-  for (int i = 0; i < count; ++i) plan.start[i + 1] = static_cast<uint16_t>(plan.start[i + 1] + plan.start[i]);
-  plan.entries.assign(touched.size(), 0);
-  std::vector<uint16_t> fill(plan.start.begin(), plan.start.end() - 1);
-  // Pixels in increasing address within a sample, for the cache.
-  std::sort(touched.begin(), touched.end());
+  plan.pixels.assign(touched.begin(), touched.end());
+  plan.levels.resize(touched.size());
   plan.box = DirtyRect{};
-  for (const uint32_t at : touched) {
+  for (size_t k = 0; k < touched.size(); ++k) {
+    const uint32_t at = touched[k];
     const int i = last[at] >> 6, j = last[at] & 63;
-    plan.entries[fill[i]++] = at | static_cast<uint32_t>(j) << kPixelBits;
+    plan.levels[k] = static_cast<uint16_t>(row_of[j] * kEchoLineLength + i);
     plan.box.Add(static_cast<int>(at) % kImageWidth, static_cast<int>(at) / kImageWidth);
     last[at] = -1;
   }
   plan.built = true;
 }
 
-// The levels of sub-rows 0..rows-1 for one sample (lanes beyond are padding).
-[[maybe_unused]] inline void LevelsScalar(const WedgeLanes& w, int rows, int prev, int cur, int next, int16_t* vs) {
-  for (int j = 0; j < rows; ++j) {
-    const int v = ((w.wp[j] * prev + w.wc[j] * cur + w.wn[j] * next) * kDiv200Magic) >> kDiv200Shift;
-    vs[j] = static_cast<int16_t>(v > 107 ? 107 : v);
-  }
-}
-
+// The levels table: trunc((wp x previous + wc x current + wn x next) / 200), at most
+// 107, for every distinct row and every sample. Rows are padded to whole blocks
+// (the echo lines are 640 long, a multiple of every block).
 template <typename Plan>
-void DrawPlanScalar(uint8_t* px, const Plan& plan, const EchoLines& lines, uint8_t grid_mask) {
-  alignas(32) int16_t vs[kLanes];
-  for (int i = 0; i < plan.count; ++i) {
-    const int s = plan.start[i], e = plan.start[i + 1];
-    if (s == e) continue;
-    LevelsScalar(plan.lanes, plan.rows_at[i], lines.Previous[i], lines.Current[i], lines.Next[i], vs);
-    for (int k = s; k < e; ++k) {
-      const uint32_t v = plan.entries[k];
-      uint8_t* dst = px + (v & kPixelMask);
-      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+void LevelsScalar(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  for (int r = 0; r < plan.rows; ++r)
+    for (int i = 0; i < plan.count; ++i) {
+      const int v = ((plan.wp[r] * lines.Previous[i] + plan.wc[r] * lines.Current[i] + plan.wn[r] * lines.Next[i]) *
+                     kDiv200Magic) >> kDiv200Shift;
+      out[r * kEchoLineLength + i] = static_cast<uint8_t>(v > 107 ? 107 : v);
     }
-  }
 }
 
 #if defined(__SSE2__)
 template <typename Plan>
-void DrawPlanSse2(uint8_t* px, const Plan& plan, const EchoLines& lines, uint8_t grid_mask) {
-  alignas(32) int16_t vs[kLanes];
-  for (int i = 0; i < plan.count; ++i) {
-    const int s = plan.start[i], e = plan.start[i + 1];
-    if (s == e) continue;
-    const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(lines.Previous[i]));
-    const __m128i vc = _mm_set1_epi16(static_cast<int16_t>(lines.Current[i]));
-    const __m128i vn = _mm_set1_epi16(static_cast<int16_t>(lines.Next[i]));
-    for (int j = 0; j < plan.rows_at[i]; j += 8)
-      _mm_store_si128(reinterpret_cast<__m128i*>(vs + j), BlendLevels(plan.lanes, j, vp, vc, vn));
-    for (int k = s; k < e; ++k) {
-      const uint32_t v = plan.entries[k];
-      uint8_t* dst = px + (v & kPixelMask);
-      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+void LevelsSse2(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128(), magic = _mm_set1_epi16(static_cast<int16_t>(kDiv200Magic));
+  const __m128i top = _mm_set1_epi16(107);
+  for (int i = 0; i < plan.count; i += 8) {
+    const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Previous.data() + i)), zero);
+    const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Current.data() + i)), zero);
+    const __m128i n = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Next.data() + i)), zero);
+    for (int r = 0; r < plan.rows; ++r) {
+      const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_set1_epi16(plan.wp[r]), p),
+                                                      _mm_mullo_epi16(_mm_set1_epi16(plan.wc[r]), c)),
+                                        _mm_mullo_epi16(_mm_set1_epi16(plan.wn[r]), n));
+      const __m128i v = _mm_min_epi16(_mm_srli_epi16(_mm_mulhi_epu16(sum, magic), kDiv200Shift - 16), top);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * kEchoLineLength + i), _mm_packus_epi16(v, v));
     }
   }
 }
 
+__attribute__((target("avx2"))) inline __m256i Widen(const uint8_t* q) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
+}
+
+__attribute__((target("avx2"))) inline __m256i Level(__m256i wp, __m256i wc, __m256i wn, __m256i p, __m256i c,
+                                                     __m256i n) {
+  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(wp, p), _mm256_mullo_epi16(wc, c)),
+                                       _mm256_mullo_epi16(wn, n));
+  return _mm256_min_epi16(
+      _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(static_cast<int16_t>(kDiv200Magic))),
+                        kDiv200Shift - 16),
+      _mm256_set1_epi16(107));
+}
+
 template <typename Plan>
-__attribute__((target("avx2"))) void DrawPlanAvx2(uint8_t* px, const Plan& plan, const EchoLines& lines,
-                                                  uint8_t grid_mask) {
-  alignas(32) int16_t vs[kLanes];
-  const __m256i magic = _mm256_set1_epi16(static_cast<int16_t>(kDiv200Magic));
-  const __m256i top = _mm256_set1_epi16(107);
-  const WedgeLanes& w = plan.lanes;
-  for (int i = 0; i < plan.count; ++i) {
-    const int s = plan.start[i], e = plan.start[i + 1];
-    if (s == e) continue;
-    const __m256i vp = _mm256_set1_epi16(static_cast<int16_t>(lines.Previous[i]));
-    const __m256i vc = _mm256_set1_epi16(static_cast<int16_t>(lines.Current[i]));
-    const __m256i vn = _mm256_set1_epi16(static_cast<int16_t>(lines.Next[i]));
-    for (int j = 0; j < plan.rows_at[i]; j += 16) {
-      const __m256i sum = _mm256_add_epi16(
-          _mm256_add_epi16(_mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wp + j)), vp),
-                           _mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wc + j)), vc)),
-          _mm256_mullo_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(w.wn + j)), vn));
-      _mm256_store_si256(reinterpret_cast<__m256i*>(vs + j),
-                         _mm256_min_epi16(_mm256_srli_epi16(_mm256_mulhi_epu16(sum, magic), kDiv200Shift - 16), top));
-    }
-    for (int k = s; k < e; ++k) {
-      const uint32_t v = plan.entries[k];
-      uint8_t* dst = px + (v & kPixelMask);
-      *dst = static_cast<uint8_t>(vs[v >> kPixelBits] | (*dst & grid_mask));
+__attribute__((target("avx2"))) void LevelsAvx2(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  for (int i = 0; i < plan.count; i += 32) {
+    const __m256i p0 = Widen(lines.Previous.data() + i), p1 = Widen(lines.Previous.data() + i + 16);
+    const __m256i c0 = Widen(lines.Current.data() + i), c1 = Widen(lines.Current.data() + i + 16);
+    const __m256i n0 = Widen(lines.Next.data() + i), n1 = Widen(lines.Next.data() + i + 16);
+    for (int r = 0; r < plan.rows; ++r) {
+      const __m256i wp = _mm256_set1_epi16(plan.wp[r]), wc = _mm256_set1_epi16(plan.wc[r]);
+      const __m256i wn = _mm256_set1_epi16(plan.wn[r]);
+      // packus interleaves the 128-bit halves; the permute puts the samples in order.
+      const __m256i packed = _mm256_permute4x64_epi64(
+          _mm256_packus_epi16(Level(wp, wc, wn, p0, c0, n0), Level(wp, wc, wn, p1, c1, n1)), 0xD8);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + r * kEchoLineLength + i), packed);
     }
   }
 }
 #endif
+
+// Each pixel of the plan once, its grid bit kept with the grid on; with the grid off
+// no pixel needs to be read.
+template <typename Plan>
+void StorePlan(uint8_t* px, const Plan& plan, const uint8_t* levels, bool grid_on) {
+  const uint32_t* at = plan.pixels.data();
+  const uint16_t* lv = plan.levels.data();
+  const size_t n = plan.pixels.size();
+  if (grid_on) {
+    for (size_t k = 0; k < n; ++k) px[at[k]] = static_cast<uint8_t>(levels[lv[k]] | (px[at[k]] & 0x80));
+  } else {
+    for (size_t k = 0; k < n; ++k) px[at[k]] = levels[lv[k]];
+  }
+}
 
 }  // namespace
 
@@ -598,15 +607,16 @@ DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams&
     }
   }
   ++plans->planned_draws_;
-  static const auto draw = [] {
+  static const auto levels = [] {
 #if defined(__SSE2__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? DrawPlanAvx2<Plan> : DrawPlanSse2<Plan>;
+    return __builtin_cpu_supports("avx2") ? LevelsAvx2<Plan> : LevelsSse2<Plan>;
 #else
-    return DrawPlanScalar<Plan>;
+    return LevelsScalar<Plan>;
 #endif
   }();
-  draw(image.Pixels(), plan, lines, p.GridOn ? 0x80 : 0x00);
+  levels(plan, lines, store.levels.data());
+  StorePlan(image.Pixels(), plan, store.levels.data(), p.GridOn);
   const DirtyRect box = plan.box;
   image.Dirty.Merge(box);
   if (plans->bytes_ > plans->byte_budget_) {  // one plan larger than the whole budget
