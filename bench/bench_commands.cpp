@@ -10,7 +10,8 @@
 //
 // Times are CPU seconds (user + system) of each command, since the machine is
 // shared; the wall times are printed beside them. `--write FILE MB` only writes a
-// piece (for profiling a command on it).
+// piece (for profiling a command on it); `--before Q47V` runs the same commands with
+// another build of q47v beside this one's.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -185,8 +186,11 @@ int main(int argc, char** argv) {
     return pings > 0 ? 0 : 1;
   }
   std::vector<long> sizes = {10, 100};
+  std::string before;  // another build of q47v, run beside this one
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--before") == 0 && i + 1 < argc) {
+      before = argv[++i];
+    } else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
       sizes.clear();
       for (char* p = argv[++i]; *p;) {
         sizes.push_back(std::strtol(p, &p, 10));
@@ -221,6 +225,22 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(dir + "/xyz");
     const Cost render = Run({q47v, "render", file, "--out", dir + "/render"});
     std::filesystem::remove_all(dir + "/render");
+    if (!before.empty()) {
+      const Cost old_info = Run({before, "info", file});
+      std::filesystem::create_directories(dir + "/xyz");
+      const Cost old_xyz = Run({before, "xyz", file, "--geometry", "vertical", "--out", dir + "/xyz"});
+      std::filesystem::remove_all(dir + "/xyz");
+      const Cost old_render = Run({before, "render", file, "--out", dir + "/render"});
+      std::filesystem::remove_all(dir + "/render");
+      for (const auto& [name, c] : {std::pair<const char*, const Cost&>{"info<", old_info}, {"xyz<", old_xyz},
+                                    {"render<", old_render}})
+        std::printf("%6ldMB %9ld | %-7s %9.3f %9.3f %8.3f %9ld   (--before)\n", mb, pings, name, c.cpu, c.wall,
+                    c.cpu * 1e6 / static_cast<double>(pings), c.max_rss_kb);
+      std::printf("%6ldMB %9ld | speed-up over --before: info %.2f, xyz %.2f, render %.2f; before: xyz vs info "
+                  "%.2f, info / cat %.2f\n",
+                  mb, pings, old_info.cpu / info.cpu, old_xyz.cpu / xyz.cpu, old_render.cpu / render.cpu,
+                  old_info.cpu / old_xyz.cpu, old_info.cpu / cat.cpu);
+    }
     const double bare = BareLoopCpuSeconds(std::min<long>(pings, 200000));
     const double bare_per_ping = bare / static_cast<double>(std::min<long>(pings, 200000));
     for (const auto& [name, c] : {std::pair<const char*, const Cost&>{"cat", cat}, {"info", info}, {"xyz", xyz},
