@@ -121,7 +121,14 @@ const char kLiveScript[] = R"SCRIPT('use strict';
       if (w === 0 || h === 0 || x + w > W || y + h > H) return;
       const raw = await inflate(bytes.subarray(14));
       if (raw.length !== w * h) return;
-      for (let r = 0; r < h; r++) indices.set(raw.subarray(r * w, r * w + w), (y + r) * W + x);
+      if (bytes[1] & 2) {                                       // a change: added to what is shown
+        for (let r = 0; r < h; r++) {
+          const at = (y + r) * W + x, from = r * w;
+          for (let k = 0; k < w; k++) indices[at + k] += raw[from + k];
+        }
+      } else {
+        for (let r = 0; r < h; r++) indices.set(raw.subarray(r * w, r * w + w), (y + r) * W + x);
+      }
       paint(x, y, w, h);
       frames++;
     }

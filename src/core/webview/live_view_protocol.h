@@ -2,9 +2,12 @@
 // palette indices (zlib-compressed), the colour table, and the readouts as JSON.
 //
 // Binary messages, integers little-endian:
-//   'P' picture:  u8 'P', u8 flags (bit 0: the whole picture), u32 sequence,
-//                 u16 x, u16 y, u16 width, u16 height, then the zlib stream of
-//                 width * height bytes, rows top first, each byte a palette index.
+//   'P' picture:  u8 'P', u8 flags (bit 0: the whole picture; bit 1: a change),
+//                 u32 sequence, u16 x, u16 y, u16 width, u16 height, then the zlib
+//                 stream of width * height bytes, rows top first, each byte a
+//                 palette index, or with bit 1 what to add (modulo 256) to the
+//                 index the viewer holds: 0 where nothing changed, so that the
+//                 message carries little more than the pixels that did.
 //   'C' colours:  u8 'C', then 256 entries of red, green, blue.
 // Text messages are JSON objects with a "type" member ("readouts").
 #pragma once
@@ -24,6 +27,14 @@ inline constexpr std::size_t kPaletteMessageBytes = 1 + 256 * 3;
 // Encodes the pixels of `area` taken from a whole picture (kImageWidth wide).
 std::string EncodePicture(const uint8_t* picture, const DirtyRect& area, uint32_t sequence, bool whole);
 std::string EncodePalette(const PaletteTable& palette);
+
+inline constexpr uint8_t kPictureWhole = 1;
+inline constexpr uint8_t kPictureChange = 2;
+
+// The change from `before` to `after` (whole pictures, kImageWidth wide) within
+// `area`, cut down to the box of the pixels that differ; empty when none does.
+std::string EncodePictureChange(const uint8_t* before, const uint8_t* after, const DirtyRect& area,
+                                uint32_t sequence);
 
 // Decodes a picture message into `picture` (kImageBytes); false when the message
 // is malformed or its rectangle leaves the picture. For tests and tools.

@@ -132,6 +132,7 @@ struct LiveViewServer::Impl {
 
   // Publishing thread only.
   std::vector<uint8_t> shadow = std::vector<uint8_t>(kImageBytes, 0);  // the picture as published
+  std::vector<uint8_t> incoming = std::vector<uint8_t>(kImageBytes, 0);  // the changed rows, newly copied
   uint32_t sequence = 0;
   std::string lastPalette;
   Readouts lastReadouts;
@@ -369,10 +370,21 @@ struct LiveViewServer::Impl {
         const int w = area.MaxX - area.MinX + 1;
         for (int y = area.MinY; y <= area.MaxY; ++y) {
           const std::size_t at = static_cast<std::size_t>(y) * kImageWidth + static_cast<std::size_t>(area.MinX);
-          std::memcpy(shadow.data() + at, image.Pixels() + at, static_cast<std::size_t>(w));
+          std::memcpy(incoming.data() + at, image.Pixels() + at, static_cast<std::size_t>(w));
         }
       }
     }
+    // Every viewer that follows the changes holds `shadow`: what it is sent is the
+    // change from there, pixel by pixel, and the shadow then takes the new pixels.
+    std::string change;
+    const auto adopt = [&] {
+      if (area.Empty()) return;
+      const int w = area.MaxX - area.MinX + 1;
+      for (int y = area.MinY; y <= area.MaxY; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * kImageWidth + static_cast<std::size_t>(area.MinX);
+        std::memcpy(shadow.data() + at, incoming.data() + at, static_cast<std::size_t>(w));
+      }
+    };
     std::vector<std::shared_ptr<Viewer>> targets;
     {
       std::lock_guard lock(viewersMutex);
@@ -386,18 +398,20 @@ struct LiveViewServer::Impl {
     const bool readoutsChanged = !haveReadouts || !(readouts == lastReadouts);
     lastReadouts = readouts;
     haveReadouts = true;
-    if (targets.empty()) return sequence;
+    if (targets.empty()) {
+      adopt();
+      return sequence;
+    }
+    if (!area.Empty()) change = EncodePictureChange(shadow.data(), incoming.data(), area, sequence);
+    adopt();
 
     std::vector<MessagePtr> changes;
     const MessagePtr paletteMsg = MakeMessage(palette, MG_WEBSOCKET_OPCODE_BINARY);
     const MessagePtr readoutsMsg = MakeMessage(ReadoutsJson(readouts, sequence), MG_WEBSOCKET_OPCODE_TEXT);
     if (paletteChanged) changes.push_back(paletteMsg);
-    if (!area.Empty()) {
-      std::string p = EncodePicture(shadow.data(), area, sequence, false);
-      if (!p.empty()) {
-        changes.push_back(MakeMessage(std::move(p), MG_WEBSOCKET_OPCODE_BINARY));
-        pictures.fetch_add(1);
-      }
+    if (!change.empty()) {
+      changes.push_back(MakeMessage(std::move(change), MG_WEBSOCKET_OPCODE_BINARY));
+      pictures.fetch_add(1);
     }
     if (readoutsChanged || forceReadouts) changes.push_back(readoutsMsg);
 

@@ -5,7 +5,8 @@ usage: live_view_client.py WS_URL EXPECTED_FILE
 
 Connects one viewer at once and a second after the first has applied a few
 pictures. Each rebuilds the picture from the stream: 'C' messages set the 256
-colours, 'P' messages carry a zlib-compressed rectangle of palette indices,
+colours, 'P' messages carry a zlib-compressed rectangle of palette indices
+(or, with flag bit 1, of what to add to the indices held),
 text messages are JSON readouts with a sequence number. When a line with the
 final sequence number arrives on standard input, each viewer waits for readouts
 of that sequence and compares its picture, in colours, with EXPECTED_FILE (the
@@ -53,7 +54,11 @@ class Viewer:
                 return
             for row in range(h):
                 at = (y + row) * W + x
-                self.indices[at:at + w] = raw[row * w:(row + 1) * w]
+                if flags & 2:  # a change: added, modulo 256, to what the viewer holds
+                    self.indices[at:at + w] = bytes((a + b) & 255 for a, b in
+                                                    zip(self.indices[at:at + w], raw[row * w:(row + 1) * w]))
+                else:
+                    self.indices[at:at + w] = raw[row * w:(row + 1) * w]
             self.pictures += 1
             if flags & 1:
                 self.wholes += 1

@@ -3,6 +3,7 @@
 // whatever the file names hold, and the INI section and --serve addresses parse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "imaging/ping_image.h"
@@ -30,6 +31,53 @@ TEST(LiveViewProtocol, ChangeRectanglesRebuildThePicture) {
     EXPECT_EQ(got, seq);
     EXPECT_EQ(rebuilt, source);
   }
+}
+
+// Changes carry what to add to the viewer's pixels, within the box of the pixels
+// that differ: wedges of scattered pixels over a picture full of grid values.
+TEST(LiveViewProtocol, ChangesRebuildThePictureFromWhatTheViewerHolds) {
+  std::mt19937 rng(11);
+  std::vector<uint8_t> before(kImageBytes), after, rebuilt;
+  for (auto& p : before) p = static_cast<uint8_t>(rng() % 4 == 0 ? 128 + rng() % 118 : rng() % 108);
+  ASSERT_TRUE(ApplyPicture(EncodePicture(before.data(), DirtyRect::Whole(), 1, true), rebuilt));
+  uint32_t seq = 1;
+  for (int round = 0; round < 50; ++round) {
+    after = before;
+    DirtyRect area;
+    const int cx = static_cast<int>(rng() % kImageWidth), cy = static_cast<int>(rng() % kImageHeight);
+    for (int k = 0; k < 400; ++k) {
+      const int x = std::clamp(cx + static_cast<int>(rng() % 61) - 30, 0, kImageWidth - 1);
+      const int y = std::clamp(cy + static_cast<int>(rng() % 61) - 30, 0, kImageHeight - 1);
+      after[static_cast<size_t>(y) * kImageWidth + x] = static_cast<uint8_t>(rng() % 256);
+      area.Add(x, y);
+    }
+    // The dirty box overhangs what changed, as a clear of nothing would.
+    area.Add(std::max(0, area.MinX - 40), std::max(0, area.MinY - 3));
+    const std::string m = EncodePictureChange(before.data(), after.data(), area, ++seq);
+    if (after == before) {
+      EXPECT_TRUE(m.empty());
+      continue;
+    }
+    ASSERT_GE(m.size(), kPictureHeaderBytes);
+    EXPECT_EQ(static_cast<uint8_t>(m[1]), kPictureChange);
+    uint32_t got = 0;
+    ASSERT_TRUE(ApplyPicture(m, rebuilt, &got));
+    EXPECT_EQ(got, seq);
+    ASSERT_EQ(rebuilt, after) << round;
+    before = after;
+  }
+  // Nothing differs: no message; one pixel differs: a 1 x 1 change.
+  EXPECT_TRUE(EncodePictureChange(before.data(), before.data(), DirtyRect::Whole(), 99).empty());
+  after = before;
+  after[static_cast<size_t>(200) * kImageWidth + 300] ^= 0x40;
+  const std::string one = EncodePictureChange(before.data(), after.data(), DirtyRect::Whole(), 100);
+  ASSERT_FALSE(one.empty());
+  EXPECT_EQ(static_cast<uint8_t>(one[6]) | static_cast<uint8_t>(one[7]) << 8, 300);
+  EXPECT_EQ(static_cast<uint8_t>(one[8]) | static_cast<uint8_t>(one[9]) << 8, 200);
+  EXPECT_EQ(static_cast<uint8_t>(one[10]) | static_cast<uint8_t>(one[11]) << 8, 1);  // width
+  EXPECT_EQ(static_cast<uint8_t>(one[12]) | static_cast<uint8_t>(one[13]) << 8, 1);  // height
+  ASSERT_TRUE(ApplyPicture(one, rebuilt));
+  EXPECT_EQ(rebuilt, after);
 }
 
 TEST(LiveViewProtocol, RefusesMalformedPictures) {
