@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app_main.h"
-#include "work_folder.h"
+#include "bridge/work_folder.h"
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that they work without a display.

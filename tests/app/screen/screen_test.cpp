@@ -14,9 +14,9 @@
 #include <iterator>
 
 #include "app_fixture.h"
-#include "diagnostics_window.h"
-#include "screen_capture.h"
-#include "tool_windows.h"
+#include "tool_windows/diagnostics_window.h"
+#include "bridge/screen_capture.h"
+#include "tool_windows/tool_windows.h"
 #include "x_display.h"
 
 namespace {
