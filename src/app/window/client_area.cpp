@@ -4,9 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "window/main_window.h"
 
-ClientArea::ClientArea(MainWindow* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
+ClientArea::ClientArea(ClientAreaInput* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);

@@ -1,23 +1,25 @@
 #include "window/control_panels.h"
 
 #include <QPainter>
+#include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "app_state.h"
-#include "window/client_area.h"
 #include "bridge/core_bridge.h"
 #include "window/entry_box.h"
 #include "files/file_texts.h"
-#include "window/main_window.h"
 #include "window/menu_bar.h"
 #include "window/overlay_painter.h"
 #include "window/panel_paint.h"
-#include "window/picture_mouse.h"
-#include "window/playback_strip.h"
+#include "window/picture_view.h"
+#include "window/window_surface.h"
 #include "settings/user_config.h"
 
-ControlPanels::ControlPanels(MainWindow& window)
-    : window_(window), state_(window.State()), core_(window.Core()) {
+ControlPanels::ControlPanels(AppState& state, CoreBridge& core, const Layout& layout, const PictureView& picture,
+                             MenuBar& menu, EntryBox& entry, WindowSurface& surface, Links links)
+    : state_(state), core_(core), layout_(layout), picture_(picture), menu_(menu), entry_(entry), surface_(surface),
+      links_(std::move(links)) {
   train_sector_ = train_polar_ = state_.Train.load();
   repeat_timer_.setSingleShot(true);
   QObject::connect(&repeat_timer_, &QTimer::timeout, &repeat_timer_, [this] { RepeatTick(); });
@@ -26,7 +28,7 @@ ControlPanels::ControlPanels(MainWindow& window)
 // ---------------------------------------------------------------- painting
 
 void ControlPanels::PaintArrow(QPainter& p, int b) {
-  const LayoutRect& r = window_.GetLayout().ButtonRects[b];
+  const LayoutRect& r = layout_.ButtonRects[b];
   const bool file = state_.RunMode == 1;
   bool inactive = false;
   if (b < kPlayRight) {
@@ -60,10 +62,10 @@ void ControlPanels::PaintArrow(QPainter& p, int b) {
 }
 
 void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
-  const Layout& L = window_.GetLayout();
+  const Layout& L = layout_;
   const bool file = state_.RunMode == 1;
   const QColor white = Qt::white;
-  const QColor shadow = window_.Pal(125);
+  const QColor shadow = picture_.Pal(125);
   static const char* const kLabels[] = {"Range", "Mode", "Gain", "Speed", "Sector", "Train"};
   for (int panel = 0; panel < 6; ++panel) {
     const int col = (panel % 2 == 0) ? L.LeftCol : L.RightCol;
@@ -71,7 +73,7 @@ void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
     QRect area(col, top - L.LineH - 2, L.BoxW + L.ArrowW + 2, L.LineH + 2 * L.ArrowH + 6);
     if (!exposed.intersects(area)) continue;
     ShadowText(p, col + 2, top - L.LineH - 2, kLabels[panel], white, shadow);
-    Box(p, col, top - 1, col + L.BoxW, top + 2 * L.ArrowH, window_.Pal(125), window_.Pal(122));
+    Box(p, col, top - 1, col + L.BoxW, top + 2 * L.ArrowH, picture_.Pal(125), picture_.Pal(122));
     const QString value = QString::fromStdString(PanelText(panel));
     const int w = p.fontMetrics().horizontalAdvance(value);
     const int h = p.fontMetrics().height();
@@ -105,21 +107,21 @@ void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
     ShadowText(p, 750, 21, "Rev", white, shadow);
   }
   // Frequency read-out, unless the keyboard entry box stands in its place.
-  EntryBox& entry = window_.Entry();
+  EntryBox& entry = entry_;
   if (!entry.Open()) {
     const int x = file ? 718 : 620, y = file ? 21 : 43;
     const int khz = file ? core_.PlaybackFrequency() : state_.Frequency.load();
     const QString f = QString::fromStdString(FrequencyText(khz));
-    p.setPen(window_.Pal(125));
+    p.setPen(picture_.Pal(125));
     const int ascent = p.fontMetrics().ascent();
     p.drawText(x + 2, y + 2 + ascent, f);
-    p.setPen(window_.Pal(119));
+    p.setPen(picture_.Pal(119));
     p.drawText(x + 1, y + 1 + ascent, f);
     if (!file && state_.ConfigType == 1) {
       const int w = p.fontMetrics().horizontalAdvance(f);
       p.save();
       p.setFont(SmallFont());
-      ShadowText(p, x + w + 6, y + 3, "(Auto)", window_.Pal(120), shadow);
+      ShadowText(p, x + w + 6, y + 3, "(Auto)", picture_.Pal(120), shadow);
       p.restore();
     }
   }
@@ -127,11 +129,11 @@ void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
   // User text.
   {
     const int top = L.TextBase - 37, bottom = L.TextBase - 19;
-    Box(p, 619, top, 621 + 156, bottom, window_.Pal(125), window_.Pal(122));
+    Box(p, 619, top, 621 + 156, bottom, picture_.Pal(125), picture_.Pal(122));
     p.save();
     p.setClipRect(QRect(620, top, 156 - 5, bottom - top));
     p.setFont(SmallFont());
-    p.setPen(window_.Pal(125));
+    p.setPen(picture_.Pal(125));
     // As many whole characters as fit the box: none is cut in half.
     QString text = QString::fromStdString(state_.UserText.get());
     const int room = 620 + 156 - 5 - 623;
@@ -144,7 +146,7 @@ void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
 // ---------------------------------------------------------------- held arrows
 
 int ControlPanels::ArrowAt(int x, int y) const {
-  const Layout& L = window_.GetLayout();
+  const Layout& L = layout_;
   const bool ss = state_.GridMode == 2;
   for (int b = kRangeUp; b <= kModeDown; ++b) {
     if (!L.ButtonRects[b].Contains(x, y)) continue;
@@ -167,7 +169,7 @@ void ControlPanels::Press(int b) {
 }
 
 void ControlPanels::PointerMoved(int x, int y) {
-  if (held_button_ >= 0 && !window_.GetLayout().ButtonRects[held_button_].Contains(x, y)) EndHold();
+  if (held_button_ >= 0 && !layout_.ButtonRects[held_button_].Contains(x, y)) EndHold();
 }
 
 void ControlPanels::Release() {
@@ -189,8 +191,8 @@ bool ControlPanels::ButtonLimitReached(int b) const {
 void ControlPanels::RepeatTick() {
   // The Mode buttons make one step per press.
   if (held_button_ < 0 || held_button_ == kModeUp || held_button_ == kModeDown) return;
-  const QPoint pointer = window_.Mouse().Pointer();
-  if (!window_.GetLayout().ButtonRects[held_button_].Contains(pointer.x(), pointer.y())) {
+  const QPoint pointer = links_.pointer();
+  if (!layout_.ButtonRects[held_button_].Contains(pointer.x(), pointer.y())) {
     EndHold();
     return;
   }
@@ -209,8 +211,8 @@ void ControlPanels::EndHold() {
   button_pressed_[b] = 1;
   repeat_timer_.stop();
   repeat_delay_ = 500;
-  const LayoutRect& r = window_.GetLayout().ButtonRects[b];
-  window_.UpdateRect(r.left, r.top, r.right, r.bottom);
+  const LayoutRect& r = layout_.ButtonRects[b];
+  surface_.UpdateRect(r.left, r.top, r.right, r.bottom);
 }
 
 // ---------------------------------------------------------------- Hold and Rev
@@ -219,17 +221,17 @@ void ControlPanels::ToggleHold() {
   state_.HoldActive = !state_.HoldActive;
   const bool head = state_.RunMode == 0;
   // Grey while held; enabled again only where the data source allows them.
-  window_.Menu().Enable(cmd::kXdcrUp, !state_.HoldActive && head);
-  window_.Menu().Enable(cmd::kXdcrDown, !state_.HoldActive && head);
+  menu_.Enable(cmd::kXdcrUp, !state_.HoldActive && head);
+  menu_.Enable(cmd::kXdcrDown, !state_.HoldActive && head);
   if (head) state_.SendRequest = true;
-  window_.UpdateRect(734, 4, 790, 16);
-  if (!state_.HoldActive) window_.Playback().Schedule(0);
+  surface_.UpdateRect(734, 4, 790, 16);
+  if (!state_.HoldActive) links_.schedule_playback(0);
 }
 
 void ControlPanels::RevPressed() {
   state_.ReverseRequest = true;
   state_.SendRequest = true;
-  window_.UpdateRect(734, 22, 790, 34);
+  surface_.UpdateRect(734, 22, 790, 34);
 }
 
 // ---------------------------------------------------------------- steps
@@ -240,8 +242,8 @@ void ControlPanels::SetSectorInUse(int v) { state_.SectorSize = v; }
 void ControlPanels::StepButton(int b) {
   const bool head = state_.RunMode == 0;
   const int mode = state_.GridMode;
-  const LayoutRect& r = window_.GetLayout().ButtonRects[b];
-  window_.UpdateRect(r.left, r.top, r.right, r.bottom);
+  const LayoutRect& r = layout_.ButtonRects[b];
+  surface_.UpdateRect(r.left, r.top, r.right, r.bottom);
   switch (b) {
     case kRangeUp:
     case kRangeDown: {
@@ -250,7 +252,7 @@ void ControlPanels::StepButton(int b) {
       if (state_.Range == old) return;
       core_.ResetEchoLines();
       if (mode != 2) core_.ClearImage();
-      window_.ImageChanged();
+      surface_.ImageChanged();
       RangeChanged();
       state_.ClearRequest = true;
       break;
@@ -314,10 +316,10 @@ void ControlPanels::StepButton(int b) {
       ModeStep(-1);
       return;
     case kPlayRight:
-      window_.Playback().StepPlotSpeed(true);
+      links_.step_plot_speed(true);
       return;
     case kPlayLeft:
-      window_.Playback().StepPlotSpeed(false);
+      links_.step_plot_speed(false);
       return;
     default:
       return;
@@ -337,7 +339,7 @@ void ControlPanels::ModeStep(int dir) {
   state_.ClearRequest = true;
   const int next = mode + dir;
   state_.GridMode = next;
-  if (next == 2 && state_.ProfileGrid == 1) window_.OnCommand(cmd::kProfileGrid);
+  if (next == 2 && state_.ProfileGrid == 1) links_.command(cmd::kProfileGrid);
   previous_sector_size_ = SectorInUse();
   if (next == 0) {
     SetSectorInUse(std::min(180, state_.SectorSectorSize.load()));
@@ -348,16 +350,16 @@ void ControlPanels::ModeStep(int dir) {
   } else {
     SetSectorInUse(0);
     state_.Train = state_.SSTrain == 2 ? 90 : 270;
-    window_.Mouse().StopMeasuring();
+    links_.stop_measuring();
   }
   SectorChanged();
   TrainChanged();
   core_.ClearImage();
-  window_.ImageChanged();
+  surface_.ImageChanged();
   ModeChanged();
   UpdatePanel(3);
-  const Layout& L = window_.GetLayout();
-  window_.Client()->update(L.LeftCol, 0, window_.Client()->width() - L.LeftCol, L.Row4 + 2 * L.ArrowH);
+  const Layout& L = layout_;
+  surface_.Widget()->update(L.LeftCol, 0, surface_.Widget()->width() - L.LeftCol, L.Row4 + 2 * L.ArrowH);
 }
 
 void ControlPanels::SectorChanged() {
@@ -367,7 +369,7 @@ void ControlPanels::SectorChanged() {
   if (mode != 2 && SectorInUse() == 360) state_.Train = 0;
   UpdatePanel(4);
   UpdatePanel(5);
-  window_.Client()->update(OverlayPlaces(window_.GetLayout()).dial);
+  surface_.Widget()->update(OverlayPlaces(layout_).dial);
 }
 
 void ControlPanels::TrainChanged() {
@@ -379,15 +381,15 @@ void ControlPanels::TrainChanged() {
     state_.SendRequest = true;
     if (side != last_ss_side_ && state_.Grid == 1) {
       core_.RedrawGridLines();
-      window_.ImageChanged();
+      surface_.ImageChanged();
     }
     last_ss_side_ = side;
   }
   if (mode == 0 || mode == 3) train_sector_ = state_.Train;
   else if (mode == 1) train_polar_ = state_.Train;
   UpdatePanel(5);
-  window_.Client()->update(OverlayPlaces(window_.GetLayout()).dial);
-  window_.Mouse().RefreshReadouts();  // bearings in Sector display follow the train
+  surface_.Widget()->update(OverlayPlaces(layout_).dial);
+  links_.readouts_changed();  // bearings in Sector display follow the train
 }
 
 void ControlPanels::SetScanSectorExtension() {
@@ -397,8 +399,8 @@ void ControlPanels::SetScanSectorExtension() {
 
 void ControlPanels::ModeChanged() {
   const int mode = state_.GridMode;
-  window_.Menu().Enable(cmd::kProfileGrid, mode != 2);
-  window_.Menu().Enable(cmd::kZeroDown, mode != 2 && state_.ProfileGrid == 1);
+  menu_.Enable(cmd::kProfileGrid, mode != 2);
+  menu_.Enable(cmd::kZeroDown, mode != 2 && state_.ProfileGrid == 1);
   UpdatePanel(1);
   RangeChanged();
   if (state_.RunMode == 0 && mode != last_sent_grid_mode_) {
@@ -412,16 +414,16 @@ void ControlPanels::RangeChanged() {
   // absorption and pulse length.
   if (state_.RunMode == 0 && state_.ConfigType == 1 && ApplyRangeConfig(state_)) RefreshFrequency();
   UpdatePanel(0);
-  window_.ImageChanged();  // the grid scale follows the range
+  surface_.ImageChanged();  // the grid scale follows the range
 }
 
 // ---------------------------------------------------------------- redraws
 
 void ControlPanels::UpdatePanel(int panel) {
-  const Layout& L = window_.GetLayout();
+  const Layout& L = layout_;
   const int col = (panel % 2 == 0) ? L.LeftCol : L.RightCol;
   const int top = panel < 2 ? L.Row1 : (panel < 4 ? L.Row2 : L.Row3);
-  window_.UpdateRect(col, top - 1, col + L.BoxW + 2, top + 2 * L.ArrowH + 2);
+  surface_.UpdateRect(col, top - 1, col + L.BoxW + 2, top + 2 * L.ArrowH + 2);
 }
 
 std::string ControlPanels::PanelText(int panel) const {
@@ -457,7 +459,7 @@ void ControlPanels::RefreshChangedPanels() {
   }
   if (state_.Xdcr != drawn_xdcr_) {
     drawn_xdcr_ = state_.Xdcr;
-    window_.Client()->update(OverlayPlaces(window_.GetLayout()).transducer);
+    surface_.Widget()->update(OverlayPlaces(layout_).transducer);
   }
   auto check = [this](int value, int& drawn, int panel) {
     if (value != drawn) {
@@ -476,5 +478,5 @@ void ControlPanels::RefreshFrequency() {
   const int khz = state_.RunMode == 1 ? core_.PlaybackFrequency() : state_.Frequency.load();
   if (khz == drawn_freq_) return;
   drawn_freq_ = khz;
-  window_.UpdateRect(618, 20, 795, 64);
+  surface_.UpdateRect(618, 20, 795, 64);
 }

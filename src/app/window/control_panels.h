@@ -5,20 +5,37 @@
 #pragma once
 
 #include <QTimer>
+#include <QPoint>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "window/layout.h"
 
-class MainWindow;
+class CoreBridge;
+class EntryBox;
+class MenuBar;
+class PictureView;
 class QPainter;
 class QRect;
+class WindowSurface;
 struct AppState;
-class CoreBridge;
 
 class ControlPanels {
  public:
-  explicit ControlPanels(MainWindow& window);
+  // What the panels ask of the other pieces, connected by the window.
+  struct Links {
+    std::function<QPoint()> pointer;              // where the mouse is on the client area
+    std::function<void()> readouts_changed;       // the pointer's readouts read again
+    std::function<void()> stop_measuring;         // the measurement line goes
+    std::function<void(int delay_ms)> schedule_playback;  // the next played record
+    std::function<void(bool up)> step_plot_speed;  // the play arrows
+    std::function<void(int id)> command;          // a menu command
+  };
+
+  // The frequency read-out gives way to `entry` while it is open.
+  ControlPanels(AppState& state, CoreBridge& core, const Layout& layout, const PictureView& picture, MenuBar& menu,
+                EntryBox& entry, WindowSurface& surface, Links links);
 
   void Paint(QPainter& p, const QRect& exposed);
   void PaintArrow(QPainter& p, int button);  // drawn pressed while held
@@ -62,9 +79,14 @@ class ControlPanels {
   int SectorInUse() const;
   void SetSectorInUse(int v);
 
-  MainWindow& window_;
   AppState& state_;
   CoreBridge& core_;
+  const Layout& layout_;
+  const PictureView& picture_;
+  MenuBar& menu_;
+  EntryBox& entry_;
+  WindowSurface& surface_;
+  Links links_;
   QTimer repeat_timer_;
   int held_button_ = -1;
   int repeat_delay_ = 500;

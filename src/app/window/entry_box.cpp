@@ -2,13 +2,13 @@
 
 #include <QPainter>
 #include <cstdlib>
+#include <utility>
 
 #include "app_state.h"
-#include "window/control_panels.h"
-#include "window/layout.h"
-#include "window/main_window.h"
-#include "window/picture_mouse.h"
 #include "dialogs/prompts.h"
+#include "window/layout.h"
+#include "window/picture_view.h"
+#include "window/window_surface.h"
 
 namespace {
 
@@ -19,7 +19,10 @@ const char* const kRangeWarningFeet =
 
 }  // namespace
 
-EntryBox::EntryBox(MainWindow& window) : window_(window), state_(window.State()) {}
+EntryBox::EntryBox(AppState& state, const Layout& layout, const PictureView& picture, Prompts& prompts,
+                   WindowSurface& surface, Links links)
+    : state_(state), layout_(layout), picture_(picture), prompts_(prompts), surface_(surface),
+      links_(std::move(links)) {}
 
 bool EntryBox::HandleChar(int ch) {
   const bool head = state_.RunMode == 0;
@@ -52,19 +55,19 @@ void EntryBox::Apply() {
   if (mode_ == 1) {
     const int idx = RangeIndexForEntry(value, state_.Units);
     if (idx < 0)
-      window_.GetPrompts().Warning("Keyboard Range", state_.Units == 1 ? kRangeWarningFeet : kRangeWarningMeters);
+      prompts_.Warning("Keyboard Range", state_.Units == 1 ? kRangeWarningFeet : kRangeWarningMeters);
     else
       state_.Range = idx;
-    window_.Panels().RangeChanged();
+    links_.range_changed();
     state_.ClearRequest = true;
     state_.SendRequest = true;
-    window_.Mouse().RefreshReadouts();  // the same pointer reads another distance at the new range
+    links_.readouts_changed();  // the same pointer reads another distance at the new range
   } else if (mode_ == 2) {
     if (value < 0 || value > 40) {
-      window_.GetPrompts().Warning("Keyboard Gain", "Entered Gain is out of range!\nUse 0 to 40 dB");
+      prompts_.Warning("Keyboard Gain", "Entered Gain is out of range!\nUse 0 to 40 dB");
     } else {
       state_.Gain = value;
-      window_.Panels().UpdatePanel(2);
+      links_.panel_changed(2);
       state_.SendRequest = true;
     }
   }
@@ -77,8 +80,8 @@ void EntryBox::Close() {
 }
 
 void EntryBox::Redraw() {
-  const Layout& L = window_.GetLayout();
-  window_.UpdateRect(L.EntryX, L.EntryY, L.EntryX + 160, L.EntryY + L.LineH + 2);
+  const Layout& L = layout_;
+  surface_.UpdateRect(L.EntryX, L.EntryY, L.EntryX + 160, L.EntryY + L.LineH + 2);
 }
 
 std::string EntryBox::Text() const {
@@ -92,10 +95,10 @@ std::string EntryBox::Text() const {
 
 void EntryBox::Paint(QPainter& p) {
   if (mode_ == 0) return;
-  const Layout& L = window_.GetLayout();
+  const Layout& L = layout_;
   const QString t = QString::fromStdString(Text());
   const int w = p.fontMetrics().horizontalAdvance(t) + 5;
-  p.fillRect(QRect(L.EntryX, L.EntryY, w, L.LineH), window_.Pal(123));
+  p.fillRect(QRect(L.EntryX, L.EntryY, w, L.LineH), picture_.Pal(123));
   p.setPen(Qt::black);
   p.drawText(L.EntryX + 2, L.EntryY + 1 + p.fontMetrics().ascent(), t);
 }

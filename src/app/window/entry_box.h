@@ -3,15 +3,27 @@
 // allowed), Escape closes it. Live only.
 #pragma once
 
+#include <functional>
 #include <string>
 
-class MainWindow;
+class PictureView;
+class Prompts;
 class QPainter;
+class WindowSurface;
 struct AppState;
+struct Layout;
 
 class EntryBox {
  public:
-  explicit EntryBox(MainWindow& window);
+  // What follows an applied value, connected by the window.
+  struct Links {
+    std::function<void()> range_changed;       // the Range panel and what follows the range
+    std::function<void(int panel)> panel_changed;  // one panel shows a new value
+    std::function<void()> readouts_changed;    // the pointer's readouts read again
+  };
+
+  EntryBox(AppState& state, const Layout& layout, const PictureView& picture, Prompts& prompts,
+           WindowSurface& surface, Links links);
 
   // A typed character; false when the box has no use for it.
   bool HandleChar(int ch);
@@ -25,8 +37,12 @@ class EntryBox {
   void Close();
   void Redraw();
 
-  MainWindow& window_;
   AppState& state_;
+  const Layout& layout_;
+  const PictureView& picture_;
+  Prompts& prompts_;
+  WindowSurface& surface_;
+  Links links_;
   int mode_ = 0;
   std::string typed_;
 };

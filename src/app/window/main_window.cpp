@@ -56,19 +56,57 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
   // Creation: default configuration, settings, menu state, port probe, layout.
   core_.BuildDefaultConfig();
   core_.LoadSettings();
-  panels_ = std::make_unique<ControlPanels>(*this);
-  entry_ = std::make_unique<EntryBox>(*this);
-  playback_ = std::make_unique<PlaybackStrip>(*this);
-  mouse_ = std::make_unique<PictureMouse>(*this);
-  overlays_ = std::make_unique<OverlayPainter>(*this);
-  commands_ = std::make_unique<MenuCommands>(*this);
-  tools_ = std::make_unique<ToolWindowSet>(*this);
+  // The pieces, each given what it uses; the window connects them to each other.
+  // The layout is computed below; the pieces keep a reference to it.
+  picture_ = std::make_unique<PictureView>(core_, client_);
+  Prompts& asks = *prompts_;
+  mouse_ = std::make_unique<PictureMouse>(state_, core_, layout_, *picture_, *this);
+  overlays_ = std::make_unique<OverlayPainter>(state_, layout_, *picture_);
+  entry_ = std::make_unique<EntryBox>(state_, layout_, *picture_, asks, *this,
+                                      EntryBox::Links{
+                                          .range_changed = [this] { panels_->RangeChanged(); },
+                                          .panel_changed = [this](int panel) { panels_->UpdatePanel(panel); },
+                                          .readouts_changed = [this] { mouse_->RefreshReadouts(); },
+                                      });
+  playback_ = std::make_unique<PlaybackStrip>(state_, core_, *picture_, asks, *this,
+                                              PlaybackStrip::Links{
+                                                  .closed = [this] { return closed_; },
+                                                  .redraw_panels = [this] { ForcePanelRedraw(); },
+                                                  .panels_changed = [this] { panels_->RefreshChangedPanels(); },
+                                                  .paint_arrow = [this](QPainter& p, int b) { panels_->PaintArrow(p, b); },
+                                                  .capture_window = [this] { return CaptureWindow(); },
+                                              });
+  panels_ = std::make_unique<ControlPanels>(state_, core_, layout_, *picture_, *menu_, *entry_, *this,
+                                            ControlPanels::Links{
+                                                .pointer = [this] { return mouse_->Pointer(); },
+                                                .readouts_changed = [this] { mouse_->RefreshReadouts(); },
+                                                .stop_measuring = [this] { mouse_->StopMeasuring(); },
+                                                .schedule_playback = [this](int ms) { playback_->Schedule(ms); },
+                                                .step_plot_speed = [this](bool up) { playback_->StepPlotSpeed(up); },
+                                                .command = [this](int id) { OnCommand(id); },
+                                            });
+  tools_ = std::make_unique<ToolWindowSet>(state_, shell_, *menu_, asks, *this,
+                                           ToolWindowSet::Links{
+                                               .run_dialog = [this](QDialog& d) { RunDialog(d); },
+                                               .command = [this](int id) { OnCommand(id); },
+                                               .clear_status = [this] { SetStatusMessage("", 121, 121, 121); },
+                                           });
+  commands_ = std::make_unique<MenuCommands>(
+      state_, core_, *menu_, shell_, asks, layout_, *this, *this,
+      MenuCommands::Pieces{*panels_, *mouse_, *playback_, *tools_},
+      MenuCommands::Links{
+          .run_dialog = [this](QDialog& d) { RunDialog(d); },
+          .capture_window = [this] { return CaptureWindow(); },
+          .palette_changed = [this] { PaletteChanged(); },
+          .refresh_gps = [this] { RefreshGps(); },
+          .set_azimuth_notice = [this](bool shown) { SetAzimuthNotice(shown); },
+          .set_status_message = [this](const std::string& text, int t, int f, int o) { SetStatusMessage(text, t, f, o); },
+      });
   commands_->BuildFromState();
   core_.ProbePorts();
   QFontMetrics fm(PanelFont());
   layout_ = ComputeLayout(fm.horizontalAdvance('X'), fm.height(), 16, 16);
 
-  picture_ = std::make_unique<PictureView>(core_, client_);
   PaletteChanged();
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);

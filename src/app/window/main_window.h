@@ -17,14 +17,15 @@
 #include "clock.h"
 #include "files/file_texts.h"
 #include "imaging/ping_image.h"
+#include "window/client_area.h"
 #include "window/layout.h"
 #include "window/menu_bar.h"
 #include "dialogs/prompts.h"
 #include "window/shell_state.h"
+#include "window/window_surface.h"
 
 struct AppState;
 class CoreBridge;
-class ClientArea;
 class ControlPanels;
 class DiagnosticsWindow;
 class EntryBox;
@@ -38,7 +39,7 @@ class QPainter;
 class ToolWindow;
 class ToolWindowSet;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaInput {
   Q_OBJECT
  public:
   MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompts> prompts);
@@ -56,13 +57,13 @@ class MainWindow : public QMainWindow {
   void SetQuietClose(bool quiet) { quiet_close_ = quiet; }
 
   // Input, in client coordinates (also driven by tests through real events).
-  void HandleChar(int ch);
-  void HandleKeyDown(int key);
-  void HandleKeyUp();
-  void HandleLeftDown(int x, int y);
-  void HandleLeftUp(int x, int y);
-  void HandleRightDown(int x, int y);
-  void HandleMouseMove(int x, int y);
+  void HandleChar(int ch) override;
+  void HandleKeyDown(int key) override;
+  void HandleKeyUp() override;
+  void HandleLeftDown(int x, int y) override;
+  void HandleLeftUp(int x, int y) override;
+  void HandleRightDown(int x, int y) override;
+  void HandleMouseMove(int x, int y) override;
 
   // Held-button repetition: the repeat timer's tick (public so tests can drive it
   // without waiting).
@@ -95,7 +96,7 @@ class MainWindow : public QMainWindow {
   void ToolWindowChanged(int which);  // 0 scan, 1 azimuth, 2 orientation
   ToolWindow* Tool(int which) const;
   void ChangeAzimuth();  // the azimuth window's "Change Azimuth"
-  void ImageChanged();  // whole-image change (clear, grid)
+  void ImageChanged() override;  // whole-image change (clear, grid)
   void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew
   // What pings drew since the last repaint; called from any thread (the comm thread
@@ -105,7 +106,7 @@ class MainWindow : public QMainWindow {
   void RefreshReadouts();  // repaint the readouts after a change of what they read
 
   // Painting, called by the client area.
-  void Paint(QPainter& p, const QRect& exposed);
+  void Paint(QPainter& p, const QRect& exposed) override;
 
   // Modal dialogs run through here; tests put a hook in place of exec().
   void SetDialogHook(std::function<void(QDialog&)> hook) { dialog_hook_ = std::move(hook); }
@@ -129,7 +130,8 @@ class MainWindow : public QMainWindow {
   const QImage& Image() const;  // wraps the picture's pixels
   QColor Pal(int index) const;  // a colour of the palette
   QRgb ImageColour(int index) const { return Image().color(index); }  // colour table of the image
-  void UpdateRect(int l, int t, int r, int b);  // repaint, right and bottom included
+  void UpdateRect(int l, int t, int r, int b) override;  // repaint, right and bottom included
+  QWidget* Widget() const override { return client_; }
 
   // For tests and the demo capture.
   std::string StatusText() const { return status_text_; }

@@ -1,10 +1,12 @@
 #include "window/menu_commands.h"
 
 #include <QDialog>
+#include <QImage>
+#include <QWidget>
 #include <memory>
+#include <utility>
 
 #include "app_state.h"
-#include "window/client_area.h"
 #include "dialogs/config_dialogs.h"
 #include "window/control_panels.h"
 #include "bridge/core_bridge.h"
@@ -15,7 +17,6 @@
 #include "link/orientation_module.h"
 #include "dialogs/live_view_dialog.h"
 #include "display.h"
-#include "window/main_window.h"
 #include "window/menu_bar.h"
 #include "window/overlay_painter.h"
 #include "window/picture_mouse.h"
@@ -24,11 +25,17 @@
 #include "bridge/screen_capture.h"
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/setup_dialogs.h"
+#include "window/shell_state.h"
 #include "window/tool_window_set.h"
+#include "window/window_surface.h"
+#include "dialogs/prompts.h"
 #include "tool_windows/tool_windows.h"
 
-MenuCommands::MenuCommands(MainWindow& window)
-    : window_(window), state_(window.State()), core_(window.Core()), menu_(window.Menu()) {
+MenuCommands::MenuCommands(AppState& state, CoreBridge& core, MenuBar& menu, ShellState& shell, Prompts& prompts,
+                           const Layout& layout, WindowSurface& surface, QWidget& window, Pieces pieces,
+                           Links links)
+    : state_(state), core_(core), menu_(menu), shell_(shell), prompts_(prompts), layout_(layout), surface_(surface),
+      window_(window), pieces_(pieces), links_(std::move(links)) {
   for (int i = 0; i < 9; ++i) table_[cmd::kColors + i] = &MenuCommands::Colors;
   for (int i = 0; i < 5; ++i) table_[cmd::kProfileMode + i] = &MenuCommands::ProfileMode;
   table_[cmd::kRecord] = &MenuCommands::Record;
@@ -138,18 +145,18 @@ void MenuCommands::SetRunModeMenus() {
 
 void MenuCommands::Record(int) {
   if (!Head()) return;
-  window_.Playback().ToggleRecording();
+  pieces_.playback.ToggleRecording();
   state_.SendRequest = true;
 }
 
 void MenuCommands::Playback(int) {
   if (Head()) return;
-  window_.Playback().OpenWithSlider();
+  pieces_.playback.OpenWithSlider();
 }
 
 void MenuCommands::Copy(int) {
   if (Head()) return;
-  window_.Playback().ToggleCopy();
+  pieces_.playback.ToggleCopy();
 }
 
 void MenuCommands::AutoFrameCapture(int) {
@@ -160,7 +167,7 @@ void MenuCommands::AutoFrameCapture(int) {
 void MenuCommands::Exit(int) { window_.close(); }
 
 void MenuCommands::SaveScreen(int) {
-  Prompts& prompts = window_.GetPrompts();
+  Prompts& prompts = prompts_;
   FileDialogRequest request{"Save Screen As", "BITMAP File    (*.BMP)", "BMP", true};
   const std::string chosen = prompts.AskFile(request);
   if (chosen.empty()) return;
@@ -168,11 +175,11 @@ void MenuCommands::SaveScreen(int) {
     prompts.Warning("Save Screen As", "File extension must be .BMP");
     return;
   }
-  WriteBmp24(chosen, window_.CaptureWindow());
+  WriteBmp24(chosen, links_.capture_window());
 }
 
 void MenuCommands::Print(int) {
-  PrintScreen(&window_, window_.GetPrompts(), [this](QDialog& d) { window_.RunDialog(d); });
+  PrintScreen(&window_, prompts_, [this](QDialog& d) { links_.run_dialog(d); });
 }
 
 // ---------------------------------------------------------------- picture
@@ -182,7 +189,7 @@ void MenuCommands::Colors(int id) {
   state_.Colors = id - cmd::kColors;
   menu_.Check(id, true);
   core_.SelectColorTable(state_.Colors);
-  window_.PaletteChanged();
+  links_.palette_changed();
 }
 
 void MenuCommands::ProfileMode(int id) {
@@ -192,7 +199,7 @@ void MenuCommands::ProfileMode(int id) {
   menu_.Check(id, true);
   if (id - cmd::kProfileMode == 1) {
     core_.ClearImage();
-    window_.ImageChanged();
+    surface_.ImageChanged();
     state_.SettingsCheck = true;
   }
 }
@@ -203,9 +210,9 @@ void MenuCommands::Transducer(int id) {
   menu_.Check(cmd::kXdcrDown, id == cmd::kXdcrDown);
   state_.Xdcr = id == cmd::kXdcrUp ? 1 : 0;
   state_.SendRequest = true;
-  window_.Client()->update(OverlayPlaces(window_.GetLayout()).transducer);
+  surface_.Widget()->update(OverlayPlaces(layout_).transducer);
   core_.ClearImage();
-  window_.ImageChanged();
+  surface_.ImageChanged();
 }
 
 void MenuCommands::Units(int id) {
@@ -213,21 +220,21 @@ void MenuCommands::Units(int id) {
   state_.Units = id - cmd::kMeters;
   menu_.Check(id, true);
   if (state_.Grid == 1) core_.RedrawGridLines();
-  window_.Panels().RangeChanged();
-  window_.ImageChanged();
+  pieces_.panels.RangeChanged();
+  surface_.ImageChanged();
 }
 
 void MenuCommands::PixelZoom(int id) {
   state_.PixelZoom = state_.PixelZoom == 1 ? 0 : 1;
   menu_.Check(id, state_.PixelZoom == 1);
-  window_.Mouse().ThawZoom();
-  window_.Client()->update();
+  pieces_.mouse.ThawZoom();
+  surface_.Widget()->update();
 }
 
 void MenuCommands::ClearScreen(int) {
   core_.ResetEchoLines();
   core_.ClearImage();
-  window_.ImageChanged();
+  surface_.ImageChanged();
 }
 
 void MenuCommands::ProfileGrid(int id) {
@@ -244,10 +251,10 @@ void MenuCommands::ProfileGrid(int id) {
     menu_.Enable(cmd::kXdcrDown, false);
   }
   core_.ClearImage();
-  window_.ImageChanged();
-  const OverlayRects r = OverlayPlaces(window_.GetLayout());
-  window_.Client()->update(r.transducer);
-  window_.Client()->update(r.dial);
+  surface_.ImageChanged();
+  const OverlayRects r = OverlayPlaces(layout_);
+  surface_.Widget()->update(r.transducer);
+  surface_.Widget()->update(r.dial);
 }
 
 void MenuCommands::ZeroDown(int id) {
@@ -255,43 +262,43 @@ void MenuCommands::ZeroDown(int id) {
   menu_.Check(id, state_.ZeroDown == 0);
   core_.ResetEchoLines();
   core_.ClearImage();
-  window_.ImageChanged();
-  const OverlayRects r = OverlayPlaces(window_.GetLayout());
-  window_.Client()->update(r.transducer);
-  window_.Client()->update(r.dial);
+  surface_.ImageChanged();
+  const OverlayRects r = OverlayPlaces(layout_);
+  surface_.Widget()->update(r.transducer);
+  surface_.Widget()->update(r.dial);
 }
 
 void MenuCommands::GridOnOff(int id) {
   state_.Grid = state_.Grid == 1 ? 0 : 1;
   menu_.Check(id, state_.Grid == 1);
   core_.RedrawGridLines();
-  window_.ImageChanged();
+  surface_.ImageChanged();
 }
 
 void MenuCommands::OffsetAngle(int) {
-  std::unique_ptr<ValueDialog> d(MakeRotateDialog(state_, window_.GetPrompts(), &window_));
-  window_.RunDialog(*d);
+  std::unique_ptr<ValueDialog> d(MakeRotateDialog(state_, prompts_, &window_));
+  links_.run_dialog(*d);
   core_.ClearImage();
-  window_.ImageChanged();
-  window_.Client()->update(OverlayPlaces(window_.GetLayout()).dial);
+  surface_.ImageChanged();
+  surface_.Widget()->update(OverlayPlaces(layout_).dial);
 }
 
 void MenuCommands::SoundVelocity(int) {
   const float before = state_.SoundVelocityMeters;
-  std::unique_ptr<ValueDialog> d(MakeSoundVelocityDialog(state_, window_.GetPrompts(), &window_));
-  window_.RunDialog(*d);
+  std::unique_ptr<ValueDialog> d(MakeSoundVelocityDialog(state_, prompts_, &window_));
+  links_.run_dialog(*d);
   if (state_.SoundVelocityMeters != before && state_.Grid == 1) {
     core_.RedrawGridLines();  // erased with the old velocity, drawn with the new
-    window_.ImageChanged();
+    surface_.ImageChanged();
   }
-  if (state_.SoundVelocityMeters != before) window_.Mouse().RefreshReadouts();
+  if (state_.SoundVelocityMeters != before) pieces_.mouse.RefreshReadouts();
 }
 
 void MenuCommands::UserText(int) {
   std::unique_ptr<ValueDialog> d(MakeUserTextDialog(state_, &window_));
-  window_.RunDialog(*d);
-  const Layout& L = window_.GetLayout();
-  window_.UpdateRect(619, L.TextBase - 37, 777, L.TextBase - 19);
+  links_.run_dialog(*d);
+  const Layout& L = layout_;
+  surface_.UpdateRect(619, L.TextBase - 37, 777, L.TextBase - 19);
 }
 
 // ---------------------------------------------------------------- head and ports
@@ -302,8 +309,8 @@ void MenuCommands::Calibrate(int) {
 
 void MenuCommands::ComPorts(int) {
   if (!Head()) return;
-  ComPortDialog d(state_, window_.GetPrompts(), &window_, core_.PortPaths());
-  window_.RunDialog(d);
+  ComPortDialog d(state_, prompts_, &window_, core_.PortPaths());
+  links_.run_dialog(d);
   if (d.Stored()) {
     core_.SetPortPaths(d.Paths());
     // The ports are reopened on the new choice.
@@ -312,26 +319,26 @@ void MenuCommands::ComPorts(int) {
     core_.StartHeadLink();
     state_.GpsAge = 5;  // no sentence yet on the new choice
     if (state_.UseGPS == 1 && core_.GpsPortAvailable()) core_.StartGps();
-    window_.RefreshGps();
+    links_.refresh_gps();
   }
   state_.SendRequest = true;
 }
 
 void MenuCommands::Settings(int) {
   if (Head()) {
-    ControlPanels& panels = window_.Panels();
-    SettingsDialog d(state_, window_.GetPrompts(), [this](QDialog& inner) { window_.RunDialog(inner); }, &window_);
+    ControlPanels& panels = pieces_.panels;
+    SettingsDialog d(state_, prompts_, [this](QDialog& inner) { links_.run_dialog(inner); }, &window_);
     d.on_values_changed = [&panels] {
       panels.ForgetDrawnFrequency();  // "(Auto)" may come or go with the same frequency
       panels.RefreshFrequency();
     };
-    window_.RunDialog(d);
+    links_.run_dialog(d);
     panels.ForgetDrawnFrequency();
     panels.RefreshFrequency();
     state_.SendRequest = true;
   } else {
     std::unique_ptr<QDialog> d(MakeDisplaySwitchesDialog(state_, &window_));
-    window_.RunDialog(*d);
+    links_.run_dialog(*d);
   }
 }
 
@@ -342,8 +349,8 @@ void MenuCommands::OnWhenMinimized(int id) {
 }
 
 void MenuCommands::ProfileSetup(int) {
-  ProfileSetupDialog d(state_, window_.GetPrompts(), &window_);
-  window_.RunDialog(d);
+  ProfileSetupDialog d(state_, prompts_, &window_);
+  links_.run_dialog(d);
 }
 
 void MenuCommands::AutoProfile(int id) {
@@ -357,7 +364,7 @@ void MenuCommands::About(int) {
   const bool head = Head();
   {
     std::unique_ptr<QDialog> d(MakeAboutDialog(&window_));
-    window_.RunDialog(*d);
+    links_.run_dialog(*d);
   }
   if (head) state_.SendRequest = true;
 }
@@ -369,9 +376,9 @@ void MenuCommands::LiveView(int) {
 // ---------------------------------------------------------------- tool windows
 
 void MenuCommands::Diagnostics(int) {
-  window_.Shell().DiagnosticsShown = 1;
-  window_.Diagnostics()->FitWidth();
-  window_.Tools().Show(window_.Diagnostics());
+  shell_.DiagnosticsShown = 1;
+  pieces_.tools.Diagnostics()->FitWidth();
+  pieces_.tools.Show(pieces_.tools.Diagnostics());
 }
 
 void MenuCommands::AutoAzimuth(int) {
@@ -380,14 +387,14 @@ void MenuCommands::AutoAzimuth(int) {
 
 void MenuCommands::AzimuthDrive(int id) {
   const bool head = Head();
-  ToolWindow* azimuth = window_.Tool(1);
+  ToolWindow* azimuth = pieces_.tools.Tool(1);
   if (state_.AzimuthDriveEnable == 0) {
     EnableAzimuthDrive(state_, head);
     state_.AzimuthDriveEnable = 1;
     menu_.SetText(id, "Disable &Azimuth Drive");
     for (int i : {cmd::kChangeAzimuth, cmd::kSimulateAzimuth, cmd::kAutoAzimuth}) menu_.Enable(i, head);
     state_.AzimuthWindow = 1;
-    if (!azimuth->isVisible()) window_.Tools().Show(azimuth);
+    if (!azimuth->isVisible()) pieces_.tools.Show(azimuth);
   } else {
     DisableAzimuthDrive(state_, core_.GetDisplay());
     state_.AzimuthDriveEnable = 0;
@@ -395,15 +402,15 @@ void MenuCommands::AzimuthDrive(int id) {
     for (int i : {cmd::kChangeAzimuth, cmd::kSimulateAzimuth, cmd::kAutoAzimuth}) menu_.Enable(i, false);
     if (azimuth->isVisible()) azimuth->close();
     state_.AzimuthWindow = 0;
-    window_.SetAzimuthNotice(false);
+    links_.set_azimuth_notice(false);
   }
-  window_.Diagnostics()->FitWidth();
+  pieces_.tools.Diagnostics()->FitWidth();
 }
 
 void MenuCommands::ChangeAzimuth(int) {
   if (state_.AzimuthDriveEnable == 1 && state_.AzimuthWindow == 0) {
     state_.AzimuthWindow = 1;
-    window_.Tools().Show(window_.Tool(1));
+    pieces_.tools.Show(pieces_.tools.Tool(1));
   }
 }
 
@@ -419,20 +426,20 @@ void MenuCommands::OrientationModule(int id) {
   SetOrientationModuleEnabled(state_, core_.GetDisplay(), on);
   state_.EnableOrientationModule = on ? 1 : 0;
   menu_.SetText(id, on ? "Disable &Orientation Module" : "Enable &Orientation Module");
-  window_.Shell().OrientationShown = on ? 1 : 0;
+  shell_.OrientationShown = on ? 1 : 0;
   state_.OrientationWindowShown = on;
-  if (on) window_.Tools().Show(window_.Tool(2)); else window_.Tool(2)->hide();
+  if (on) pieces_.tools.Show(pieces_.tools.Tool(2)); else pieces_.tools.Tool(2)->hide();
 }
 
 void MenuCommands::HeadScan(int id) {
   if (!state_.HeadScanActive) {
     menu_.Check(id, true);
-    window_.Shell().HeadScanShown = 1;
+    shell_.HeadScanShown = 1;
     state_.ScanWindowShown = true;
     StartHeadScan(state_, core_.GetClock().Now().second);
-    window_.SetStatusMessage(kScanningStatusText, 255, 124, 123);
-    window_.Tools().Show(window_.Tool(0));
+    links_.set_status_message(kScanningStatusText, 255, 124, 123);
+    pieces_.tools.Show(pieces_.tools.Tool(0));
   } else {
-    window_.Tool(0)->close();  // stops the scan and removes the mark
+    pieces_.tools.Tool(0)->close();  // stops the scan and removes the mark
   }
 }

@@ -3,16 +3,48 @@
 // the data source.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <unordered_map>
 
-class MainWindow;
-class MenuBar;
-struct AppState;
+class ControlPanels;
 class CoreBridge;
+class MenuBar;
+class PictureMouse;
+class PlaybackStrip;
+class Prompts;
+class QDialog;
+class QImage;
+class QWidget;
+class ToolWindowSet;
+class WindowSurface;
+struct AppState;
+struct Layout;
+struct ShellState;
 
 class MenuCommands {
  public:
-  explicit MenuCommands(MainWindow& window);
+  // The pieces of the window the commands work on.
+  struct Pieces {
+    ControlPanels& panels;
+    PictureMouse& mouse;
+    PlaybackStrip& playback;
+    ToolWindowSet& tools;
+  };
+  // What the commands ask of the main window itself, connected by it.
+  struct Links {
+    std::function<void(QDialog&)> run_dialog;  // a modal dialog
+    std::function<QImage()> capture_window;    // the whole window as shown
+    std::function<void()> palette_changed;     // the picture and the window take the new colours
+    std::function<void()> refresh_gps;         // the GPS read-out as the state has it now
+    std::function<void(bool shown)> set_azimuth_notice;
+    std::function<void(const std::string& text, int text_color, int fill_color, int outline_color)>
+        set_status_message;
+  };
+
+  // `window` is the main window: the dialogs' parent, closed by Exit.
+  MenuCommands(AppState& state, CoreBridge& core, MenuBar& menu, ShellState& shell, Prompts& prompts,
+               const Layout& layout, WindowSurface& surface, QWidget& window, Pieces pieces, Links links);
 
   void Run(int id);  // ids without a handler do nothing
   bool Handles(int id) const { return table_.count(id) != 0; }
@@ -58,9 +90,15 @@ class MenuCommands {
   void LiveView(int id);
   void Print(int id);
 
-  MainWindow& window_;
   AppState& state_;
   CoreBridge& core_;
   MenuBar& menu_;
+  ShellState& shell_;
+  Prompts& prompts_;
+  const Layout& layout_;
+  WindowSurface& surface_;
+  QWidget& window_;
+  Pieces pieces_;
+  Links links_;
   std::unordered_map<int, Handler> table_;
 };

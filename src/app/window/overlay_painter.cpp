@@ -6,8 +6,8 @@
 #include "imaging/grid.h"
 #include "imaging/measurement.h"
 #include "window/layout.h"
-#include "window/main_window.h"
 #include "window/panel_paint.h"
+#include "window/picture_view.h"
 
 namespace {
 constexpr int kDialX = 650, kDialY = 537, kDialR = 20;
@@ -24,8 +24,8 @@ OverlayRects OverlayPlaces(const Layout& layout) {
 }
 
 void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank) {
-  const AppState& state = window_.State();
-  const Layout& layout = window_.GetLayout();
+  const AppState& state = state_;
+  const Layout& layout = layout_;
   const OverlayRects r = OverlayPlaces(layout);
   const int ascent = p.fontMetrics().ascent();
 
@@ -34,8 +34,8 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
     const QString t = QString::fromStdString(
         GridLabelText(state.Grid == 1, state.Range, state.Units, state.GridMode, state.SSTrain));
     const int w = p.fontMetrics().horizontalAdvance(t);
-    p.fillRect(QRect(296 - w / 2, 512, w + 11, layout.LineH + 3), window_.Pal(122));
-    p.setPen(window_.Pal(125));
+    p.fillRect(QRect(296 - w / 2, 512, w + 11, layout.LineH + 3), picture_.Pal(122));
+    p.setPen(picture_.Pal(125));
     p.drawText(301 - w / 2, 513 + ascent, t);
   }
 
@@ -45,10 +45,10 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
     const double rotate = state.RotateAngle;
     const SectorDialShape dial =
         ComputeSectorDial(kDialX, kDialY, kDialR, state.SectorSize, state.Train, rotate, half);
-    p.setPen(window_.Pal(122));
-    p.setBrush(window_.Pal(125));
+    p.setPen(picture_.Pal(122));
+    p.setBrush(picture_.Pal(125));
     p.drawEllipse(QPoint(kDialX, kDialY), dial.FaceRadius, dial.FaceRadius);
-    p.setPen(window_.Pal(127));
+    p.setPen(picture_.Pal(127));
     if (dial.FullCircle) {
       p.drawEllipse(QPoint(kDialX, kDialY), kDialR, kDialR);
     } else if (dial.SingleLine) {
@@ -65,9 +65,9 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
     if (shown.Ping.Decoded) {
       const HeadMarkerShape m = ComputeHeadMarker(kDialX, kDialY, kDialR, shown.Ping.BeamAngleDeg, rotate, half);
       p.setPen(Qt::NoPen);
-      p.setBrush(window_.Pal(123));
+      p.setBrush(picture_.Pal(123));
       p.drawEllipse(QPoint(m.Rotate.X, m.Rotate.Y), 2, 2);
-      p.setBrush(window_.Pal(127));
+      p.setBrush(picture_.Pal(127));
       p.drawEllipse(QPoint(m.Head.X, m.Head.Y), 4, 4);
       p.setBrush(Qt::NoBrush);
     }
@@ -79,16 +79,16 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
         ComputeTransducerLabels(state.Xdcr, state.ProfileGrid == 1, state.ZeroDown == 1);
     const int x = r.transducer.left() + 6, y = r.transducer.top() + 10;
     const bool up = state.Xdcr == 1;
-    p.setPen(window_.Pal(122));
-    p.setBrush(window_.Pal(127));
+    p.setPen(picture_.Pal(122));
+    p.setBrush(picture_.Pal(127));
     p.drawRect(x, y + (up ? 10 : 0), 12, 20);
-    p.setBrush(window_.Pal(123));
+    p.setBrush(picture_.Pal(123));
     QPolygon cone;
     if (up) cone << QPoint(x, y + 10) << QPoint(x + 12, y + 10) << QPoint(x + 6, y);
     else cone << QPoint(x, y + 20) << QPoint(x + 12, y + 20) << QPoint(x + 6, y + 30);
     p.drawPolygon(cone);
     p.setBrush(Qt::NoBrush);
-    ShadowText(p, x + 20, y, labels.Main, Qt::white, window_.Pal(125));
-    if (labels.Second) ShadowText(p, x + 20, y + layout.LineH + 2, labels.Second, Qt::white, window_.Pal(125));
+    ShadowText(p, x + 20, y, labels.Main, Qt::white, picture_.Pal(125));
+    if (labels.Second) ShadowText(p, x + 20, y + layout.LineH + 2, labels.Second, Qt::white, picture_.Pal(125));
   }
 }

@@ -6,8 +6,9 @@
 
 #include <QRect>
 
-class MainWindow;
+class PictureView;
 class QPainter;
+struct AppState;
 struct Layout;
 
 // Where the overlays beside and under the picture sit.
@@ -18,10 +19,13 @@ OverlayRects OverlayPlaces(const Layout& layout);
 
 class OverlayPainter {
  public:
-  explicit OverlayPainter(MainWindow& window) : window_(window) {}
+  OverlayPainter(const AppState& state, const Layout& layout, const PictureView& picture)
+      : state_(state), layout_(layout), picture_(picture) {}
   // The grid label only where the status line under the picture is blank.
   void Paint(QPainter& p, const QRect& exposed, bool status_blank);
 
  private:
-  MainWindow& window_;
+  const AppState& state_;
+  const Layout& layout_;
+  const PictureView& picture_;
 };

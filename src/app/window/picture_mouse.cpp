@@ -1,26 +1,30 @@
 #include "window/picture_mouse.h"
 
 #include <QCursor>
+#include <QWidget>
 #include <QPainter>
 #include <algorithm>
 
 #include "app_images.h"
 #include "app_state.h"
-#include "window/client_area.h"
 #include "bridge/core_bridge.h"
 #include "imaging/imaging_display.h"
 #include "imaging/grid.h"
 #include "imaging/measurement.h"
-#include "window/main_window.h"
+#include "window/layout.h"
 #include "window/overlay_painter.h"
+#include "window/picture_view.h"
+#include "window/window_surface.h"
 
-PictureMouse::PictureMouse(MainWindow& window) : window_(window), state_(window.State()) {}
+PictureMouse::PictureMouse(AppState& state, CoreBridge& core, const Layout& layout, const PictureView& picture,
+                           WindowSurface& surface)
+    : state_(state), core_(core), layout_(layout), picture_(picture), surface_(surface) {}
 
 // ---------------------------------------------------------------- pointer
 
 void PictureMouse::Move(int x, int y) {
   pointer_ = {x, y};
-  ClientArea* client = window_.Client();
+  QWidget* client = surface_.Widget();
   const bool inside = x > 2 && x < 599 && y > 2 && y < 509;
   if (inside) {
     client->setCursor(ImageCursor());
@@ -37,7 +41,7 @@ void PictureMouse::Move(int x, int y) {
 
 void PictureMouse::RightDown(int x, int y) {
   if (x > 2 && x < 599 && y > 2 && y <= 508) {
-    ClientArea* client = window_.Client();
+    QWidget* client = surface_.Widget();
     measure_mode_ ^= 1;
     zoom_frozen_ = 0;
     if (measure_mode_) {
@@ -76,8 +80,8 @@ void PictureMouse::KeyDown(int key) {
 }
 
 void PictureMouse::CursorMoved(int x, int y, bool inside) {
-  const OverlayRects r = OverlayPlaces(window_.GetLayout());
-  ClientArea* client = window_.Client();
+  const OverlayRects r = OverlayPlaces(layout_);
+  QWidget* client = surface_.Widget();
   if (measure_mode_ && state_.GridMode == 2) y = origin_.y();
   if (measure_mode_ && !zoom_frozen_) {
     // Repaint the old and the new line area.
@@ -117,18 +121,18 @@ ReadoutInputs PictureMouse::ReadoutState() const {
 }
 
 void PictureMouse::PaintZoomAndReadouts(QPainter& p, const QRect& exposed) {
-  const OverlayRects r = OverlayPlaces(window_.GetLayout());
+  const OverlayRects r = OverlayPlaces(layout_);
   // Zoom inset: the picture around the cursor, magnified twice.
   if (exposed.intersects(r.zoom)) {
     if (state_.PixelZoom == 1) {
-      p.fillRect(r.zoom.adjusted(-2, -2, 2, 2), window_.Pal(122));
+      p.fillRect(r.zoom.adjusted(-2, -2, 2, 2), picture_.Pal(122));
       p.fillRect(r.zoom, Qt::black);
       if (zoom_shown_) {
         const WindowPoint c = ClampZoomCenter(zoom_centre_.x(), zoom_centre_.y());
         const QRect src(c.X - 39 - kImageWindowX, c.Y - 39 - kImageWindowY, 78, 78);
-        PingImage& img = window_.Core().Image();
+        PingImage& img = core_.Image();
         std::lock_guard lock(img.Lock());
-        p.drawImage(r.zoom, window_.Image(), src);
+        p.drawImage(r.zoom, picture_.Image(), src);
       }
     }
   }
@@ -145,10 +149,10 @@ void PictureMouse::PaintZoomAndReadouts(QPainter& p, const QRect& exposed) {
       const QString t = QString::fromStdString(ro.Separate ? line->Label + " " + line->Value : line->Text);
       const int w = p.fontMetrics().horizontalAdvance(t);
       const QRect box(r.readouts.center().x() - w / 2 - 2, y, w + 4, p.fontMetrics().height());
-      p.fillRect(box, window_.Pal(122));
-      p.setPen(window_.Pal(125));
+      p.fillRect(box, picture_.Pal(122));
+      p.setPen(picture_.Pal(125));
       p.drawText(box, Qt::AlignCenter, t);
-      y += window_.GetLayout().LineH;
+      y += layout_.LineH;
     }
     p.restore();
   }
@@ -165,16 +169,16 @@ std::vector<std::string> PictureMouse::ReadoutTexts() const {
 
 void PictureMouse::PaintMeasureLine(QPainter& p) {
   if (!measure_mode_) return;
-  p.setPen(QPen(window_.Pal(123), 1));
+  p.setPen(QPen(picture_.Pal(123), 1));
   p.drawLine(origin_, cursor_);
-  p.setPen(window_.Pal(127));
+  p.setPen(picture_.Pal(127));
   p.drawRect(origin_.x() - 3, origin_.y() - 3, 6, 6);
   p.drawRect(cursor_.x() - 2, cursor_.y() - 2, 4, 4);
 }
 
 void PictureMouse::OverlaysChanged(unsigned mask) {
-  const OverlayRects r = OverlayPlaces(window_.GetLayout());
-  ClientArea* client = window_.Client();
+  const OverlayRects r = OverlayPlaces(layout_);
+  QWidget* client = surface_.Widget();
   if ((mask & kOverlayReadouts) && readouts_shown_) client->update(r.readouts);
   if ((mask & kOverlayZoom) && zoom_shown_) client->update(r.zoom);
   if ((mask & kOverlayMeasureLine) && measure_mode_)
@@ -182,5 +186,5 @@ void PictureMouse::OverlaysChanged(unsigned mask) {
 }
 
 void PictureMouse::RefreshReadouts() {
-  if (readouts_shown_) window_.Client()->update(OverlayPlaces(window_.GetLayout()).readouts);
+  if (readouts_shown_) surface_.Widget()->update(OverlayPlaces(layout_).readouts);
 }

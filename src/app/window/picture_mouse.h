@@ -9,14 +9,18 @@
 #include <string>
 #include <vector>
 
-class MainWindow;
+class CoreBridge;
+class PictureView;
 class QPainter;
+class WindowSurface;
 struct AppState;
+struct Layout;
 struct ReadoutInputs;
 
 class PictureMouse {
  public:
-  explicit PictureMouse(MainWindow& window);
+  PictureMouse(AppState& state, CoreBridge& core, const Layout& layout, const PictureView& picture,
+               WindowSurface& surface);
 
   void Move(int x, int y);
   bool LeftDown(int x, int y);  // true on the picture
@@ -42,8 +46,11 @@ class PictureMouse {
   void CursorMoved(int x, int y, bool inside);
   ReadoutInputs ReadoutState() const;
 
-  MainWindow& window_;
   AppState& state_;
+  CoreBridge& core_;
+  const Layout& layout_;
+  const PictureView& picture_;
+  WindowSurface& surface_;
   QPoint pointer_;
   QPoint cursor_{301, 256}, origin_{301, 256}, zoom_centre_{301, 256};
   bool readouts_shown_ = false, zoom_shown_ = false;

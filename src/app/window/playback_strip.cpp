@@ -2,22 +2,23 @@
 
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QWidget>
 #include <utility>
 
 #include "app_state.h"
-#include "window/client_area.h"
-#include "window/control_panels.h"
 #include "bridge/core_bridge.h"
 #include "files/file_texts.h"
 #include "window/layout.h"
-#include "window/main_window.h"
 #include "dialogs/modal_state.h"
 #include "window/panel_paint.h"
+#include "window/picture_view.h"
+#include "window/window_surface.h"
 #include "dialogs/prompts.h"
 #include "bridge/screen_capture.h"
 
-PlaybackStrip::PlaybackStrip(MainWindow& window)
-    : window_(window), state_(window.State()), core_(window.Core()) {
+PlaybackStrip::PlaybackStrip(AppState& state, CoreBridge& core, const PictureView& picture, Prompts& prompts,
+                             WindowSurface& surface, Links links)
+    : state_(state), core_(core), picture_(picture), prompts_(prompts), surface_(surface), links_(std::move(links)) {
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { PlayNext(); });
 }
@@ -26,17 +27,17 @@ void PlaybackStrip::Open() {
   FileDialogRequest request{kPlaybackDialogTitle, kSonarFileFilter, kSonarFileExtension, false};
   // A file named on the command line is opened instead of asking, once.
   const std::string chosen =
-      start_file_.empty() ? window_.GetPrompts().AskFile(request) : std::exchange(start_file_, {});
+      start_file_.empty() ? prompts_.AskFile(request) : std::exchange(start_file_, {});
   if (chosen.empty()) return;
   if (core_.OpenPlayback(chosen)) {
     // A new file starts on a clear picture: nothing of the last one stays.
     core_.ResetEchoLines();
     core_.ClearImage();
-    window_.ForcePanelRedraw();
+    links_.redraw_panels();
     if (slider_) slider_->setValue(0);
   }
-  window_.ImageChanged();
-  window_.Client()->update();
+  surface_.ImageChanged();
+  surface_.Widget()->update();
   Schedule(0);
 }
 
@@ -51,7 +52,7 @@ void PlaybackStrip::ToggleRecording() {
     return;
   }
   FileDialogRequest request{kRecordDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
-  const std::string chosen = window_.GetPrompts().AskFile(request);
+  const std::string chosen = prompts_.AskFile(request);
   if (!chosen.empty()) core_.StartRecording(chosen);
 }
 
@@ -61,19 +62,19 @@ void PlaybackStrip::ToggleCopy() {
     return;
   }
   FileDialogRequest request{kCopyDialogTitle, kSonarFileFilter, kSonarFileExtension, true};
-  const std::string chosen = window_.GetPrompts().AskFile(request);
+  const std::string chosen = prompts_.AskFile(request);
   if (!chosen.empty()) core_.StartCopy(chosen);
 }
 
 // ---------------------------------------------------------------- pacing
 
 void PlaybackStrip::Schedule(int delay_ms) {
-  if (window_.Closed() || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
+  if (links_.closed() || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
   timer_.start(delay_ms);
 }
 
 void PlaybackStrip::PlayNext() {
-  if (window_.Closed() || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
+  if (links_.closed() || state_.RunMode != 1 || state_.HoldActive || !core_.PlaybackOpen()) return;
   if (ModalDialogOpen()) {
     Schedule(50);  // resumes once the box or dialog is answered
     return;
@@ -87,7 +88,7 @@ void PlaybackStrip::PlayNext() {
     delay = core_.PlayNextRecord();
     if (!core_.PlaybackOpen()) return;
   } while (delay == 0 && budget.elapsed() < 4);
-  window_.Panels().RefreshChangedPanels();
+  links_.panels_changed();
   SetPercent(core_.PlaybackPercent());
   Schedule(delay);
 }
@@ -108,12 +109,12 @@ void PlaybackStrip::Seek(int p) {
   core_.ResetEchoLines();
   core_.ClearImage();
   core_.ResetOrientation();
-  window_.ImageChanged();
+  surface_.ImageChanged();
 }
 
 void PlaybackStrip::CreateSlider() {
   if (slider_ || !core_.PlaybackOpen()) return;
-  QSlider* s = new QSlider(Qt::Horizontal, window_.Client());
+  QSlider* s = new QSlider(Qt::Horizontal, surface_.Widget());
   s->setObjectName("Trackbar Control");
   s->setRange(0, 100);
   s->setPageStep(10);
@@ -122,9 +123,9 @@ void PlaybackStrip::CreateSlider() {
   s->setValue(0);
   s->setFocusPolicy(Qt::NoFocus);
   s->setGeometry(620, 43, 154, 20);
-  QObject::connect(s, &QSlider::valueChanged, &window_, [this](int v) {
+  QObject::connect(s, &QSlider::valueChanged, surface_.Widget(), [this](int v) {
     Seek(v);
-    window_.Client()->setFocus();
+    surface_.Widget()->setFocus();
   });
   s->show();
   slider_ = s;
@@ -139,28 +140,28 @@ void PlaybackStrip::DestroySlider() {
 
 void PlaybackStrip::ToggleReverse() {
   core_.ToggleReversePlayback();
-  window_.UpdateRect(361, 533, 441, 551);
+  surface_.UpdateRect(361, 533, 441, 551);
 }
 
 void PlaybackStrip::StepPlotSpeed(bool up) {
   if (up) core_.PlotSpeedUp(); else core_.PlotSpeedDown();
-  window_.UpdateRect(251, 533, 353, 551);
+  surface_.UpdateRect(251, 533, 353, 551);
 }
 
 void PlaybackStrip::Paint(QPainter& p) {
   const int len = PlotSpeedBarLength(state_.PlotSpeed);
-  Box(p, 266, 533, 336, 550, window_.Pal(125), window_.Pal(122));
-  if (len > 0) p.fillRect(QRect(267, 534, len, 15), window_.Pal(123));
+  Box(p, 266, 533, 336, 550, picture_.Pal(125), picture_.Pal(122));
+  if (len > 0) p.fillRect(QRect(267, 534, len, 15), picture_.Pal(123));
   p.save();
   p.setFont(SmallFont());
-  p.setPen(window_.Pal(125));
+  p.setPen(picture_.Pal(125));
   p.drawText(275, 535 + p.fontMetrics().ascent(), "Plot Speed");
   p.restore();
-  window_.Panels().PaintArrow(p, kPlayRight);
-  window_.Panels().PaintArrow(p, kPlayLeft);
+  links_.paint_arrow(p, kPlayRight);
+  links_.paint_arrow(p, kPlayLeft);
   if (state_.ReverseAvailable) {
     PaintCheckBox(p, 361, 534, state_.ReversePlayback != 0);
-    ShadowText(p, 377, 533, "Reverse", Qt::white, window_.Pal(125));
+    ShadowText(p, 377, 533, "Reverse", Qt::white, picture_.Pal(125));
   }
 }
 
@@ -171,15 +172,15 @@ void PlaybackStrip::CaptureFrame() {
   const std::string path = NextPlaybackCaptureName(state_.PlaybackFilePath.get());
   // The name is shown in the strip over the image's foot while the frame is written.
   capture_note_ = path;
-  window_.Client()->repaint(3, 492, 597, 18);
-  WriteBmp24(path, window_.CaptureWindow());
+  surface_.Widget()->repaint(3, 492, 597, 18);
+  WriteBmp24(path, links_.capture_window());
   capture_note_.clear();
-  window_.Client()->update(3, 492, 597, 18);
+  surface_.Widget()->update(3, 492, 597, 18);
 }
 
 void PlaybackStrip::PaintCaptureNote(QPainter& p) {
   if (capture_note_.empty()) return;
-  p.fillRect(QRect(3, 492, 597, 18), window_.Pal(126));
+  p.fillRect(QRect(3, 492, 597, 18), picture_.Pal(126));
   p.setPen(Qt::white);
   p.drawText(5, 494 + p.fontMetrics().ascent(), QString::fromStdString(capture_note_));
 }

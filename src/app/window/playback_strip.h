@@ -7,16 +7,30 @@
 #include <QPointer>
 #include <QSlider>
 #include <QTimer>
+#include <functional>
 #include <string>
 
-class MainWindow;
-class QPainter;
-struct AppState;
 class CoreBridge;
+class PictureView;
+class Prompts;
+class QImage;
+class QPainter;
+class WindowSurface;
+struct AppState;
 
 class PlaybackStrip {
  public:
-  explicit PlaybackStrip(MainWindow& window);
+  // What the strip asks of the window around it, connected by the window.
+  struct Links {
+    std::function<bool()> closed;                 // the window closed: nothing plays on
+    std::function<void()> redraw_panels;          // every panel and the picture drawn anew
+    std::function<void()> panels_changed;         // the panels follow the played record
+    std::function<void(QPainter&, int button)> paint_arrow;  // the play arrows of the panels
+    std::function<QImage()> capture_window;       // the whole window as shown
+  };
+
+  PlaybackStrip(AppState& state, CoreBridge& core, const PictureView& picture, Prompts& prompts,
+                WindowSurface& surface, Links links);
 
   void SetStartFile(const std::string& path) { start_file_ = path; }  // played at start instead of asking
   void Open();                // asks for a file (or takes the start file) and plays it
@@ -40,9 +54,12 @@ class PlaybackStrip {
  private:
   void PlayNext();
 
-  MainWindow& window_;
   AppState& state_;
   CoreBridge& core_;
+  const PictureView& picture_;
+  Prompts& prompts_;
+  WindowSurface& surface_;
+  Links links_;
   QTimer timer_;
   QPointer<QSlider> slider_;
   std::string start_file_;

@@ -7,23 +7,27 @@
 #include <QWindow>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app_state.h"
 #include "dialogs/config_dialogs.h"
 #include "tool_windows/diagnostics_window.h"
 #include "files/file_texts.h"
 #include "link/head_scan.h"
-#include "window/main_window.h"
+#include "dialogs/prompts.h"
 #include "window/menu_bar.h"
+#include "window/shell_state.h"
 #include "dialogs/setup_dialogs.h"
 #include "tool_windows/tool_windows.h"
 #include "tool_windows/window_places.h"
 
-ToolWindowSet::ToolWindowSet(MainWindow& window) : window_(window) {}
+ToolWindowSet::ToolWindowSet(AppState& state, ShellState& shell, MenuBar& menu, Prompts& prompts, QWidget& window,
+                             Links links)
+    : state_(state), shell_(shell), menu_(menu), prompts_(prompts), window_(window), links_(std::move(links)) {}
 
 void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& settings_path) {
   diagnostics_ = diagnostics;
-  AppState& state = window_.State();
+  AppState& state = state_;
   // The scan window: its size from the character metrics, its two buttons at the
   // right, each drawn pressed while its dialog is open.
   const QSize scan_size = ScanWindowSize(QFontMetrics(ToolWindowFont()));
@@ -34,9 +38,9 @@ void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& se
       [this, &state] {
         StopHeadScan(state);
         state.ScanWindowShown = false;
-        window_.Shell().HeadScanShown = 0;
-        window_.Menu().Check(cmd::kHeadScan, false);
-        window_.SetStatusMessage("", 121, 121, 121);
+        shell_.HeadScanShown = 0;
+        menu_.Check(cmd::kHeadScan, false);
+        links_.clear_status();
       },
       &window_);
   auto add_scan_button = [this, &state, buttons_left](const char* text, int y, bool program) {
@@ -45,7 +49,7 @@ void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& se
     QObject::connect(b, &QPushButton::clicked, &window_, [this, &state, b, program] {
       b->setDown(true);
       HeadIdDialog d(state, program, &window_);
-      window_.RunDialog(d);
+      links_.run_dialog(d);
       b->setDown(false);
     });
   };
@@ -60,15 +64,15 @@ void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& se
   QObject::connect(change, &QPushButton::clicked, &window_, [this] { ChangeAzimuth(); });
   auto* auto_azimuth = new QPushButton("Auto-Azimuth", azimuth_);
   auto_azimuth->setGeometry(4, 26, 162, 20);
-  QObject::connect(auto_azimuth, &QPushButton::clicked, &window_, [this] { window_.OnCommand(cmd::kAutoAzimuth); });
+  QObject::connect(auto_azimuth, &QPushButton::clicked, &window_, [this] { links_.command(cmd::kAutoAzimuth); });
   orientation_ = new ToolWindow(
       "Orientation", QRect(10, 399, 170, 170),
       [&state](QPainter& p, const QRect& r) { PaintOrientationWindow(p, r, state); },
       [this, &state] {
         state.EnableOrientationModule = 0;
-        window_.Shell().OrientationShown = 0;
+        shell_.OrientationShown = 0;
         state.OrientationWindowShown = false;
-        window_.Menu().SetText(cmd::kOrientationModule, "Enable &Orientation Module");
+        menu_.SetText(cmd::kOrientationModule, "Enable &Orientation Module");
       },
       &window_);
   places_ = new WindowPlaces(&window_);
@@ -77,9 +81,9 @@ void ToolWindowSet::Create(DiagnosticsWindow* diagnostics, const std::string& se
 }
 
 void ToolWindowSet::ChangeAzimuth() {
-  AppState& state = window_.State();
-  std::unique_ptr<ValueDialog> d(MakeAzimuthDialog(state, window_.GetPrompts(), &window_));
-  window_.RunDialog(*d);
+  AppState& state = state_;
+  std::unique_ptr<ValueDialog> d(MakeAzimuthDialog(state, prompts_, &window_));
+  links_.run_dialog(*d);
   if (d->result() == QDialog::Accepted && state.RunMode == 0) state.AzimuthMoveRequest = true;
   Changed(1);
 }
