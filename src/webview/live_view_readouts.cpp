@@ -1,52 +1,12 @@
 #include "webview/live_view_readouts.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "gps/gps_display.h"
 #include "app_state.h"
-#include "settings/user_config.h"
+#include "settings/readout_texts.h"
 
 namespace webview {
 
 namespace {
-
-std::string ModeText(int grid_mode) {
-  static const char* const kNames[] = {"Sector", "Polar", "SS", "Profile"};
-  return grid_mode >= 0 && grid_mode <= 3 ? kNames[grid_mode] : "";
-}
-
-std::string SpeedText(int speed, int grid_mode) {
-  static const char* const kNames[] = {"Slow", "Med", "Fast", "Faster", "Fastest"};
-  if (grid_mode == 2) return "N / A";
-  return speed >= 0 && speed <= 4 ? kNames[speed] : "";
-}
-
-std::string TrainText(int train, int ss_train, int grid_mode) {
-  if (grid_mode == 2) {
-    static const char* const kSides[] = {"Port", "Both", "Stbd"};
-    return ss_train >= 0 && ss_train <= 2 ? kSides[ss_train] : "";
-  }
-  return std::to_string(train) + " Dg";
-}
-
-std::string FrequencyText(int khz) {
-  char buf[32];
-  if (khz >= 1000)
-    std::snprintf(buf, sizeof buf, "%5.3f MHz", khz * 0.001);
-  else
-    std::snprintf(buf, sizeof buf, "%d kHz", khz);
-  return buf;
-}
-
-std::string DateTimeText(const LocalTime& t) {
-  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  const char* mon = t.month >= 1 && t.month <= 12 ? kMonths[t.month - 1] : "???";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d-%s-%04d  %02d:%02d:%02d", t.day, mon, t.year, t.hour, t.minute, t.second);
-  return buf;
-}
 
 std::string Trimmed(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -80,11 +40,11 @@ Readouts ReadReadouts(const AppState& state, const Clock& clock) {
   const bool playback = state.RunMode.load() == 1;
   const int mode = state.GridMode.load();
   r.source = playback ? "FILE" : "HEAD";
-  r.range = RangeLabel(std::clamp(state.Range.load(), 0, 14), state.Units.load());
-  r.gain = std::to_string(state.Gain.load()) + " dB";
+  r.range = RangeText(state.Range.load(), state.Units.load());
+  r.gain = GainText(state.Gain.load());
   r.mode = ModeText(mode);
   r.speed = SpeedText(state.Speed.load(), mode);
-  r.sector = mode == 2 ? "N / A" : std::to_string(state.SectorSize.load()) + " Dg";
+  r.sector = SectorText(state.SectorSize.load(), mode);
   r.train = TrainText(state.Train.load(), state.SSTrain.load(), mode);
   r.frequency = FrequencyText(playback ? state.PlaybackFrequency.load() : state.Frequency.load());
   if (!playback && state.ConfigType.load() == 1) r.frequency += " (Auto)";

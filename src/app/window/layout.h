@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+#include "settings/readout_texts.h"
+
 struct LayoutRect {
   int left = 0, top = 0, right = 0, bottom = 0;
   bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
@@ -30,17 +32,9 @@ struct Layout {
 
 Layout ComputeLayout(int char_w, int line_h, int arrow_w, int arrow_h);
 
-// Panel value texts.
-std::string RangeText(int range_index, int units);
-std::string ModeText(int grid_mode);
-std::string GainText(int gain);
-std::string SpeedText(int speed, int grid_mode);
-std::string SectorText(int sector, int grid_mode);
-std::string TrainText(int train, int ss_train, int grid_mode);
-std::string FrequencyText(int khz);
+// The panel value texts are the core's (settings/readout_texts.h); the length of
+// the Plot Speed bar in pixels.
 int PlotSpeedBarLength(int plot_speed);
-// "08-DEC-2026  01:02:03".
-std::string DateTimeText(int day, int month, int year, int hour, int minute, int second);
 
 // Index of a typed range in metres (units 0) or feet (units 1), or -1.
 int RangeIndexForEntry(int value, int units);
