@@ -9,16 +9,16 @@
 
 #include "app_images.h"
 #include "clock.h"
-#include "core_bridge.h"
-#include "main_window.h"
-#include "modal_state.h"
-#include "qt_display.h"
-#include "screen_capture.h"
+#include "bridge/core_bridge.h"
+#include "window/main_window.h"
+#include "dialogs/modal_state.h"
+#include "bridge/qt_display.h"
+#include "bridge/screen_capture.h"
 #include "app_state.h"
-#include "signal_watch.h"
+#include "bridge/signal_watch.h"
 #include "splash.h"
 #include "survey_script.h"
-#include "window_places.h"
+#include "tool_windows/window_places.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app_main.h"
-#include "work_folder.h"
+#include "bridge/work_folder.h"
 
 namespace {
 

@@ -15,13 +15,13 @@
 #include <sstream>
 
 #include "app_fixture.h"
-#include "diagnostics_window.h"
-#include "entry_box.h"
+#include "bridge/screen_capture.h"
 #include "files/file_display.h"
 #include "files/recorder.h"
 #include "imaging/color_tables.h"
-#include "screen_capture.h"
-#include "tool_windows.h"
+#include "tool_windows/diagnostics_window.h"
+#include "tool_windows/tool_windows.h"
+#include "window/entry_box.h"
 #include "x_display.h"
 
 namespace {
