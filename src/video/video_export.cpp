@@ -198,6 +198,14 @@ VideoOutcome MakeVideo(AppState& state, const VideoRequest& req,
   const bool by_time = req.from || req.to;
   auto last_report = std::chrono::steady_clock::now();
   bool started = false, failed = false, cancelled = false;
+  // Progress, and the chance to cancel, about every `progress_interval_ms`; also
+  // between the frames of a long gap in the records.
+  auto report = [&]() -> bool {
+    const auto now = std::chrono::steady_clock::now();
+    if (!progress || now - last_report < std::chrono::milliseconds(progress_interval_ms)) return true;
+    last_report = now;
+    return progress({out.records, next_frame, state.PlaybackPercent.load()});
+  };
   for (;;) {
     const PlaybackStepResult r = PlaybackStep(state, display, hooks);
     if (r.outcome != PlaybackOutcome::kPlayed) break;  // end of file: one pass only
@@ -224,12 +232,11 @@ VideoOutcome MakeVideo(AppState& state, const VideoRequest& req,
         picture_changed = true;
       }
       t = std::max(t, last_t);  // a clock set back does not run the video backwards
-      while (frame_before(next_frame, t))
-        if (!emit_frame()) {
-          failed = true;
-          break;
-        }
-      if (failed) break;
+      while (frame_before(next_frame, t) && !failed && !cancelled) {
+        failed = !emit_frame();
+        cancelled = !report();
+      }
+      if (failed || cancelled) break;
       if (r.accepted && state.ExpectedReplyType.load() != 'T') {
         ProcessPlaybackPing(state, display);
         ++out.drawn;
@@ -251,13 +258,9 @@ VideoOutcome MakeVideo(AppState& state, const VideoRequest& req,
     } else if (started && (req.last_record > 0 || req.to)) {
       break;  // past the end of the span
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (progress && now - last_report >= std::chrono::milliseconds(progress_interval_ms)) {
-      last_report = now;
-      if (!progress({out.records, next_frame, state.PlaybackPercent.load()})) {
-        cancelled = true;
-        break;
-      }
+    if (!report()) {
+      cancelled = true;
+      break;
     }
   }
   if (!failed && !cancelled) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app_state.h"
+#include "child_process.h"
 #include "clock.h"
 #include "display.h"
 #include "files/playback.h"
@@ -352,6 +353,19 @@ TEST(Video, AFullDiskLeavesNoFile) {
                           Sample("harbour_sector.47V") + " --out small.mp4 --lossless 2>&1; echo status $?";
   EXPECT_NE(Shell("sh -c '" + mp4 + "'").find("status 1"), std::string::npos);
   EXPECT_FALSE(fs::exists("small.mp4") || fs::exists("small.mp4.part"));
+}
+
+TEST(Video, AnInterruptLeavesNoFile) {
+  // At a twentieth of the speed the video is ten minutes long: time to interrupt.
+  Child child;
+  ASSERT_TRUE(child.Start({std::string(Q47V_BINARY_DIR) + "/src/cli/q47v", "video", Sample("harbour_sector.47V"),
+                           "--out", "slow.mp4", "--speed", "0.05"}));
+  for (int i = 0; i < 300 && !fs::exists("slow.mp4.part"); ++i) ::usleep(10000);
+  ASSERT_TRUE(fs::exists("slow.mp4.part"));
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(), 1);
+  EXPECT_FALSE(fs::exists("slow.mp4"));
+  EXPECT_FALSE(fs::exists("slow.mp4.part"));
 }
 
 TEST(Video, ErrorsAndUsage) {
