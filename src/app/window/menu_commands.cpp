@@ -15,6 +15,7 @@
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
+#include "dialogs/export_video_dialog.h"
 #include "dialogs/live_view_dialog.h"
 #include "display.h"
 #include "window/menu_bar.h"
@@ -72,6 +73,7 @@ MenuCommands::MenuCommands(AppState& state, CoreBridge& core, MenuBar& menu, She
   table_[cmd::kSoundVelocity] = &MenuCommands::SoundVelocity;
   table_[cmd::kUserText] = &MenuCommands::UserText;
   table_[cmd::kLiveView] = &MenuCommands::LiveView;
+  table_[cmd::kExportVideo] = &MenuCommands::ExportVideo;
   table_[cmd::kPrint] = &MenuCommands::Print;
   // Ids with no entry (the "Sonar Head" item among them) do nothing here.
 }
@@ -372,6 +374,8 @@ void MenuCommands::About(int) {
 void MenuCommands::LiveView(int) {
   ShowLiveViewDialog(&window_, state_, core_.GetClock(), [this](bool on) { menu_.Check(cmd::kLiveView, on); });
 }
+
+void MenuCommands::ExportVideo(int) { ShowExportVideoDialog(&window_, state_); }
 
 // ---------------------------------------------------------------- tool windows
 
