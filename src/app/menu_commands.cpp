@@ -10,6 +10,7 @@
 #include "core_bridge.h"
 #include "diagnostics_window.h"
 #include "files/file_texts.h"
+#include "files/output_file.h"
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
@@ -166,6 +167,11 @@ void MenuCommands::SaveScreen(int) {
   if (chosen.empty()) return;
   if (!HasBmpExtension(chosen)) {
     prompts.Warning("Save Screen As", "File extension must be .BMP");
+    return;
+  }
+  const std::string refused = RefusedOutputReason(OutputTarget(chosen));
+  if (!refused.empty()) {
+    prompts.Warning("Save Screen As", refused);
     return;
   }
   WriteBmp24(chosen, window_.CaptureWindow());
