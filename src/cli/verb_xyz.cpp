@@ -17,6 +17,7 @@
 #include "app_state.h"
 #include "clock.h"
 #include "display.h"
+#include "files/output_file.h"
 #include "files/playback.h"
 #include "imaging/ping_pipeline.h"
 #include "outputs/auto_profile.h"
@@ -74,7 +75,8 @@ class XyzDisplay final : public Display {
   void PlaybackRestarted() override { state_.FirstPing = true; }
   void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
   void ShowOutputFailure(const std::string& text, const std::string&) override {
-    std::string line = text;
+    // Without the window's advice to go on: the run ends with a failure.
+    std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
     for (char& c : line)
       if (c == '\n') c = ' ';
     std::fprintf(stderr, "q47v xyz: %s\n", line.c_str());
@@ -108,13 +110,6 @@ bool ReadWhole(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
-bool WriteWhole(const std::string& path, const std::string& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
-
 // "14mar2024-0001.xyz" gives "14-MAR-2024".
 std::string DateOfName(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -141,12 +136,16 @@ bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool pl
   PlotInfo info = info_in;
   info.DateText = DateOfName(xyz_path);
   info.FileName = BaseName(xyz_path);
-  if (ply && !WriteWhole(stem + ".ply", PlyFile(points, "survey points of " + info.FileName))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), std::strerror(errno));
+  // New files, whole or none: a link or anything else already under the name is
+  // left alone.
+  std::string error;
+  if (ply && !WriteWholeOutput(stem + ".ply", PlyFile(points, "survey points of " + info.FileName),
+                               OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), error.c_str());
     return false;
   }
-  if (svg && !WriteWhole(stem + ".svg", SurveySvg(points, info))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), std::strerror(errno));
+  if (svg && !WriteWholeOutput(stem + ".svg", SurveySvg(points, info), OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), error.c_str());
     return false;
   }
   return true;
@@ -230,6 +229,7 @@ int RunXyzVerb(int argc, char** argv) {
   state->PlotSpeed = 100;
   state->PixelZoom = 0;
   state->SurveyDirectory = out_dir;
+  state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, file)) {
@@ -289,8 +289,12 @@ int RunXyzVerb(int argc, char** argv) {
   }
   if (geometry == SurveyGeometry::kAzimuth) {
     const std::string path = state->LastXyzPath.get();
+    const int files_before = state->XyzFilesWritten.load();
     FinishReplaySurvey(*state, display);
-    if (azimuth_open && sweeps > 0) {
+    if (azimuth_open && state->XyzFilesWritten.load() == files_before) {
+      // Not whole (told): what reached the disk of it is removed.
+      std::remove(path.c_str());
+    } else if (azimuth_open && sweeps > 0) {
       ++files;
       std::printf("%s\t%ld points in %ld sweeps\n", PrintableText(path).c_str(), azimuth_points, sweeps);
       if ((ply || svg) && !WritePictures(path, InfoNow(*state, geometry), ply, svg)) failed = true;
@@ -299,6 +303,9 @@ int RunXyzVerb(int argc, char** argv) {
     }
   }
   ClosePlayback(*state);
+  if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
+    std::fprintf(stderr, "q47v xyz: %d sweep%s could not be written: the numbering of the date is used up\n",
+                 unnumbered, unnumbered == 1 ? "" : "s");
   if (files == 0 && !display.failed)
     std::printf("q47v xyz: no complete sweep in %s (%ld records); no files written\n",
                 PrintableText(file).c_str(), records);
