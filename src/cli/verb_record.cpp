@@ -180,6 +180,9 @@ class SurveySink final : public LinkSink {
   bool running_ = false;
 };
 
+constexpr double kLargestCount = 2147483647.0;
+constexpr double kLargestPayout = 999.99;
+
 bool ParsePositive(const char* text, double& out) {
   char* end = nullptr;
   errno = 0;
@@ -209,11 +212,24 @@ int RunRecordVerb(int argc, char** argv) {
     else if (a == "--auto-profile") profile = v;
     else if (a == "--auto-azimuth") azimuthText = v;
     else if (a == "--xyz-dir") xyzDir = v;
-    else if (a == "--sweeps" && ParsePositive(v, sweeps) && sweeps == static_cast<int>(sweeps)) continue;
-    else if (a == "--payout" && ParsePositive(v, payout)) continue;
-    else if (a == "--pings" && ParsePositive(v, pings)) continue;
-    else if (a == "--seconds" && ParsePositive(v, seconds)) continue;
-    else {
+    else if (a == "--sweeps" || a == "--payout" || a == "--pings" || a == "--seconds") {
+      // Limits the run can keep: counted in whole seconds, pings and sweeps of an
+      // int; a payout the dialog's field can show, which keeps every elevation
+      // a number.
+      double& value = a == "--sweeps" ? sweeps : a == "--payout" ? payout : a == "--pings" ? pings : seconds;
+      const double largest = a == "--payout" ? kLargestPayout : kLargestCount;
+      const bool whole = a == "--sweeps";
+      const bool payout_value = a == "--payout";
+      if (!ParsePositive(v, value) || value > largest || (!payout_value && value < 1) ||
+          (whole && value != std::floor(value))) {
+        std::fprintf(stderr, "q47v record: %s takes %s, not %s\n", a.c_str(),
+                     payout_value ? "metres, more than 0 and at most 999.99"
+                     : whole      ? "a whole number from 1 to 2147483647"
+                                  : "a number from 1 to 2147483647",
+                     v);
+        return 2;
+      }
+    } else {
       std::fprintf(stderr, "q47v record: bad option %s %s\n%s", a.c_str(), v, kUsage);
       return 2;
     }
