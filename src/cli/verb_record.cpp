@@ -270,8 +270,12 @@ int RunRecordVerb(int argc, char** argv) {
     }
   }
   webview::ServerOptions serveOptions = webview::LoadLiveViewOptions(ini);
-  if (!serve.empty() && !webview::ParseListenAddress(serve, serveOptions)) {
-    std::fprintf(stderr, "q47v record: --serve takes ADDR:PORT, [IPv6]:PORT or PORT, not %s\n", serve.c_str());
+  if (std::string why; !serve.empty() && !webview::ParseListenAddress(serve, serveOptions, &why)) {
+    if (!why.empty())
+      std::fprintf(stderr, "q47v record: --serve %s: %s\n", serve.c_str(), why.c_str());
+    else
+      std::fprintf(stderr, "q47v record: --serve takes ADDR:PORT or PORT%s, not %s\n",
+                   webview::IPv6Served() ? " ([IPv6]:PORT for IPv6)" : "", serve.c_str());
     return 2;
   }
 

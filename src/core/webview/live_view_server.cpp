@@ -18,6 +18,7 @@
 #include "webview/live_view_page.h"
 #include "webview/live_view_protocol.h"
 #include "webview/live_view_readouts.h"
+#include "webview/live_view_settings.h"
 
 namespace webview {
 
@@ -483,6 +484,9 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   if (options.port < 0 || options.port > 65535) return fail("the port must lie in 0..65535");
   if (options.address.empty() || options.address.find_first_of(" ,\t") != std::string::npos)
     return fail("the address is not valid");
+  // The library reads what it does not know loosely (999.1.1.1 as 231.1.1.1):
+  // only an address taken exactly is listened on.
+  if (std::string why; !ValidListenAddress(options.address, &why)) return fail(why);
   if (options.maxViewers < 1 || options.interval.count() < 1) return fail("invalid limits");
   d.options = options;
   d.tokenRequired = options.requireToken || !IsLoopbackAddress(options.address);
