@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 
@@ -260,8 +261,9 @@ int RunRecordVerb(int argc, char** argv) {
   }
   if (!xyzDir.empty()) {
     struct stat st {};
-    if (::stat(xyzDir.c_str(), &st) != 0 && ::mkdir(xyzDir.c_str(), 0777) != 0) {
-      std::fprintf(stderr, "q47v record: cannot make the directory %s: %s\n", xyzDir.c_str(), std::strerror(errno));
+    std::error_code ec;
+    if (::stat(xyzDir.c_str(), &st) != 0 && !std::filesystem::create_directories(xyzDir, ec) && ec) {
+      std::fprintf(stderr, "q47v record: cannot make the directory %s: %s\n", xyzDir.c_str(), ec.message().c_str());
       return 1;
     }
     if (::stat(xyzDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,7 +94,10 @@ int ParseTime(const std::string& t) {
 bool MakeDirectory(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  return ::mkdir(path.c_str(), 0777) == 0;
+  // The whole path: every missing folder on the way is made.
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return !ec;
 }
 
 std::string Stem(const std::string& path) {

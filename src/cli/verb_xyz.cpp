@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -96,8 +97,11 @@ bool MakeDirectory(const std::string& path, std::string& why) {
     why = "not a directory";
     return false;
   }
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  why = std::strerror(errno);
+  // The whole path, as the help says: every missing folder on the way is made.
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (!ec) return true;
+  why = ec.message();
   return false;
 }
 
@@ -260,12 +264,18 @@ int RunXyzVerb(int argc, char** argv) {
   };
 
   long records = 0, files = 0, sweeps = 0, azimuth_points = 0;
+  long long damaged_bytes = 0, damaged_stretches = 0, end_of_records = 0;
   bool failed = false;
   PlotInfo last_info = InfoNow(*state, geometry);
   for (;;) {
     const PlaybackStepResult r = PlaybackStep(*state, display, hooks);
+    if (r.skipped_bytes > 0) {
+      damaged_bytes += r.skipped_bytes;
+      ++damaged_stretches;
+    }
     if (r.outcome == PlaybackOutcome::kSearching) continue;
     if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
+    end_of_records = r.record_offset + r.record_size;
     ++records;
     if (!r.accepted) continue;
     if (state->ExpectedReplyType.load() != 'T') ProcessPlaybackPing(*state, display);
@@ -302,6 +312,18 @@ int RunXyzVerb(int argc, char** argv) {
       std::remove(path.c_str());  // no sweep: no file
     }
   }
+  // Damage passed over (and what follows the last whole record) is said, as
+  // q47v info says it: the sweeps there are missing from the files.
+  const long long length = state->PlaybackFileLength.load();
+  if (length > end_of_records && records > 0) {
+    damaged_bytes += length - end_of_records;
+    ++damaged_stretches;
+  }
+  if (damaged_bytes > 0)
+    std::fprintf(stderr,
+                 "q47v xyz: %s: %lld damaged bytes in %lld stretch%s passed over; the points there are missing "
+                 "(q47v info lists them)\n",
+                 PrintableText(file).c_str(), damaged_bytes, damaged_stretches, damaged_stretches == 1 ? "" : "es");
   ClosePlayback(*state);
   if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
     std::fprintf(stderr, "q47v xyz: %d sweep%s could not be written: the numbering of the date is used up\n",
