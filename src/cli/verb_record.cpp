@@ -313,6 +313,7 @@ int RunRecordVerb(int argc, char** argv) {
   }
   if (!xyzDir.empty()) state.SurveyDirectory = xyzDir;
   state.ReplaceLastNumber = false;  // a used-up numbering stops the survey
+  state.SurveyFilesInPlace = false;
   const ComPortPaths paths = LoadComPortPaths(ini);
   const int headIndex = state.ComPort.load();
   const std::string headPath = headIndex >= 0 && headIndex < kComPortCount ? paths[static_cast<std::size_t>(headIndex)] : "";

@@ -234,6 +234,7 @@ int RunXyzVerb(int argc, char** argv) {
   state->PixelZoom = 0;
   state->SurveyDirectory = out_dir;
   state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
+  state->SurveyFilesInPlace = false;
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, file)) {

@@ -94,7 +94,7 @@ bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text
       display.ShowStatus("Numbering of " + stem + " used up: " + base + " is replaced", kStatusScanColours);
     }
   }
-  if (!state.Xyz.Create(name, mode)) {
+  if (!state.Xyz.Create(name, mode, state.SurveyFilesInPlace)) {
     state.XyzFileOpen = 0;
     ReportFailure(state, display, caption);
     return false;

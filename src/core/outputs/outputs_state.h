@@ -44,6 +44,9 @@ struct OutputsState {
   // that file, as it always did, and says so once; the tools set this off and
   // write no more files rather than replace one.
   bool ReplaceLastNumber = true;
+  // The window's survey files grow under their names; the tools' take their names
+  // only when whole.
+  bool SurveyFilesInPlace = true;
   bool LastNumberShown = false;
   std::atomic<int> XyzSweepsNotNumbered{0};      // sweeps not written for want of a number
   DatedNames XyzNames;                           // the comm thread's (the player's in a replay)

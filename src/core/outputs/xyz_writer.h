@@ -55,32 +55,37 @@ class DatedNames {
   unsigned long last_ = 0;     // its number
 };
 
-// An .XYZ file being written. It is made under a temporary name beside its own and
-// takes its name when closed, so that a full disk, a crash or a kill never leaves
-// a cut-off or empty file under a survey name (nor moves the numbering on). Writes
-// are whole or reported: a failed or short write (disk full, device removed)
-// returns false with the reason in Error(), and the file then keeps only the
-// writes before it (none: no file at all).
+// An .XYZ file being written, always under a new name (a file, link or node already
+// there is left alone). Whole files: made under a temporary name beside its own
+// and given its name when closed, so that a full disk, a crash or a kill never
+// leaves a cut-off or empty file under a survey name (nor moves the numbering
+// on). In place: made under its name at once and growing there, as the window's
+// survey files do so that a long auto-azimuth run can be watched. Writes are
+// whole or reported: a failed or short write (disk full, device removed) returns
+// false with the reason in Error(), and the file then keeps only the writes
+// before it (none: no file at all).
 class XyzFile {
  public:
   XyzFile() = default;
-  ~XyzFile() { file_.Abandon(); }
+  ~XyzFile();
   XyzFile(const XyzFile&) = delete;
   XyzFile& operator=(const XyzFile&) = delete;
 
-  // Starts `path`: a new name (anything there, a link too, is left alone), or
-  // with kReplaceName the name itself replaced (a link there, not its target).
-  bool Create(const std::string& path, OutputMode mode = OutputMode::kNewName);
+  // Starts `path`; with kReplaceName what is at the name itself (a link, not its
+  // target) is replaced.
+  bool Create(const std::string& path, OutputMode mode = OutputMode::kNewName, bool in_place = false);
   bool Write(const std::string& text);
-  // Gives the file its name; false when it holds less than was written to it or
-  // cannot take its name (then nothing is left when nothing was whole).
+  // Finishes the file; false when it holds less than was written to it or cannot
+  // take its name (then nothing is left when nothing was whole).
   bool Close();
-  bool IsOpen() const { return file_.IsOpen(); }
+  bool IsOpen() const { return file_.IsOpen() || fd_ >= 0; }
   const std::string& Path() const { return path_; }
   const std::string& Error() const { return error_; }
 
  private:
+  int Fd() const { return fd_ >= 0 ? fd_ : file_.fd(); }
   WholeOutputFile file_;
+  int fd_ = -1;  // in place
   std::string path_;
   std::string error_;
   long long whole_ = 0;  // bytes of the whole writes

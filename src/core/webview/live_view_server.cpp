@@ -27,6 +27,8 @@ namespace {
 constexpr const char* kStreamPath = "/stream";
 // Viewers send nothing but control frames; anything larger than this is hostile.
 constexpr std::size_t kLargestViewerMessage = 4096;
+// Connections that may wait for their request at once besides the viewers.
+constexpr int kIdleConnectionRoom = 200;
 
 struct Message {
   std::string data;
@@ -497,10 +499,13 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   const bool v6 = address.find(':') != std::string::npos;
   if (v6 && address.front() != '[') address = "[" + address + "]";
   const std::string listening = address + ":" + std::to_string(options.port);
-  const std::string threads = std::to_string(options.maxViewers + 8);
+  // Every connection holds a worker thread until its request is in: beyond one
+  // per viewer and a few for pages, room for many connections that say nothing,
+  // each dropped after two seconds, so that idle ones cannot keep a viewer out.
+  const std::string threads = std::to_string(options.maxViewers + 8 + kIdleConnectionRoom);
   const char* config[] = {"listening_ports", listening.c_str(),
                           "num_threads", threads.c_str(),
-                          "request_timeout_ms", "5000",
+                          "request_timeout_ms", "2000",
                           "websocket_timeout_ms", "5000",
                           "enable_websocket_ping_pong", "yes",
                           "enable_keep_alive", "no",

@@ -267,8 +267,7 @@ TEST_F(Survey, AutoAzimuthRunWritesOneFileWithABlockPerAngle) {
   EXPECT_TRUE(state->AzimuthMoveRequest);
   EXPECT_EQ(state->AutoAzimuthTotalSweep, 200);
   EXPECT_EQ(state->AutoProfilePromptForScan, 0);
-  EXPECT_TRUE(state->Xyz.IsOpen());
-  EXPECT_TRUE(XyzFiles().empty()) << "the file takes its name when the run is whole";
+  EXPECT_EQ(XyzFiles(), std::vector<std::string>{"14mar2024-0001.xyz"});
   std::vector<int> angles;
   for (int sweep = 0; sweep < 3; ++sweep) {
     state->AzimuthPosition = state->AzimuthAngle.load();

@@ -103,6 +103,7 @@ TEST(LiveViewSettings, SectionRoundTripAndListenAddresses) {
   if (IPv6Served()) {
     EXPECT_TRUE(ParseListenAddress("[::1]:0", p));
     EXPECT_EQ(p.address, "::1");
+    EXPECT_EQ(p.port, 0);
   } else {
     std::string why;
     EXPECT_FALSE(ParseListenAddress("[::1]:0", p, &why));
@@ -114,7 +115,6 @@ TEST(LiveViewSettings, SectionRoundTripAndListenAddresses) {
     EXPECT_FALSE(ParseListenAddress(loose, p, &why)) << loose;
     EXPECT_NE(why.find("not an IPv4 address"), std::string::npos) << loose << ": " << why;
   }
-  EXPECT_EQ(p.port, 0);
   EXPECT_TRUE(ParseListenAddress("8047", p));
   EXPECT_EQ(p.address, "127.0.0.1");
   for (const char* bad : {"", "host:", ":x", "1.2.3.4:70000", "::1:80", "[::1]80", "a b:80"})
