@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "app_state.h"
 #include "clock.h"
 #include "display.h"
+#include "files/output_file.h"
 #include "files/playback.h"
 #include "imaging/ping_pipeline.h"
 #include "outputs/auto_profile.h"
@@ -79,7 +81,8 @@ class XyzDisplay final : public Display {
   void PlaybackRestarted() override { state_.FirstPing = true; }
   void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
   void ShowOutputFailure(const std::string& text, const std::string&) override {
-    std::string line = text;
+    // Without the window's advice to go on: the run ends with a failure.
+    std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
     for (char& c : line)
       if (c == '\n') c = ' ';
     std::fprintf(stderr, "q47v xyz: %s\n", line.c_str());
@@ -99,8 +102,11 @@ bool MakeDirectory(const std::string& path, std::string& why) {
     why = "not a directory";
     return false;
   }
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  why = std::strerror(errno);
+  // The whole path, as the help says: every missing folder on the way is made.
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (!ec) return true;
+  why = ec.message();
   return false;
 }
 
@@ -111,13 +117,6 @@ bool ReadWhole(const std::string& path, std::string& text) {
   s << in.rdbuf();
   text = s.str();
   return !in.bad();
-}
-
-bool WriteWhole(const std::string& path, const std::string& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
 }
 
 // "14mar2024-0001.xyz" gives "14-MAR-2024".
@@ -146,12 +145,16 @@ bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool pl
   PlotInfo info = info_in;
   info.DateText = DateOfName(xyz_path);
   info.FileName = BaseName(xyz_path);
-  if (ply && !WriteWhole(stem + ".ply", PlyFile(points, "survey points of " + info.FileName))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), std::strerror(errno));
+  // New files, whole or none: a link or anything else already under the name is
+  // left alone.
+  std::string error;
+  if (ply && !WriteWholeOutput(stem + ".ply", PlyFile(points, "survey points of " + info.FileName),
+                               OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), error.c_str());
     return false;
   }
-  if (svg && !WriteWhole(stem + ".svg", SurveySvg(points, info))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), std::strerror(errno));
+  if (svg && !WriteWholeOutput(stem + ".svg", SurveySvg(points, info), OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), error.c_str());
     return false;
   }
   return true;
@@ -237,6 +240,8 @@ int RunXyzVerb(int argc, char** argv) {
   state->PlotSpeed = 100;
   state->PixelZoom = 0;
   state->SurveyDirectory = out_dir;
+  state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
+  state->SurveyFilesInPlace = false;
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, file)) {
@@ -267,12 +272,18 @@ int RunXyzVerb(int argc, char** argv) {
   };
 
   long records = 0, files = 0, sweeps = 0, azimuth_points = 0;
+  long long damaged_bytes = 0, damaged_stretches = 0, end_of_records = 0;
   bool failed = false;
   PlotInfo last_info = InfoNow(*state, geometry);
   for (;;) {
     const PlaybackStepResult r = PlaybackStep(*state, display, hooks);
+    if (r.skipped_bytes > 0) {
+      damaged_bytes += r.skipped_bytes;
+      ++damaged_stretches;
+    }
     if (r.outcome == PlaybackOutcome::kSearching) continue;
     if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
+    end_of_records = r.record_offset + r.record_size;
     ++records;
     if (!r.accepted) continue;
     if (state->ExpectedReplyType.load() != 'T') ProcessPlaybackPing(*state, display);
@@ -296,8 +307,12 @@ int RunXyzVerb(int argc, char** argv) {
   }
   if (geometry == SurveyGeometry::kAzimuth) {
     const std::string path = state->LastXyzPath.get();
+    const int files_before = state->XyzFilesWritten.load();
     FinishReplaySurvey(*state, display);
-    if (azimuth_open && sweeps > 0) {
+    if (azimuth_open && state->XyzFilesWritten.load() == files_before) {
+      // Not whole (told): what reached the disk of it is removed.
+      std::remove(path.c_str());
+    } else if (azimuth_open && sweeps > 0) {
       ++files;
       std::printf("%s\t%ld points in %ld sweeps\n", PrintableText(path).c_str(), azimuth_points, sweeps);
       if ((ply || svg) && !WritePictures(path, InfoNow(*state, geometry), ply, svg)) failed = true;
@@ -305,7 +320,22 @@ int RunXyzVerb(int argc, char** argv) {
       std::remove(path.c_str());  // no sweep: no file
     }
   }
+  // Damage passed over (and what follows the last whole record) is said, as
+  // q47v info says it: the sweeps there are missing from the files.
+  const long long length = state->PlaybackFileLength.load();
+  if (length > end_of_records && records > 0) {
+    damaged_bytes += length - end_of_records;
+    ++damaged_stretches;
+  }
+  if (damaged_bytes > 0)
+    std::fprintf(stderr,
+                 "q47v xyz: %s: %lld damaged bytes in %lld stretch%s passed over; the points there are missing "
+                 "(q47v info lists them)\n",
+                 PrintableText(file).c_str(), damaged_bytes, damaged_stretches, damaged_stretches == 1 ? "" : "es");
   ClosePlayback(*state);
+  if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
+    std::fprintf(stderr, "q47v xyz: %d sweep%s could not be written: the numbering of the date is used up\n",
+                 unnumbered, unnumbered == 1 ? "" : "s");
   if (files == 0 && !display.failed)
     std::printf("q47v xyz: no complete sweep in %s (%ld records); no files written\n",
                 PrintableText(file).c_str(), records);

@@ -12,6 +12,7 @@
 #include "bridge/core_bridge.h"
 #include "tool_windows/diagnostics_window.h"
 #include "files/file_texts.h"
+#include "files/output_file.h"
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
@@ -175,6 +176,11 @@ void MenuCommands::SaveScreen(int) {
   if (chosen.empty()) return;
   if (!HasBmpExtension(chosen)) {
     prompts.Warning("Save Screen As", "File extension must be .BMP");
+    return;
+  }
+  const std::string refused = RefusedOutputReason(OutputTarget(chosen));
+  if (!refused.empty()) {
+    prompts.Warning("Save Screen As", refused);
     return;
   }
   WriteBmp24(chosen, links_.capture_window());
