@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Imaging speed: ProcessPing of one 8-bit Sector ping at "Fastest" (41 sub-rays x
 // 499 samples) and "Fast", beside a bare loop making the same number of scattered
 // byte stores into a 596 x 506 buffer (the bound the wedge drawer is held to), and

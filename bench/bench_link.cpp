@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the head link over real ptys: live pings per second against the
 // bound that the mandated send waits set (200 + 2500 + TxDelay x 100 + 500 us per
 // command), with every ping decoded, drawn and counted; and the engine's CPU time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view's cost to the sonar: the link's ping rate against q47v-sim at a real
 // head's pace, with the live view off, on without viewers, and with 20 viewers over
 // the loopback (CivetWeb's own WebSocket client), one of them stalled (it upgrades

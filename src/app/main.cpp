@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // winq47v: the sonar control and display program.
 #include <QApplication>
 #include <cstdio>

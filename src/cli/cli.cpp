@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The q47v command-line tool: one verb per file (verb_*.cpp), listed here.
 #include "cli.h"
 

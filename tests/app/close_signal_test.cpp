@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orderly close on SIGTERM, as at a logout: the real program (winq47v-demo,
 // live against q47v-sim, recording) is sent SIGTERM while it records; the settings
 // file must then hold the state and the recording must be a whole file.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package with CPack, checks its control data and contents, then,
 # as root on a machine where it is not installed yet, installs it with apt, runs the
 # installed programs, and removes it again, checking that nothing is left behind.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary root (DESTDIR) as the package does, then
 # checks that what landed works: the programs answer, the manual pages format,
 # the desktop entry and the file type definition are valid, and the shared MIME
