@@ -12,6 +12,7 @@ namespace q47vsim {
 struct ParsedOptions {
   SimConfig config;
   bool help = false;
+  bool version = false;
   bool quiet = false;
 };
 
