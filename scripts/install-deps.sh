@@ -9,6 +9,7 @@ packages=(
   librsvg2-bin scdoc desktop-file-utils shared-mime-info libxml2-utils man-db dpkg-dev file
   xvfb xauth openbox x11-utils x11-apps wmctrl xdotool imagemagick clang libclang-rt-14-dev
   libcivetweb-dev zlib1g-dev python3-websockets python3-meshio
+  lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -21,5 +22,8 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q || true
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another apt (an update at start-up, a software centre) may hold the lock: wait
+# for it rather than fail.
+apt=(apt-get -o DPkg::Lock::Timeout=300)
+$sudo "${apt[@]}" update -q || true
+$sudo "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
