@@ -68,7 +68,7 @@ if grep -q '^\./usr/local' contents tools-contents; then fail "files under /usr/
 # What a distribution asks: lintian without errors or warnings (informational
 # tags are listed), and valid AppStream metainfo.
 if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit --info "$tools" "$deb" >lintian.log 2>&1 || true
+  lintian --tag-display-limit 0 --info "$tools" "$deb" >lintian.log 2>&1 || true
   cat lintian.log
   if grep -E '^[EW]: ' lintian.log; then fail "lintian errors or warnings"; fi
 else
