@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -269,7 +270,8 @@ void BM_EngineCpuAtHeadPace(benchmark::State& st) {
     st.counters["pings_per_s"] = static_cast<double>(state.PingsProcessed.load() - p0) / wall;
   }
   StopLink(state);
-  std::system((std::string("rm -rf ") + dir).c_str());
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 BENCHMARK(BM_EngineCpuAtHeadPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
