@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v xyz FILE.47V --geometry G --out DIR: re-makes the survey files of a
 // recording. The file plays through the program's playback, reply decoding, ping
 // processing and survey outputs, as if auto-profile (or an auto-azimuth run) had

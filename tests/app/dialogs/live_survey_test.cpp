@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Survey runs through the real window against the simulator on a pty: vertical
 // auto-profile over the simulated dredged channel (a file and a capture per sweep,
 // the save question), a full-circle polar sweep, a horizontal scan with the
