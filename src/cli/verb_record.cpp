@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "clock.h"
@@ -157,6 +158,17 @@ class SurveySink final : public LinkSink {
   void AfterReplyStep(AppState& state, bool accepted) override {
     live_.AfterReplyStep(state, accepted);
     points = state.ProfilePoints.Count;
+    // A survey with the orientation module starts once the module has answered
+    // (or has been given three seconds), so that the recording can begin with its
+    // reply and a re-made survey knows the attitude of the first pings.
+    if (!attitudeReady.load()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!firstReplyAt_) firstReplyAt_ = now;
+      if (state.EnableOrientationModule.load() == 0 || state.LastOrientationLength > 0 ||
+          now - *firstReplyAt_ >= std::chrono::seconds(3))
+        attitudeReady = true;
+    }
+    if (attitudeReady.load() && profileRequest.exchange(false)) state.AutoProfileRequest = 1;
     if (done.load()) return;
     bool finished = false;
     if (azimuth_) {
@@ -174,12 +186,15 @@ class SurveySink final : public LinkSink {
   }
   std::atomic<bool> done{false};
   std::atomic<int> points{0};
+  std::atomic<bool> profileRequest{false};  // an auto-profile scan to start when attitudeReady
+  std::atomic<bool> attitudeReady{false};
 
  private:
   LivePingSink& live_;
   bool azimuth_;
   int sweeps_;
   bool running_ = false;
+  std::optional<std::chrono::steady_clock::time_point> firstReplyAt_;
 };
 
 constexpr double kLargestCount = 2147483647.0;
@@ -370,7 +385,7 @@ int RunRecordVerb(int argc, char** argv) {
     if (!azimuthText.empty()) RestartAzimuthDetection(state);
     if (!profile.empty()) {
       state.AutoProfileVertical = profile == "vertical" ? 1 : 0;
-      state.AutoProfileRequest = 1;  // taken on the comm thread's first turn
+      surveySink.profileRequest = true;  // asked on the comm thread when the attitude is known
     }
   }
   if (state.UseGPS.load() == 1) {
@@ -429,7 +444,7 @@ int RunRecordVerb(int argc, char** argv) {
     // An auto-azimuth run starts once the drive has answered, so that every record
     // carries its position.
     if (!azimuthText.empty() && !display.surveyStarted.load() && state.AutoAzimuthRequest.load() == 0) {
-      if (state.AzimuthDriveFound.load()) {
+      if (state.AzimuthDriveFound.load() && surveySink.attitudeReady.load()) {
         state.AutoAzimuthRequest = 1;
       } else if (tick >= 15) {
         why = "stopped: no azimuth drive answered";
