@@ -37,15 +37,15 @@ std::string NotRegular(const std::string& path, mode_t mode) {
   return path + " is " + KindOf(mode) + ", not a regular file; it is left as it is";
 }
 
-void SyncDirectory(const std::string& path) {
+}  // namespace
+
+void SyncDirectoryOf(const std::string& path) {
   const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
 }
-
-}  // namespace
 
 std::string OutputTarget(const std::string& given) {
   std::string path = given;
@@ -191,7 +191,7 @@ bool WholeOutputFile::Commit(std::string* error, bool* exists) {
     ::unlink(temp_.c_str());
   }
   temp_.clear();
-  SyncDirectory(target_);
+  SyncDirectoryOf(target_);
   return true;
 }
 

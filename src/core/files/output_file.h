@@ -12,6 +12,9 @@
 // the name it points at), relative links taken from the link's directory.
 std::string OutputTarget(const std::string& path);
 
+// Flushes the directory holding `path`, so that a rename into it is durable.
+void SyncDirectoryOf(const std::string& path);
+
 // Empty when `path` may be written: it does not exist or (through its links) is a
 // regular file. Otherwise why not, e.g. "/dev/full is a character device, not a
 // regular file; it is left as it is".

@@ -16,41 +16,12 @@ std::string ErrorText(const std::string& what, const std::string& path, int err)
   return what + " " + path + ": " + std::strerror(err);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-}  // namespace
-
-namespace {
-
-// The file a path finally names: symbolic links followed (a dangling one to the
-// name it points at), so that a linked settings file stays linked and is the one
-// written.
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0) return path;
-    target.resize(static_cast<std::size_t>(n));
-    if (target[0] != '/') {
-      const std::size_t slash = path.rfind('/');
-      if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
-    }
-    path = target;
-  }
-  return path;
-}
-
 }  // namespace
 
 bool WriteFileAtomically(const std::string& given_path, std::string_view data, std::string* error) {
-  const std::string path = FollowLinks(given_path);
+  // Through symbolic links: a linked settings file stays linked and is the one
+  // written.
+  const std::string path = OutputTarget(given_path);
   // A device or a FIFO under the name is never replaced by a file.
   const std::string refused = RefusedOutputReason(path);
   if (!refused.empty()) {
@@ -106,11 +77,7 @@ bool WriteFileAtomically(const std::string& given_path, std::string_view data, s
     return false;
   }
   // Make the rename itself durable; failure here does not lose data.
-  int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  SyncDirectoryOf(path);
   return true;
 }
 
