@@ -2,12 +2,14 @@
 #include "window/picture_view.h"
 
 #include <QPainter>
-#include <QWidget>
+#include <cmath>
+
+#include "window/client_area.h"
 
 #include "bridge/core_bridge.h"
 #include "window/panel_paint.h"
 
-PictureView::PictureView(CoreBridge& core, QWidget* client) : core_(core), client_(client) {
+PictureView::PictureView(CoreBridge& core, ClientArea* client) : core_(core), client_(client) {
   image_ = QImage(core_.Image().Pixels(), kImageWidth, kImageHeight, kImageWidth, QImage::Format_Indexed8);
   SetPalette();
   refresh_timer_.setInterval(16);
@@ -36,7 +38,21 @@ void PictureView::Paint(QPainter& p, const QRect& exposed) {
   if (!part.isEmpty()) {
     PingImage& img = core_.Image();
     std::lock_guard lock(img.Lock());
-    p.drawImage(part, image_, part.translated(-kImageWindowX, -kImageWindowY));
+    // No smoothing unless asked for: the painter scales by nearest neighbour.
+    const QTransform t = p.deviceTransform();
+    const bool whole = t.m11() == std::floor(t.m11()) && t.m22() == std::floor(t.m22());
+    if (smooth_ && !whole) {
+      // A smoothed pixel reads its neighbours: the part is drawn with a margin of
+      // the picture around it, so that a repaint leaves no seam at its edges.
+      p.save();
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      p.setClipRect(image_rect, Qt::IntersectClip);
+      const QRect wider = part.adjusted(-2, -2, 2, 2) & image_rect;
+      p.drawImage(wider, image_, wider.translated(-kImageWindowX, -kImageWindowY));
+      p.restore();
+    } else {
+      p.drawImage(part, image_, part.translated(-kImageWindowX, -kImageWindowY));
+    }
   }
 }
 
