@@ -33,6 +33,9 @@ class PictureView {
   void FlushDirty();  // repaint what was drawn since the last time
 
  private:
+  // The part of the picture at scale `s` by nearest neighbour, pixel for pixel.
+  void PaintNearest(QPainter& p, const QRect& part, double s);
+
   CoreBridge& core_;
   ClientArea* client_;
   QImage image_;  // wraps PingImage's pixels; colour table = palette
