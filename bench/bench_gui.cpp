@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's display rate: pings per second played from a file and drawn by
-// the real main window (offscreen platform) at PlotSpeed 100, and pings per second
-// from the simulator over a pty in live mode, every ping drawn into the image.
+// the real main window (offscreen platform) at PlotSpeed 100, with the window at
+// the layout's size and at twice it (the layout drawn scaled by 2), and pings per
+// second from the simulator over a pty in live mode, every ping drawn into the
+// image.
 #include <benchmark/benchmark.h>
 
+#include <QMenuBar>
 #include <QProcess>
 #include <chrono>
 #include <cstdlib>
@@ -83,6 +86,13 @@ void MakeSonarFile(const std::string& path, int count) {
   StopRecording(s, quiet);
 }
 
+// The window at `scale` times the layout's size: the client area drawn scaled.
+void ScaleWindow(MainWindow& window, int scale) {
+  if (scale <= 1) return;
+  window.resize(scale * kLayoutWidth, scale * kLayoutHeight + window.menuBar()->sizeHint().height());
+  QCoreApplication::processEvents();
+}
+
 void BM_FilePlaybackDisplayed(benchmark::State& st) {
   App();
   WorkDir("q47v-bench-gui-file");
@@ -96,6 +106,7 @@ void BM_FilePlaybackDisplayed(benchmark::State& st) {
   MainWindow window(state, core, std::make_unique<OnePrompt>("bench.47v"));
   display.SetWindow(&window);
   window.show();
+  ScaleWindow(window, static_cast<int>(st.range(0)));
   window.Start();
   const int64_t length = int64_t{kRecords} * 640;
   int64_t records = 0;
@@ -110,10 +121,11 @@ void BM_FilePlaybackDisplayed(benchmark::State& st) {
   st.SetItemsProcessed(records);
   st.counters["pings_per_s"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
   st.counters["paints"] = window.PaintCount() - paints_before;
+  st.counters["scale"] = window.Client()->Scale();
   window.SetQuietClose(true);
   window.close();
 }
-BENCHMARK(BM_FilePlaybackDisplayed)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_FilePlaybackDisplayed)->Arg(1)->Arg(2)->UseRealTime()->MinTime(3.0);
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);

@@ -41,6 +41,7 @@ void ControlPanels::PaintArrow(QPainter& p, int b) {
   const bool held = button_pressed_[b] == 0;
   QRect box(r.left, r.top, r.Width(), r.Height());
   p.fillRect(box, QColor(192, 192, 192));
+  const ScaledStrokes strokes(p);
   p.setPen(held ? QColor(128, 128, 128) : Qt::white);
   p.drawLine(box.topLeft(), box.topRight());
   p.drawLine(box.topLeft(), box.bottomLeft());
@@ -91,12 +92,15 @@ void ControlPanels::Paint(QPainter& p, const QRect& exposed) {
     const bool pressed = (i == 0) ? !file : file;
     QRect box(r.left, r.top, r.Width(), r.Height());
     p.fillRect(box, pressed ? QColor(96, 96, 96) : QColor(192, 192, 192));
-    p.setPen(pressed ? QColor(64, 64, 64) : Qt::white);
-    p.drawLine(box.topLeft(), box.topRight());
-    p.drawLine(box.topLeft(), box.bottomLeft());
-    p.setPen(pressed ? Qt::white : QColor(64, 64, 64));
-    p.drawLine(box.bottomLeft(), box.bottomRight());
-    p.drawLine(box.topRight(), box.bottomRight());
+    {
+      const ScaledStrokes strokes(p);
+      p.setPen(pressed ? QColor(64, 64, 64) : Qt::white);
+      p.drawLine(box.topLeft(), box.topRight());
+      p.drawLine(box.topLeft(), box.bottomLeft());
+      p.setPen(pressed ? Qt::white : QColor(64, 64, 64));
+      p.drawLine(box.bottomLeft(), box.bottomRight());
+      p.drawLine(box.topRight(), box.bottomRight());
+    }
     p.setPen(pressed ? QColor(Qt::white) : QColor(Qt::black));
     p.drawText(box.adjusted(pressed ? 1 : 0, pressed ? 1 : 0, 0, 0), Qt::AlignCenter, i == 0 ? "HEAD" : "FILE");
   }
@@ -360,7 +364,7 @@ void ControlPanels::ModeStep(int dir) {
   ModeChanged();
   UpdatePanel(3);
   const Layout& L = layout_;
-  surface_.Widget()->update(L.LeftCol, 0, surface_.Widget()->width() - L.LeftCol, L.Row4 + 2 * L.ArrowH);
+  surface_.Widget()->update(L.LeftCol, 0, kLayoutWidth - L.LeftCol, L.Row4 + 2 * L.ArrowH);
 }
 
 void ControlPanels::SectorChanged() {

@@ -33,25 +33,18 @@
 #include "settings/head_copies.h"
 #include "window/tool_window_set.h"
 
-namespace {
-
-constexpr int kClientW = 810;
-constexpr int kClientH = 569;
-
-}  // namespace
-
 MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompts> prompts)
     : state_(state), core_(core), prompts_(std::move(prompts)) {
   if (!prompts_) prompts_ = std::make_unique<QtPrompts>(this);
   setWindowTitle(kProgramTitle);
-  // The fixed layout sits at the top left; a larger (maximised) window shows the
-  // panel colour around it.
-  surround_ = new QWidget(this);
+  // The fixed layout fills the window: a larger (maximised, full-screen) window
+  // shows it scaled to fit, the panel colour around it.
+  surround_ = new ClientSurround(this);
   surround_->setAutoFillBackground(true);
   client_ = new ClientArea(this, surround_);
-  client_->setFixedSize(kClientW, kClientH);
   client_->setFont(PanelFont());
-  surround_->setMinimumSize(kClientW, kClientH);
+  surround_->SetClient(client_);
+  surround_->setMinimumSize(kLayoutWidth, kLayoutHeight);
   setCentralWidget(surround_);
   menu_ = new MenuBar(menuBar(), [this](int id) { OnCommand(id); });
   connect(menuBar(), &QMenuBar::hovered, this, [this] { shell_.MenuOpen = 1; });
@@ -120,6 +113,10 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
           .set_status_message = [this](const std::string& text, int t, int f, int o) { SetStatusMessage(text, t, f, o); },
       });
   commands_->BuildFromState();
+  options_ = LoadWindowOptions(state_.SettingsPath.get());
+  picture_->SetSmooth(options_.SmoothScaling);
+  menu_->Check(cmd::kSmoothScaling, options_.SmoothScaling);
+  menu_->Check(cmd::kFullScreen, false);
   core_.ProbePorts();
   QFontMetrics fm(PanelFont());
   layout_ = ComputeLayout(fm.horizontalAdvance('X'), fm.height(), 16, 16);
@@ -131,7 +128,7 @@ MainWindow::MainWindow(AppState& state, CoreBridge& core, std::unique_ptr<Prompt
 
   diagnostics_ = new DiagnosticsWindow(state_, shell_, this);
   tools_->Create(diagnostics_, state_.SettingsPath.get());
-  resize(kClientW, kClientH + menuBar()->sizeHint().height());
+  resize(kLayoutWidth, kLayoutHeight + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() = default;
@@ -151,6 +148,7 @@ void MainWindow::Start() {
   shell_.OrientationShown = state_.EnableOrientationModule == 1 ? 1 : 0;
   state_.OrientationWindowShown = shell_.OrientationShown != 0;
   if (shell_.OrientationShown) tools_->Show(Tool(2));
+  if (options_.FullScreen) SetFullScreen(true);
   client_->setFocus();
 }
 
@@ -225,6 +223,9 @@ void MainWindow::OrderlyClose() {
   }
   core_.SaveSettings();
   std::string error;
+  if (!SaveWindowOptions(state_.SettingsPath.get(), options_, &error) && !error.empty())
+    std::fprintf(stderr, "winq47v: window options not saved: %s\n", error.c_str());
+  error.clear();
   if (!tools_->SavePlaces(state_.SettingsPath.get(), &error) && !error.empty())
     std::fprintf(stderr, "winq47v: window positions not saved: %s\n", error.c_str());
 }
@@ -241,6 +242,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 void MainWindow::changeEvent(QEvent* e) {
   QMainWindow::changeEvent(e);
   if (e->type() != QEvent::WindowStateChange || closed_) return;
+  // Full screen left or taken by the window manager is remembered as well.
+  if (!isMinimized()) {
+    options_.FullScreen = isFullScreen();
+    menu_->Check(cmd::kFullScreen, options_.FullScreen);
+  }
   if (state_.OnWhenMinimized == 1 || state_.RunMode != 0) return;
   if (isMinimized()) {
     core_.StopHeadLink();
@@ -259,7 +265,26 @@ void MainWindow::moveEvent(QMoveEvent* e) { QMainWindow::moveEvent(e); }
 // ---------------------------------------------------------------- wiring
 
 void MainWindow::SetStartFile(const std::string& path) { playback_->SetStartFile(path); }
-void MainWindow::OnCommand(int id) { commands_->Run(id); }
+void MainWindow::OnCommand(int id) {
+  if (id == cmd::kFullScreen) return SetFullScreen(!isFullScreen());
+  if (id == cmd::kSmoothScaling) return SetSmoothScaling(!options_.SmoothScaling);
+  commands_->Run(id);
+}
+
+void MainWindow::SetFullScreen(bool on) {
+  options_.FullScreen = on;
+  menu_->Check(cmd::kFullScreen, on);
+  // The maximised state stays under full screen, and comes back after it.
+  const Qt::WindowStates states = windowState();
+  setWindowState(on ? states | Qt::WindowFullScreen : states & ~Qt::WindowFullScreen);
+}
+
+void MainWindow::SetSmoothScaling(bool on) {
+  options_.SmoothScaling = on;
+  picture_->SetSmooth(on);
+  menu_->Check(cmd::kSmoothScaling, on);
+  ImageChanged();
+}
 void MainWindow::RepeatTick() { panels_->RepeatTick(); }
 bool MainWindow::RepeatActive() const { return panels_->RepeatActive(); }
 int MainWindow::RepeatIntervalMs() const { return panels_->RepeatIntervalMs(); }
@@ -482,7 +507,20 @@ QImage MainWindow::CaptureWindow() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   FlushDirty();
   client_->repaint();
-  return GrabFromScreen(*this, true);
+  if (client_->Scale() == 1.0 && devicePixelRatio() == 1.0) return GrabFromScreen(*this, true);
+  // The window manager's frame cannot be drawn at another scale than its own; the
+  // window's own area is.
+  return RenderAtLayoutScale();
+}
+
+QImage MainWindow::RenderAtLayoutScale() {
+  const int bar = menuBar()->isVisible() ? menuBar()->height() : 0;
+  QImage out(kLayoutWidth, bar + kLayoutHeight, QImage::Format_RGB32);
+  out.fill(Pal(121));
+  QPainter p(&out);
+  if (bar > 0) menuBar()->render(&p, QPoint(0, 0), QRegion(0, 0, kLayoutWidth, bar));
+  p.drawImage(0, bar, client_->RenderAtLayoutScale());
+  return out;
 }
 
 // ---------------------------------------------------------------- painting

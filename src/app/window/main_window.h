@@ -23,6 +23,7 @@
 #include "window/menu_bar.h"
 #include "dialogs/prompts.h"
 #include "window/shell_state.h"
+#include "window/window_options.h"
 #include "window/window_surface.h"
 
 struct AppState;
@@ -97,6 +98,11 @@ class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaIn
   void ToolWindowChanged(int which);  // 0 scan, 1 azimuth, 2 orientation
   ToolWindow* Tool(int which) const;
   void ChangeAzimuth();  // the azimuth window's "Change Azimuth"
+  // Full screen on or off (F11 and the Options menu); remembered in the settings.
+  void SetFullScreen(bool on);
+  // The scaled picture smoothed or by nearest neighbour; remembered likewise.
+  void SetSmoothScaling(bool on);
+  const WindowOptions& Options() const { return options_; }
   void ImageChanged() override;  // whole-image change (clear, grid)
   void PaletteChanged();  // the colour table of the image follows the palette
   void FlushDirty();    // coalesced repaint of what pings drew
@@ -132,7 +138,7 @@ class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaIn
   QColor Pal(int index) const;  // a colour of the palette
   QRgb ImageColour(int index) const { return Image().color(index); }  // colour table of the image
   void UpdateRect(int l, int t, int r, int b) override;  // repaint, right and bottom included
-  QWidget* Widget() const override { return client_; }
+  ClientArea* Widget() const override { return client_; }
 
   // For tests and the demo capture.
   std::string StatusText() const { return status_text_; }
@@ -143,7 +149,11 @@ class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaIn
   std::vector<std::string> ReadoutTexts() const;  // the three lines as shown; empty before any
   QRect ReadoutRect() const;  // where the three readout lines are painted
   QImage Capture();  // the client area as shown
-  QImage CaptureWindow();  // the whole window (menu bar and client) as shown
+  // The whole window for a capture: as the screen shows it, frame included, while
+  // the layout is shown at scale 1; else the menu bar and the client area drawn at
+  // scale 1, so that captures keep their size whatever the scale on the screen.
+  QImage CaptureWindow();
+  QImage RenderAtLayoutScale();  // the menu bar and the client area at scale 1
   void CapturePlaybackFrame();  // auto frame capture: the next numbered BMP beside the played file
 
   int PaintCount() const { return paint_count_; }
@@ -166,7 +176,7 @@ class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaIn
   ShellState shell_;
   Layout layout_;
   MenuBar* menu_ = nullptr;
-  QWidget* surround_ = nullptr;  // holds the client area, panel colour around it
+  ClientSurround* surround_ = nullptr;  // holds the client area, panel colour around it
   ClientArea* client_ = nullptr;
   DiagnosticsWindow* diagnostics_ = nullptr;
 
@@ -190,5 +200,6 @@ class MainWindow : public QMainWindow, public WindowSurface, public ClientAreaIn
   int paint_count_ = 0;
   QRect last_paint_rect_;
   std::string title_;
+  WindowOptions options_;
   std::function<void(QDialog&)> dialog_hook_;
 };

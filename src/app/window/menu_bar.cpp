@@ -53,6 +53,10 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
   options->addSeparator();
   // Rotate Sonar Image has no item in the classic menu either; offered here.
   Add(options, cmd::kOffsetAngle, "&Rotate Sonar Image...")->setShortcut(QKeySequence("Ctrl+Shift+R"));
+  // How the window shows the layout when it is larger than it.
+  options->addSeparator();
+  Add(options, cmd::kSmoothScaling, "Smooth Picture Scaling");
+  Add(options, cmd::kFullScreen, "&Full Screen")->setShortcut(QKeySequence(Qt::Key_F11));
 
   AddToBar(cmd::kComPorts, "Com Po&rts");
   AddToBar(cmd::kSettings, "&Settings");

@@ -29,6 +29,8 @@ enum : int {
   kSimulateAzimuth = 2004, kOrientationModule = 2005,
   kLiveView = 2100,  // the live view in a browser
   kExportVideo = 2110,  // a recording made into a video
+  kSmoothScaling = 2120,  // the scaled picture smoothed
+  kFullScreen = 2121,     // the main window over the whole screen (F11)
 };
 }  // namespace cmd
 

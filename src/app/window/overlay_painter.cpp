@@ -48,6 +48,7 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
     const double rotate = state.RotateAngle;
     const SectorDialShape dial =
         ComputeSectorDial(kDialX, kDialY, kDialR, state.SectorSize, state.Train, rotate, half);
+    const ScaledStrokes strokes(p);
     p.setPen(picture_.Pal(122));
     p.setBrush(picture_.Pal(125));
     p.drawEllipse(QPoint(kDialX, kDialY), dial.FaceRadius, dial.FaceRadius);
@@ -82,15 +83,18 @@ void OverlayPainter::Paint(QPainter& p, const QRect& exposed, bool status_blank)
         ComputeTransducerLabels(state.Xdcr, state.ProfileGrid == 1, state.ZeroDown == 1);
     const int x = r.transducer.left() + 6, y = r.transducer.top() + 10;
     const bool up = state.Xdcr == 1;
-    p.setPen(picture_.Pal(122));
-    p.setBrush(picture_.Pal(127));
-    p.drawRect(x, y + (up ? 10 : 0), 12, 20);
-    p.setBrush(picture_.Pal(123));
-    QPolygon cone;
-    if (up) cone << QPoint(x, y + 10) << QPoint(x + 12, y + 10) << QPoint(x + 6, y);
-    else cone << QPoint(x, y + 20) << QPoint(x + 12, y + 20) << QPoint(x + 6, y + 30);
-    p.drawPolygon(cone);
-    p.setBrush(Qt::NoBrush);
+    {
+      const ScaledStrokes strokes(p);
+      p.setPen(QPen(picture_.Pal(122), 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+      p.setBrush(picture_.Pal(127));
+      p.drawRect(x, y + (up ? 10 : 0), 12, 20);
+      p.setBrush(picture_.Pal(123));
+      QPolygon cone;
+      if (up) cone << QPoint(x, y + 10) << QPoint(x + 12, y + 10) << QPoint(x + 6, y);
+      else cone << QPoint(x, y + 20) << QPoint(x + 12, y + 20) << QPoint(x + 6, y + 30);
+      p.drawPolygon(cone);
+      p.setBrush(Qt::NoBrush);
+    }
     ShadowText(p, x + 20, y, labels.Main, Qt::white, picture_.Pal(125));
     if (labels.Second) ShadowText(p, x + 20, y + layout.LineH + 2, labels.Second, Qt::white, picture_.Pal(125));
   }

@@ -15,11 +15,27 @@ QFont SmallFont() {
   return f;
 }
 
+ScaledStrokes::ScaledStrokes(QPainter& p) : p_(p) {
+  const QTransform t = p.deviceTransform();
+  shifted_ = t.m11() != 1.0 || t.m22() != 1.0;
+  if (shifted_) p_.translate(0.5, 0.5);
+}
+
+ScaledStrokes::~ScaledStrokes() {
+  if (shifted_) p_.translate(-0.5, -0.5);
+}
+
+void Outline(QPainter& p, const QRect& r, QColor colour) {
+  if (r.isEmpty()) return;
+  p.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+  p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+  p.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+  p.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+}
+
 void Box(QPainter& p, int l, int t, int r, int b, QColor outline, QColor fill) {
   p.fillRect(QRect(l, t, r - l, b - t), fill);
-  p.setPen(outline);
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(QRect(l, t, r - l - 1, b - t - 1));
+  Outline(p, QRect(l, t, r - l, b - t), outline);
 }
 
 void ShadowText(QPainter& p, int x, int y, const QString& s, QColor text, QColor shadow) {
@@ -34,9 +50,9 @@ void ShadowText(QPainter& p, int x, int y, const QString& s, QColor text, QColor
 void PaintCheckBox(QPainter& p, int x, int y, bool on) {
   QRect box(x, y, 12, 12);
   p.fillRect(box, Qt::white);
-  p.setPen(QColor(64, 64, 64));
-  p.drawRect(box.adjusted(0, 0, -1, -1));
+  Outline(p, box, QColor(64, 64, 64));
   if (on) {
+    const ScaledStrokes strokes(p);
     QPen pen(Qt::black, 2);
     p.setPen(pen);
     p.drawLine(x + 3, y + 6, x + 5, y + 9);

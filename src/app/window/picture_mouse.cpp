@@ -14,6 +14,7 @@
 #include "imaging/measurement.h"
 #include "window/layout.h"
 #include "window/overlay_painter.h"
+#include "window/panel_paint.h"
 #include "window/picture_view.h"
 #include "window/window_surface.h"
 
@@ -25,7 +26,7 @@ PictureMouse::PictureMouse(AppState& state, CoreBridge& core, const Layout& layo
 
 void PictureMouse::Move(int x, int y) {
   pointer_ = {x, y};
-  QWidget* client = surface_.Widget();
+  ClientArea* client = surface_.Widget();
   const bool inside = x > 2 && x < 599 && y > 2 && y < 509;
   if (inside) {
     client->setCursor(ImageCursor());
@@ -42,7 +43,7 @@ void PictureMouse::Move(int x, int y) {
 
 void PictureMouse::RightDown(int x, int y) {
   if (x > 2 && x < 599 && y > 2 && y <= 508) {
-    QWidget* client = surface_.Widget();
+    ClientArea* client = surface_.Widget();
     measure_mode_ ^= 1;
     zoom_frozen_ = 0;
     if (measure_mode_) {
@@ -75,14 +76,15 @@ void PictureMouse::KeyDown(int key) {
   }
   if (!d.isNull()) {
     pointer_ += d;
-    QCursor::setPos(QCursor::pos() + d);
+    // A layout pixel is as many screen pixels as the client area scales.
+    QCursor::setPos(QCursor::pos() + (QPointF(d) * surface_.Widget()->Scale()).toPoint());
   }
   arrow_step_ = std::min(16.0f, arrow_step_ + 0.5f);
 }
 
 void PictureMouse::CursorMoved(int x, int y, bool inside) {
   const OverlayRects r = OverlayPlaces(layout_);
-  QWidget* client = surface_.Widget();
+  ClientArea* client = surface_.Widget();
   if (measure_mode_ && state_.GridMode == 2) y = origin_.y();
   if (measure_mode_ && !zoom_frozen_) {
     // Repaint the old and the new line area.
@@ -170,16 +172,17 @@ std::vector<std::string> PictureMouse::ReadoutTexts() const {
 
 void PictureMouse::PaintMeasureLine(QPainter& p) {
   if (!measure_mode_) return;
+  const ScaledStrokes strokes(p);
   p.setPen(QPen(picture_.Pal(123), 1));
   p.drawLine(origin_, cursor_);
-  p.setPen(picture_.Pal(127));
+  p.setPen(QPen(picture_.Pal(127), 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
   p.drawRect(origin_.x() - 3, origin_.y() - 3, 6, 6);
   p.drawRect(cursor_.x() - 2, cursor_.y() - 2, 4, 4);
 }
 
 void PictureMouse::OverlaysChanged(unsigned mask) {
   const OverlayRects r = OverlayPlaces(layout_);
-  QWidget* client = surface_.Widget();
+  ClientArea* client = surface_.Widget();
   if ((mask & kOverlayReadouts) && readouts_shown_) client->update(r.readouts);
   if ((mask & kOverlayZoom) && zoom_shown_) client->update(r.zoom);
   if ((mask & kOverlayMeasureLine) && measure_mode_)

@@ -14,25 +14,33 @@
 class CoreBridge;
 class QPainter;
 class QRect;
-class QWidget;
+class ClientArea;
 
 class PictureView {
  public:
-  PictureView(CoreBridge& core, QWidget* client);
+  PictureView(CoreBridge& core, ClientArea* client);
 
   void SetPalette();  // the colour table follows the core's palette
   QColor Pal(int index) const;  // a colour of the palette
   const QImage& Image() const { return image_; }
   void Paint(QPainter& p, const QRect& exposed);  // the frame and the picture
+  // The picture scaled by a factor that is not a whole number: smoothed, or by
+  // nearest neighbour. Whole factors always take nearest neighbour.
+  void SetSmooth(bool smooth) { smooth_ = smooth; }
+  bool Smooth() const { return smooth_; }
   // What pings drew since the last repaint; called from any thread.
   void QueueRepaint(const DirtyRect& area);
   void FlushDirty();  // repaint what was drawn since the last time
 
  private:
+  // The part of the picture at scale `s` by nearest neighbour, pixel for pixel.
+  void PaintNearest(QPainter& p, const QRect& part, double s);
+
   CoreBridge& core_;
-  QWidget* client_;
+  ClientArea* client_;
   QImage image_;  // wraps PingImage's pixels; colour table = palette
   QTimer refresh_timer_;
+  bool smooth_ = false;
   std::mutex repaint_mutex_;
   DirtyRect pending_repaint_;  // guarded by repaint_mutex_
 };

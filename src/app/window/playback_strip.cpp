@@ -124,7 +124,7 @@ void PlaybackStrip::CreateSlider() {
   s->setTickPosition(QSlider::TicksBelow);
   s->setValue(0);
   s->setFocusPolicy(Qt::NoFocus);
-  s->setGeometry(620, 43, 154, 20);
+  surface_.Widget()->PlaceChild(s, QRect(620, 43, 154, 20));
   QObject::connect(s, &QSlider::valueChanged, surface_.Widget(), [this](int v) {
     Seek(v);
     surface_.Widget()->setFocus();

@@ -23,10 +23,23 @@
 
 namespace {
 
+// A client area nobody paints or types into.
+class NoInput final : public ClientAreaInput {
+ public:
+  void Paint(QPainter&, const QRect&) override {}
+  void HandleChar(int) override {}
+  void HandleKeyDown(int) override {}
+  void HandleKeyUp() override {}
+  void HandleLeftDown(int, int) override {}
+  void HandleLeftUp(int, int) override {}
+  void HandleRightDown(int, int) override {}
+  void HandleMouseMove(int, int) override {}
+};
+
 class RecordingSurface final : public WindowSurface {
  public:
-  explicit RecordingSurface(QWidget* widget) : widget_(widget) {}
-  QWidget* Widget() const override { return widget_; }
+  explicit RecordingSurface(ClientArea* widget) : widget_(widget) {}
+  ClientArea* Widget() const override { return widget_; }
   void UpdateRect(int l, int t, int r, int b) override { rects.push_back(QRect(QPoint(l, t), QPoint(r, b))); }
   void ImageChanged() override { ++image_changes; }
 
@@ -34,7 +47,7 @@ class RecordingSurface final : public WindowSurface {
   int image_changes = 0;
 
  private:
-  QWidget* widget_;
+  ClientArea* widget_;
 };
 
 class PiecesTest : public ::testing::Test {
@@ -57,7 +70,8 @@ class PiecesTest : public ::testing::Test {
   Clock clock;
   QtDisplay display;
   std::unique_ptr<CoreBridge> core;
-  QWidget client;
+  NoInput no_input;
+  ClientArea client{&no_input, nullptr};
   std::unique_ptr<PictureView> picture;
   Layout layout;
   RecordingSurface surface;
