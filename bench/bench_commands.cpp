@@ -133,11 +133,19 @@ long WritePiece(const std::string& path, const std::vector<std::vector<uint8_t>>
   std::vector<uint8_t> buffer;
   long written = 0, count = 0;
   size_t k = 0;
+  long rounds = 0;
   while (written < target) {
     const std::vector<uint8_t>& r = records[k];
+    const size_t at = buffer.size();
     buffer.insert(buffer.end(), r.begin(), r.end());
+    // A day of the month per 400 rounds (about 5,000 sweeps): the .XYZ files of
+    // one date are numbered up to 9999 only, and a 1 GB piece holds 20,000 sweeps.
+    const int day = 9 + static_cast<int>(rounds / 400);
+    buffer[at + 8] = static_cast<uint8_t>('0' + day / 10 % 10);
+    buffer[at + 9] = static_cast<uint8_t>('0' + day % 10);
     written += static_cast<long>(r.size());
     ++count;
+    if (k + 1 == records.size()) ++rounds;
     k = k + 1 < records.size() ? k + 1 : 1;  // the first record once, then the others round
     if (buffer.size() >= (4u << 20) || written >= target) {
       if (::write(fd, buffer.data(), buffer.size()) != static_cast<ssize_t>(buffer.size())) break;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "clock.h"
 #include "files/file_display.h"
@@ -72,11 +73,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SonarFileScanner scanner(state->PlaybackReader);
   ScannedRecord rec;
   int64_t last_end = 0;
+  std::vector<int64_t> starts;
   while (scanner.Next(rec)) {
     Check(rec.offset >= last_end && rec.offset + state->PlaybackReader.fields().record_size <= length);
     last_end = rec.offset + state->PlaybackReader.fields().record_size;
+    starts.push_back(rec.offset);
   }
   Check(scanner.trailing_bytes() >= 0 && last_end + scanner.trailing_bytes() == length);
+  // Finding records without decoding them finds the same ones, with summaries that
+  // agree with the decoded fields' sizes.
+  SonarFileScanner finder(state->PlaybackReader, 0, ScanDecode::kBytesOnly);
+  size_t k = 0;
+  while (finder.Next(rec)) {
+    Check(k < starts.size() && rec.offset == starts[k++]);
+    RecordSummary summary;
+    Check(ParseRecordSummary(rec.bytes, summary) && summary.record_size == static_cast<int>(rec.bytes.size()));
+    StoredReplyAccepted(rec.bytes.subspan(kRecordHeaderSize, static_cast<size_t>(summary.reply_length)));
+  }
+  Check(k == starts.size() && finder.trailing_bytes() == scanner.trailing_bytes());
   ClosePlayback(*state);
   return 0;
 }

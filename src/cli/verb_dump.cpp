@@ -162,7 +162,8 @@ int RunDumpVerb(int argc, char** argv) {
   if (!OpenForReading(state, path, "dump")) return 1;
   FileDisplay display;
   FakeClock decode_clock;
-  const PlaybackHooks hooks = LinkPlaybackHooks(decode_clock, nullptr);
+  // The rows show the facts of each ping, not its echoes: the samples are not unpacked.
+  const PlaybackHooks hooks = LinkPlaybackHooks(decode_clock, nullptr, PingDecode::kWithoutSamples);
   Clock clock;
   ProgressMeter progress(clock, stderr, "q47v dump");
   const int64_t length = state.PlaybackFileLength;
@@ -216,7 +217,7 @@ int RunDumpVerb(int argc, char** argv) {
     }
     PrintRow(format, row, records == 0);
     ++records;
-    progress.Update(r.record_offset + r.record_size, length, records);
+    if ((records & 1023) == 0) progress.Update(r.record_offset + r.record_size, length, records);
   }
   if (format == Format::kJson) std::fputs(records ? "\n]\n" : "]\n", stdout);
   progress.Finish();

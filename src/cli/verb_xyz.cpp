@@ -256,8 +256,10 @@ int RunXyzVerb(int argc, char** argv) {
   // Playback restores each record and decodes its reply; the survey starts with the
   // first record restored, and each accepted reply then takes the comm thread's
   // road: ping processing, then the end-of-sweep check.
+  // Nothing is painted, and only painting reads the echo samples: they are not
+  // unpacked (a software-detected profile point still has them decoded).
   Clock clock;
-  PlaybackHooks hooks = LinkPlaybackHooks(clock, nullptr);
+  PlaybackHooks hooks = LinkPlaybackHooks(clock, nullptr, PingDecode::kWithoutSamples);
   bool started = false, azimuth_open = false;
   const auto decode = hooks.process_reply;
   hooks.process_reply = [&](AppState& s, std::span<uint8_t> reply, const ReplyExpectation& expected) {

@@ -397,6 +397,14 @@ PlaybackStepResult PlaybackStep(AppState& s, FileDisplay& display, const Playbac
   return result;
 }
 
+bool StoredReplyAccepted(std::span<const uint8_t> stored) {
+  if (stored.size() < 2 || stored.size() > kReplyBufferSize) return false;
+  ReplyExpectation expected;
+  expected.Kind = static_cast<char>(stored[1]);
+  expected.Length = static_cast<int>(stored.size());
+  return CheckReply(stored, expected);
+}
+
 bool SeekPlayback(AppState& s, FileDisplay& display, int percent) {
   if (!s.PlaybackFileOpen || percent <= 0 || percent >= 100) return false;
   const std::optional<int64_t> target = s.PlaybackReader.SeekPercent(percent);

@@ -33,8 +33,10 @@ struct PlaybackHooks {
 };
 
 // The hooks of the program: the link's reply processing with `clock`, then
-// `process_ping` (may be empty) for accepted replies other than "T".
-PlaybackHooks LinkPlaybackHooks(const Clock& clock, std::function<void(AppState&)> process_ping);
+// `process_ping` (may be empty) for accepted replies other than "T". Tools that
+// draw nothing may leave the echo samples undecoded (`decode`).
+PlaybackHooks LinkPlaybackHooks(const Clock& clock, std::function<void(AppState&)> process_ping,
+                                PingDecode decode = PingDecode::kWithSamples);
 
 enum class PlaybackOutcome {
   kNotOpen,     // no playback file
@@ -65,6 +67,12 @@ void ClosePlayback(AppState& state);
 
 // One playback step: reads the record at the playback position and handles it.
 PlaybackStepResult PlaybackStep(AppState& state, FileDisplay& display, const PlaybackHooks& hooks);
+
+// Whether a stored reply is one the program's playback accepts (a record played
+// forward, not the one after the end of the file): it fits the reply buffer and
+// passes the reply checks against its own kind letter and length. Tools that only
+// count replies (q47v info) use it instead of decoding each one.
+bool StoredReplyAccepted(std::span<const uint8_t> stored);
 
 // Seek by percentage (the position slider): 1..99 moves to the first record that
 // starts at or after that share of the file, or stays at the last record start when

@@ -5,11 +5,12 @@
 
 #include "app_state.h"
 
-PlaybackHooks LinkPlaybackHooks(const Clock& clock, std::function<void(AppState&)> process_ping) {
+PlaybackHooks LinkPlaybackHooks(const Clock& clock, std::function<void(AppState&)> process_ping,
+                                PingDecode decode) {
   PlaybackHooks hooks;
   const Clock* c = &clock;
-  hooks.process_reply = [c](AppState& state, std::span<uint8_t> reply, const ReplyExpectation& expected) {
-    const ReplyOutcome outcome = ProcessReplyBytes(state, reply, expected, *c);
+  hooks.process_reply = [c, decode](AppState& state, std::span<uint8_t> reply, const ReplyExpectation& expected) {
+    const ReplyOutcome outcome = ProcessReplyBytes(state, reply, expected, *c, decode);
     return outcome.Accepted;
   };
   hooks.process_ping = std::move(process_ping);

@@ -118,22 +118,33 @@ int64_t SonarFileReader::Fetch(int64_t offset, int64_t n, const uint8_t*& p) {
   return std::clamp<int64_t>(block_start_ + block_length_ - offset, 0, n);
 }
 
-RecordRead SonarFileReader::ReadRecordAt(int64_t offset) {
+RecordRead SonarFileReader::PeekRecordAt(int64_t offset, std::span<const uint8_t>& record) {
   last_read_ = 0;
   const uint8_t* p = nullptr;
   if (Fetch(offset, kRecordHeaderSize, p) < kRecordHeaderSize) return RecordRead::kEnd;
   last_read_ = kRecordHeaderSize;
-  SonarRecordFields fields;
-  if (!ParseRecordHeader(std::span(p, kRecordHeaderSize), fields)) return RecordRead::kDamaged;
-  const int size = fields.record_size;
+  RecordFrame frame;
+  if (CheckRecordHeader(std::span(p, kRecordHeaderSize), frame) != HeaderCheck::kOk) return RecordRead::kDamaged;
+  const int size = frame.record_size;
   if (size < kRecordHeaderSize || size > static_cast<int>(buffer_.size())) return RecordRead::kDamaged;
   if (Fetch(offset, size, p) < size) return RecordRead::kEnd;
-  // The record is copied out of the block: callers may change it (the copy command
-  // sets its back link) while the block must keep the file's bytes.
-  std::memcpy(buffer_.data(), p, static_cast<size_t>(size));
   last_read_ = size;
-  ParseRecordTail(std::span(buffer_.data(), static_cast<size_t>(size)), fields);
-  fields_ = std::move(fields);
+  record = std::span(p, static_cast<size_t>(size));
+  return RecordRead::kOk;
+}
+
+RecordRead SonarFileReader::ReadRecordAt(int64_t offset) {
+  std::span<const uint8_t> found;
+  const RecordRead read = PeekRecordAt(offset, found);
+  if (read != RecordRead::kOk) return read;
+  // The record is copied out of the block: callers may change it (the copy command
+  // sets its back link) while the block must keep the file's bytes. The fields are
+  // decoded over the last record's only once the record is whole (a failed read
+  // leaves them as they were).
+  std::memcpy(buffer_.data(), found.data(), found.size());
+  const std::span<const uint8_t> record(buffer_.data(), found.size());
+  ParseRecordHeader(record.first(kRecordHeaderSize), fields_);
+  ParseRecordTail(record, fields_);
   return RecordRead::kOk;
 }
 

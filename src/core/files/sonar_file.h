@@ -88,6 +88,12 @@ class SonarFileReader {
     return {buffer_.data() + kRecordHeaderSize, static_cast<size_t>(fields_.reply_length)};
   }
   const SonarRecordFields& fields() const { return fields_; }
+
+  // Finds the record at `offset` with the checks and outcomes of ReadRecordAt and
+  // points `record` at its S bytes inside the block, neither copied nor decoded:
+  // for passes that look at a few bytes of each record. The bytes stay valid until
+  // the next read; record() and fields() keep the last record read by ReadRecordAt.
+  RecordRead PeekRecordAt(int64_t offset, std::span<const uint8_t>& record);
   // Bytes read by the last ReadRecordAt before it decided (for the header-first copy).
   int last_read_bytes() const { return last_read_; }
 

@@ -27,11 +27,24 @@ int FieldNumber(std::span<const uint8_t> field) {
   return static_cast<int>(negative ? -value : value);
 }
 
-// Text of a zero-terminated field; the last byte of the field always ends it.
+// Length of the text of a zero-terminated field; the last byte of the field always
+// ends it.
+size_t FieldTextLength(std::span<const uint8_t> field) {
+  if (field.empty()) return 0;
+  const void* end = std::memchr(field.data(), 0, field.size() - 1);
+  return end ? static_cast<size_t>(static_cast<const uint8_t*>(end) - field.data()) : field.size() - 1;
+}
+
+// Sets `out` to the text of a field (in place: a record read after another reuses
+// the strings of the last one).
+void AssignFieldText(std::span<const uint8_t> field, std::string& out) {
+  out.assign(reinterpret_cast<const char*>(field.data()), FieldTextLength(field));
+}
+
 std::string FieldText(std::span<const uint8_t> field) {
-  size_t n = 0;
-  while (n + 1 < field.size() && field[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(field.data()), n);
+  std::string text;
+  AssignFieldText(field, text);
+  return text;
 }
 
 void PutText(std::span<uint8_t> field, const std::string& text) {
@@ -114,7 +127,7 @@ bool ParseRecordHeader(std::span<const uint8_t> h, SonarRecordFields& out) {
   // Date: a zero in byte 19 means the text stands as written; otherwise the year was
   // written as two numbers (century and year within it) and is rebuilt.
   if (h[19] == 0) {
-    out.date_text = FieldText(h.subspan(8, 12));
+    AssignFieldText(h.subspan(8, 12), out.date_text);
   } else {
     const int y1 = FieldNumber(h.subspan(15, 2));
     const int y2 = FieldNumber(h.subspan(17, 3));
@@ -122,7 +135,7 @@ bool ParseRecordHeader(std::span<const uint8_t> h, SonarRecordFields& out) {
     std::snprintf(year, sizeof year, "%04d", y1 * 100 + y2);
     out.date_text = FieldText(h.subspan(8, 8)).substr(0, 7) + year;
   }
-  out.time_text = FieldText(h.subspan(20, 9));
+  AssignFieldText(h.subspan(20, 9), out.time_text);
   out.seconds = out.time_text.size() >= 8 ? FieldNumber(h.subspan(26, 2)) : 0;
   // Hundredths: the number after the point; an empty field gives 0.
   out.hundredths = h[29] == '.' ? std::clamp(FieldNumber(h.subspan(30, 2)), 0, 99) : 0;
@@ -148,7 +161,7 @@ bool ParseRecordHeader(std::span<const uint8_t> h, SonarRecordFields& out) {
     out.sound_velocity_tenths = ((h[46] & 0x7F) << 8) | h[47];
   else
     out.sound_velocity_tenths.reset();
-  out.user_text = FieldText(h.subspan(48, 32));
+  AssignFieldText(h.subspan(48, 32), out.user_text);
   out.frequency = GetU16BE(&h[80]);
   if (h[82] & 0x80)
     out.azimuth_position = ((h[82] & 0x7F) << 8) | h[83];
@@ -166,21 +179,41 @@ bool ParseRecordTail(std::span<const uint8_t> r, SonarRecordFields& out) {
     return false;
   const uint8_t* floats = r.data() + kRecordHeaderSize + length;
   for (int i = 0; i < 3; ++i) out.floats[i] = GetFloatLE(floats + 4 * i);
-  out.gps.reset();
   // The GPS block is taken only where it does not overlap the reply and floats.
   if (out.gps_present && size - kRecordGpsBlockSize >= kRecordHeaderSize + length + kRecordFloatsSize) {
     const uint8_t* g = r.data() + size - kRecordGpsBlockSize;
-    RecordGps gps;
-    gps.latitude = FieldText(std::span(g, 12));
-    gps.longitude = FieldText(std::span(g + 12, 13));
-    gps.utc_time = FieldText(std::span(g + 48, 12));
+    RecordGps& gps = out.gps ? *out.gps : out.gps.emplace();
+    AssignFieldText(std::span(g, 12), gps.latitude);
+    AssignFieldText(std::span(g + 12, 13), gps.longitude);
+    AssignFieldText(std::span(g + 48, 12), gps.utc_time);
     gps.fix_quality = g[60];
     gps.satellites = g[61];
     gps.hdop = GetFloatLE(g + 62);
     gps.altitude = GetFloatLE(g + 66);
     gps.geoid_separation = GetFloatLE(g + 70);
-    out.gps = gps;
+  } else {
+    out.gps.reset();
   }
+  out.back_link = GetU16BE(r.data() + size - 2);
+  return true;
+}
+
+bool ParseRecordSummary(std::span<const uint8_t> r, RecordSummary& out) {
+  RecordFrame frame;
+  if (CheckRecordHeader(r, frame) != HeaderCheck::kOk || r.size() < static_cast<size_t>(frame.record_size))
+    return false;
+  const int size = frame.record_size;
+  const int length = frame.reply_length;
+  out.type_code = frame.type_code;
+  out.record_size = size;
+  out.reply_length = length;
+  out.grid_mode = (r[37] >> 3) & 0x07;
+  out.data_bits_code = (r[43] >> 3) & 0x03;
+  out.gps_present = r[34] & 0x01;
+  // As ParseRecordTail: the block counts only where it does not overlap the reply
+  // and floats; its latitude text is not empty when its first byte is not 0.
+  out.gps_position = out.gps_present && size - kRecordGpsBlockSize >= kRecordHeaderSize + length + kRecordFloatsSize &&
+                     r[static_cast<size_t>(size - kRecordGpsBlockSize)] != 0;
   out.back_link = GetU16BE(r.data() + size - 2);
   return true;
 }

@@ -107,6 +107,21 @@ bool ParseRecordHeader(std::span<const uint8_t> header, SonarRecordFields& out);
 // back link) from a whole record of out.record_size bytes.
 bool ParseRecordTail(std::span<const uint8_t> record, SonarRecordFields& out);
 
+// The few facts of a record that a summary of a file counts, read straight from the
+// bytes of a whole record, equal to the same fields of ParseRecordHeader and
+// ParseRecordTail.
+struct RecordSummary {
+  int type_code = 0;
+  int record_size = 0;
+  int reply_length = 0;
+  int grid_mode = 0;
+  int data_bits_code = 1;
+  bool gps_present = false;   // the header's flag
+  bool gps_position = false;  // a GPS block was decoded and holds a latitude text
+  int back_link = 0;
+};
+bool ParseRecordSummary(std::span<const uint8_t> record, RecordSummary& out);
+
 // Encodes a record: zero-filled, header, reply, floats, GPS block, back link.
 // `fields.record_size` must hold the reply (see CheckRecordHeader); returns false and
 // leaves `out` empty otherwise.

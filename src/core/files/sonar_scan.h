@@ -4,19 +4,28 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "files/sonar_file.h"
 
 struct ScannedRecord {
   int64_t offset = 0;          // where the record starts
   int64_t skipped_before = 0;  // damaged bytes passed over just before it
+  std::span<const uint8_t> bytes;  // its S bytes (valid until the reader reads again)
 };
+
+// Whether the scanner has each record decoded into the reader (record(), fields())
+// or only found, its bytes left in the reader's block (for passes that look at a
+// few bytes of each record).
+enum class ScanDecode { kFields, kBytesOnly };
 
 class SonarFileScanner {
  public:
-  explicit SonarFileScanner(SonarFileReader& reader, int64_t start = 0) : reader_(reader), position_(start) {}
+  explicit SonarFileScanner(SonarFileReader& reader, int64_t start = 0, ScanDecode decode = ScanDecode::kFields)
+      : reader_(reader), position_(start), decode_(decode) {}
 
-  // The next whole record (the reader holds it); false at the end of the file.
+  // The next whole record (with kFields the reader holds it decoded); false at the
+  // end of the file.
   bool Next(ScannedRecord& out);
   // File position after the last record returned.
   int64_t position() const { return position_; }
@@ -27,5 +36,6 @@ class SonarFileScanner {
  private:
   SonarFileReader& reader_;
   int64_t position_;
+  ScanDecode decode_;
   int64_t trailing_ = 0;
 };

@@ -262,7 +262,7 @@ int ProfileIndexFromCode(int code, int blank_samples, int range_metres, int stat
 }
 
 void DecodeSonarReply(AppState& state, std::span<std::uint8_t> reply, const ReplyExpectation& expected,
-                      const Clock& clock) {
+                      const Clock& clock, PingDecode decode) {
   if (expected.Length < 13 || reply.size() < static_cast<std::size_t>(expected.Length)) return;
   PingData& ping = state.Ping;
   const char kind = expected.Kind;
@@ -333,7 +333,8 @@ void DecodeSonarReply(AppState& state, std::span<std::uint8_t> reply, const Repl
   ping.BeamAngleRad = static_cast<float>(rad);
   ping.BeamAngleDeg = static_cast<float>(deg);
 
-  if (!points_only && kind != 'T' && !state.HeadScanActive) UnpackSamples(state, reply, expected);
+  const bool samples = decode == PingDecode::kWithSamples || state.ProfileDigitizationSource == 1;
+  if (!points_only && kind != 'T' && !state.HeadScanActive && samples) UnpackSamples(state, reply, expected);
 
   if (playback) {
     const int index = RangeIndexForMetres(ping.RangeMetres);
@@ -344,7 +345,7 @@ void DecodeSonarReply(AppState& state, std::span<std::uint8_t> reply, const Repl
 }
 
 ReplyOutcome ProcessReplyBytes(AppState& state, std::span<std::uint8_t> reply, const ReplyExpectation& expected,
-                               const Clock& clock) {
+                               const Clock& clock, PingDecode decode) {
   ReplyOutcome outcome;
   if (!CheckReply(reply, expected)) return outcome;
   outcome.Accepted = true;
@@ -392,7 +393,7 @@ ReplyOutcome ProcessReplyBytes(AppState& state, std::span<std::uint8_t> reply, c
       break;
     }
     default: {
-      DecodeSonarReply(state, reply, expected, clock);
+      DecodeSonarReply(state, reply, expected, clock, decode);
       state.UpdateShown([&](LinkShown& shown) {
         shown.Ping = state.Ping;
         if (expected.Kind == 'T') {

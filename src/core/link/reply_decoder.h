@@ -76,11 +76,18 @@ Blanking ComputeBlanking(int pulse_length_us, int range_metres, int status, bool
 int ProfileIndexFromCode(int profile_range_code, int blank_samples, int range_metres,
                          int status, bool polar);
 
+// How much of a sonar reply is decoded: all of it, or every field of the ping but
+// its echo samples (for tools that print the facts of each ping and draw nothing;
+// the samples are left as they were). A software-detected profile point needs the
+// echo data and is found either way.
+enum class PingDecode { kWithSamples, kWithoutSamples };
+
 // Decodes an accepted sonar reply into state.Ping (steps of the sonar decoder). The
 // reply is mutable: "M" 8-bit data get their last four bytes zeroed, and a
 // software-detected profile point is written back into bytes 8 and 9.
 void DecodeSonarReply(AppState& state, std::span<std::uint8_t> reply,
-                      const ReplyExpectation& expected, const Clock& clock);
+                      const ReplyExpectation& expected, const Clock& clock,
+                      PingDecode decode = PingDecode::kWithSamples);
 
 // Result of processing one reply.
 struct ReplyOutcome {
@@ -92,6 +99,7 @@ struct ReplyOutcome {
 // Checks and decodes the reply in `reply` against `expected`, updates the link state
 // and publishes the shown copy. Live mode stamps the ping time from the clock.
 ReplyOutcome ProcessReplyBytes(AppState& state, std::span<std::uint8_t> reply,
-                               const ReplyExpectation& expected, const Clock& clock);
+                               const ReplyExpectation& expected, const Clock& clock,
+                               PingDecode decode = PingDecode::kWithSamples);
 // The same over AppState::ReplyBuffer and the expectation held in the state.
 ReplyOutcome ProcessReply(AppState& state, const Clock& clock);

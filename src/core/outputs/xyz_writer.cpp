@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -21,11 +22,6 @@ constexpr double kFeetPerMetre = 3.2808398950131231941;
 constexpr double kDegToRad = 3.141592654 * (1.0 / 180.0);
 constexpr double kPerSoundSpeed = 1.0 / 1500.0;
 
-void Append(std::string& out, const char* format, double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, v);
-  out += buf;
-}
 
 // Range of a point in the file's unit at the set sound velocity.
 float RangeOf(const ProfilePoint& p, const XyzSettings& s) {
@@ -40,7 +36,7 @@ float Rad(float degrees) { return static_cast<float>(degrees * kDegToRad); }
 bool AttitudeColumns(const XyzSettings& s) { return s.OrientationModule != 0 && s.PitchRollHeading == 1; }
 
 // Time stamp and position groups, each column followed by a TAB.
-void LeadingGroups(std::string& out, const ProfilePoint& p, const XyzSettings& s, const char* number) {
+void LeadingGroups(std::string& out, const ProfilePoint& p, const XyzSettings& s, int number) {
   if (s.Timestamp == 1) {
     out.append(p.DateTime, strnlen(p.DateTime, 11));
     out += '\t';
@@ -54,17 +50,17 @@ void LeadingGroups(std::string& out, const ProfilePoint& p, const XyzSettings& s
     out += '\t';
     out.append(g + std::min<std::size_t>(12, len), len > 12 ? std::min<std::size_t>(12, len - 12) : 0);
     out += '\t';
-    Append(out, number, p.Elevation);
+    AppendXyzNumber(out, p.Elevation, number);
     out += '\t';
   }
 }
 
-void Coordinates(std::string& out, const char* number, float x, float y, float z) {
-  Append(out, number, x);
+void Coordinates(std::string& out, int number, float x, float y, float z) {
+  AppendXyzNumber(out, x, number);
   out += '\t';
-  Append(out, number, y);
+  AppendXyzNumber(out, y, number);
   out += '\t';
-  Append(out, number, z);
+  AppendXyzNumber(out, z, number);
   out += "\r\n";
 }
 
@@ -82,6 +78,25 @@ std::string HeaderNumber(double v) {
 }
 
 }  // namespace
+
+void AppendXyzNumber(std::string& out, double v, int width) {
+  if (!std::isfinite(v)) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "% 0*.3f", width, v);
+    out += buf;
+    return;
+  }
+  // The sign (a blank for a positive number, a minus for any negative one, -0 and
+  // numbers that round to 0 included), zeros up to the width, then the digits of
+  // the magnitude correctly rounded to three decimals, as printf rounds them.
+  char digits[400];  // the largest double has 309 digits before the point
+  const std::to_chars_result r =
+      std::to_chars(digits, digits + sizeof digits, std::fabs(v), std::chars_format::fixed, 3);
+  const std::size_t n = static_cast<std::size_t>(r.ptr - digits);
+  out += std::signbit(v) ? '-' : ' ';
+  if (n + 1 < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - 1 - n, '0');
+  out.append(digits, n);
+}
 
 XyzSettings XyzSettingsFrom(const AppState& state) {
   XyzSettings s;
@@ -107,23 +122,23 @@ std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSetti
   out += HeaderNumber(s.XOffset) + "\r\n";
   const double velocity = s.Units == 1 ? s.SoundVelocity * kFeetPerMetre : s.SoundVelocity;
   out += HeaderNumber(velocity) + "\r\n";
-  const char* number = "% 07.3f";
+  const int number = 7;  // "% 07.3f"
   for (const ProfilePoint& p : Inner(points)) {
     LeadingGroups(out, p, s, number);
     const float a = RangeOf(p, s);
     const float beam = p.BeamAngle;
     const float d = Rad(beam);
     if (s.RangeHorVer == 1) {
-      Append(out, number, a);
+      AppendXyzNumber(out, a, number);
       out += '\t';
-      Append(out, number, 0.0);
+      AppendXyzNumber(out, 0.0, number);
       out += '\t';
-      Append(out, number, beam);
+      AppendXyzNumber(out, beam, number);
       out += '\t';
     }
     if (AttitudeColumns(s)) {
       for (float v : {p.Pitch, p.Roll, p.Heading}) {
-        Append(out, number, v);
+        AppendXyzNumber(out, v, number);
         out += '\t';
       }
     }
@@ -138,7 +153,7 @@ std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSetti
 std::string HorizontalXyzText(std::span<const ProfilePoint> points, const XyzSettings& s) {
   std::string out;
   out.reserve(points.size() * 120);
-  const char* number = "% 08.3f";
+  const int number = 8;  // "% 08.3f"
   for (const ProfilePoint& p : Inner(points)) {
     LeadingGroups(out, p, s, number);
     const float a = RangeOf(p, s);
@@ -167,7 +182,7 @@ std::string HorizontalXyzText(std::span<const ProfilePoint> points, const XyzSet
 std::string AzimuthXyzText(std::span<const ProfilePoint> points, const XyzSettings& s, int azimuth_steps) {
   std::string out;
   out.reserve(points.size() * 170 + 2);
-  const char* number = "% 08.3f";
+  const int number = 8;  // "% 08.3f"
   const float az_deg = static_cast<float>(azimuth_steps * 0.3 - 180.0);
   const float az = Rad(az_deg);
   float shown = az_deg;
@@ -203,16 +218,16 @@ std::string AzimuthXyzText(std::span<const ProfilePoint> points, const XyzSettin
       z = z2;
     }
     if (s.RangeHorVer == 1) {
-      Append(out, number, a);
+      AppendXyzNumber(out, a, number);
       out += '\t';
-      Append(out, number, shown);
+      AppendXyzNumber(out, shown, number);
       out += '\t';
-      Append(out, number, beam);
+      AppendXyzNumber(out, beam, number);
       out += '\t';
     }
     if (AttitudeColumns(s)) {
       for (float v : {p.Pitch, p.Roll, p.Heading}) {
-        Append(out, number, v);
+        AppendXyzNumber(out, v, number);
         out += '\t';
       }
     }

@@ -28,6 +28,10 @@ struct XyzSettings {
 struct AppState;
 XyzSettings XyzSettingsFrom(const AppState& state);
 
+// Appends printf's "% 0<width>.3f" of `v`, the form of every number of a point line
+// (width 7 in vertical scans, 8 in the others), without going through printf.
+void AppendXyzNumber(std::string& out, double v, int width);
+
 // Vertical scan: the four-line header, then points 1 to N-2 of the sweep.
 std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSettings& s);
 // Horizontal (borehole) scan: no header; points 1 to N-2.
