@@ -10,7 +10,6 @@
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -105,26 +104,45 @@ bool SameText(const std::string& a, const std::string& b) {
 // the viewer's address and port and whose near end our listening port. The
 // library hands a frame to its callbacks only once it holds all of it, however
 // large its header says it is, so viewers' frames are read from the socket
-// instead, while the library's worker thread waits in the ready handler.
+// instead, while the library's worker thread waits in the ready handler. The
+// connection is found by its inode in the system's table of TCP connections and
+// then among this process's descriptors by name, so that no descriptor of
+// another thread is touched.
 int FindConnectionSocket(const mg_request_info* ri, int listeningPort) {
   in_addr peer{};
   if (!ri || inet_pton(AF_INET, ri->remote_addr, &peer) != 1) return -1;
+  unsigned long inode = 0;
+  if (std::FILE* table = std::fopen("/proc/self/net/tcp", "re")) {
+    char line[512];
+    while (inode == 0 && std::fgets(line, sizeof line, table)) {
+      unsigned localAddress = 0, localPort = 0, remoteAddress = 0, remotePort = 0;
+      unsigned long node = 0;
+      // sl local rem st tx:rx tr:when retrnsmt uid timeout inode
+      if (std::sscanf(line, " %*u: %X:%X %X:%X %*X %*X:%*X %*X:%*X %*X %*u %*u %lu", &localAddress, &localPort,
+                      &remoteAddress, &remotePort, &node) != 5)
+        continue;
+      // The addresses are printed as the stored (network order) 32-bit value.
+      if (static_cast<int>(localPort) == listeningPort && static_cast<int>(remotePort) == ri->remote_port &&
+          remoteAddress == peer.s_addr && node != 0)
+        inode = node;
+    }
+    std::fclose(table);
+  }
+  if (inode == 0) return -1;
+  const std::string wanted = "socket:[" + std::to_string(inode) + "]";
   DIR* dir = opendir("/proc/self/fd");
   if (!dir) return -1;
   int found = -1;
   while (const dirent* e = readdir(dir)) {
     char* end = nullptr;
     const long fd = std::strtol(e->d_name, &end, 10);
-    if (end == e->d_name || *end != '\0' || fd < 0 || fd == dirfd(dir)) continue;
-    struct stat st {};
-    if (fstat(static_cast<int>(fd), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
-    sockaddr_in remote{}, local{};
-    socklen_t remoteSize = sizeof remote, localSize = sizeof local;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&remote), &remoteSize) != 0 ||
-        getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localSize) != 0)
-      continue;
-    if (remote.sin_family == AF_INET && local.sin_family == AF_INET && remote.sin_addr.s_addr == peer.s_addr &&
-        ntohs(remote.sin_port) == ri->remote_port && ntohs(local.sin_port) == listeningPort) {
+    if (end == e->d_name || *end != '\0' || fd < 0) continue;
+    char target[64];
+    const std::string link = std::string("/proc/self/fd/") + e->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = '\0';
+    if (wanted == target) {
       found = static_cast<int>(fd);
       break;
     }
