@@ -327,8 +327,8 @@ struct LiveViewServer::Impl {
       std::lock_guard lock(viewersMutex);
       viewers.push_back(v);
       viewerCount = static_cast<int>(viewers.size());
+      joined.fetch_add(1);
     }
-    joined.fetch_add(1);
     v->sender = std::thread([this, v] { SendLoop(*v); });
     {
       std::lock_guard lock(publishMutex);
@@ -343,6 +343,7 @@ struct LiveViewServer::Impl {
       std::lock_guard lock(viewersMutex);
       viewers.erase(std::remove(viewers.begin(), viewers.end(), v), viewers.end());
       viewerCount = static_cast<int>(viewers.size());
+      left.fetch_add(1);  // counted as it leaves the list, so the counts agree with Viewers()
     }
     v->ending = true;
     {
@@ -358,7 +359,6 @@ struct LiveViewServer::Impl {
       Reset(fd);
     else
       ::shutdown(fd, SHUT_RDWR);
-    left.fetch_add(1);
   }
 
   // A refused viewer may go on sending (the rest of a huge frame): once the close
