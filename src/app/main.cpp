@@ -2,7 +2,6 @@
 // winq47v: the sonar control and display program.
 #include <QApplication>
 #include <cstdio>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -34,7 +33,7 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that they work without a display.
   static const char kHelp[] =
-      "usage: winq47v [--desktop] [FILE.47V]\n"
+      "usage: winq47v [--desktop] [FILE]\n"
       "       winq47v -h | --help | --version\n"
       "The sonar control and display program. It keeps WINQ47V.INI, recordings,\n"
       "captures and .XYZ files in the working directory; with --desktop (the\n"
@@ -48,6 +47,10 @@ int main(int argc, char** argv) {
       {"qwindowgeometry", 1}, {"qwindowtitle", 1}, {"qwindowicon", 1}, {"title", 1},
       {"name", 1}, {"widgetcount", 0}, {"reverse", 0}, {"nograb", 0}, {"dograb", 0},
       {"sync", 0}, {"visual", 1}, {"ncols", 1}, {"cmap", 0}, {"qmljsdebugger", 0}};
+  // A file to play, named before or after --desktop: any word that is neither an
+  // option nor the value of one of Qt's; made absolute before the desktop start
+  // changes the working directory. It is opened by what it holds, whatever its name.
+  std::string open_file;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--version") {
@@ -58,7 +61,13 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (a == "--desktop" || a.size() < 2 || a[0] != '-') continue;
+    if (a == "--desktop" || a.empty() || a == "-") continue;
+    if (a[0] != '-') {
+      std::error_code ec;
+      const std::filesystem::path p = std::filesystem::absolute(a, ec);
+      open_file = ec ? a : p.string();
+      continue;
+    }
     std::string name = a.substr(a[1] == '-' ? 2 : 1);
     name = name.substr(0, name.find('='));
     const auto qt = kQtOptions.find(name);
@@ -68,20 +77,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "winq47v: unknown option '%s'\nTry 'winq47v --help'.\n", a.c_str());
     return 2;
-  }
-  // A file to play, named before or after --desktop: made absolute before the
-  // desktop start changes the working directory.
-  std::string open_file;
-  for (int i = 1; i < argc; ++i) {
-    // Only a sonar file: other words belong to Qt's own options (-platform NAME).
-    const std::string a = argv[i];
-    if (a.empty() || a[0] == '-' || a.size() < 4) continue;
-    std::string ext = a.substr(a.size() - 4);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext != ".47v") continue;
-    std::error_code ec;
-    const std::filesystem::path p = std::filesystem::absolute(argv[i], ec);
-    open_file = ec ? std::string(argv[i]) : p.string();
   }
   // The desktop entry's start: work in a folder of our own, then go on as if the
   // option had not been given.

@@ -23,15 +23,19 @@ namespace q47v::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: q47v cut FILE [--from N] [--to M] OUT\n"
+    "usage: q47v cut FILE [--records N-M | --from N --to M] OUT\n"
     "\n"
-    "Copies records N to M (both included, counted from 0 as q47v dump numbers them)\n"
-    "of the .47V sonar data file FILE into the new file OUT. Each record is copied as\n"
-    "it stands except for its back link, which is rebuilt for OUT so that backward\n"
-    "playback works in the new file. Damaged stretches of FILE are left out.\n"
+    "Copies records N to M (both included) of the .47V sonar data file FILE into the\n"
+    "new file OUT. Each record is copied as it stands except for its back link, which\n"
+    "is rebuilt for OUT so that backward playback works in the new file. Damaged\n"
+    "stretches of FILE are left out.\n"
     "\n"
-    "  --from N   first record to copy (default 0)\n"
-    "  --to M     last record to copy (default the last record of FILE)\n"
+    "Records are counted from 1, as q47v dump numbers them and as --records of\n"
+    "render and video counts.\n"
+    "  --records N-M   records N to M (N-: from N to the end)\n"
+    "  --from N, --to M\n"
+    "                  the older form, counted from 0: first and last record to copy\n"
+    "                  (default the first and the last record of FILE)\n"
     "\n"
     "OUT is replaced if it exists (a link: the file it names); it must not be FILE,\n"
     "a device or a FIFO. If a record cannot be written (disk full ...) the copy\n"
@@ -53,14 +57,30 @@ std::optional<int64_t> ParseCount(const char* text) {
 
 int RunCutVerb(int argc, char** argv) {
   std::string in_path, out_path;
-  int64_t from = 0;
+  int64_t from = 0;  // from 0 here; --records is read into it less one
   std::optional<int64_t> to;
+  bool from_one = false, from_zero = false;  // which counting the command line used
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--records" || arg.rfind("--records=", 0) == 0) {
+      const std::string text = arg == "--records" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(10);
+      const std::size_t dash = text.find('-');
+      const std::optional<int64_t> first =
+          dash == std::string::npos ? std::nullopt : ParseCount(text.substr(0, dash).c_str());
+      const std::string rest = dash == std::string::npos ? std::string() : text.substr(dash + 1);
+      const std::optional<int64_t> last = rest.empty() ? std::nullopt : ParseCount(rest.c_str());
+      if (!first || *first < 1 || (!rest.empty() && (!last || *last < *first))) {
+        std::fprintf(stderr, "q47v cut: --records takes N-M (or N-) with 1 <= N <= M\n");
+        return 2;
+      }
+      from = *first - 1;
+      to = last ? std::optional<int64_t>(*last - 1) : std::nullopt;
+      from_one = true;
     } else if (arg == "--from" || arg == "--to") {
+      from_zero = true;
       const std::optional<int64_t> value = i + 1 < argc ? ParseCount(argv[i + 1]) : std::nullopt;
       if (!value) {
         std::fprintf(stderr, "q47v cut: %s needs a record number (0 or more)\n", arg.c_str());
@@ -85,6 +105,10 @@ int RunCutVerb(int argc, char** argv) {
   }
   if (in_path.empty() || out_path.empty()) {
     std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (from_one && from_zero) {
+    std::fprintf(stderr, "q47v cut: choose --records or --from/--to, not both\n");
     return 2;
   }
   if (to && *to < from) {
@@ -148,9 +172,12 @@ int RunCutVerb(int argc, char** argv) {
   if (failed) return 1;
   if (written == 0 || (to && index <= *to)) {
     out.Abandon();
-    std::fprintf(stderr, "q47v cut: %s has %lld records (0 to %lld); records %lld to %s are not all in it\n",
-                 in_path.c_str(), static_cast<long long>(index), static_cast<long long>(index - 1),
-                 static_cast<long long>(from), to ? std::to_string(*to).c_str() : "the end");
+    // Told in the counting the command line used.
+    const int64_t base = from_zero ? 0 : 1;
+    std::fprintf(stderr, "q47v cut: %s has %lld records (%lld to %lld); records %lld to %s are not all in it\n",
+                 in_path.c_str(), static_cast<long long>(index), static_cast<long long>(base),
+                 static_cast<long long>(index - 1 + base), static_cast<long long>(from + base),
+                 to ? std::to_string(*to + base).c_str() : "the end");
     return 1;
   }
   if (!out.Commit(&error)) {

@@ -23,11 +23,13 @@ constexpr const char* kUsage =
     "usage: q47v dump FILE [--csv | --json]\n"
     "\n"
     "Prints one row per record of a .47V sonar data file, read as playback reads it:\n"
-    "record number (from 0, as q47v cut counts), file offset, record size, type code,\n"
-    "reply kind, date, time, display mode, data bits, gain, range offset, sound\n"
-    "velocity, frequency, whether the reply passed the checks, and the decoded ping:\n"
-    "head position, step direction, range, profile range code, blanking samples and\n"
-    "distance, and the GPS position and time when the record carries them.\n"
+    "record number, file offset, record size, type code, reply kind, date, time,\n"
+    "display mode, data bits, gain, range offset, sound velocity, frequency, whether\n"
+    "the reply passed the checks, and the decoded ping: head position, step\n"
+    "direction, range, profile range code, blanking samples and distance, and the GPS\n"
+    "position and time when the record carries them.\n"
+    "\n"
+    "Records are counted from 1, as --records of cut, render and video counts them.\n"
     "\n"
     "  --csv    comma-separated values with a header line\n"
     "  --json   a JSON array with one object per record\n"
@@ -188,7 +190,7 @@ int RunDumpVerb(int argc, char** argv) {
     const bool sonar = r.accepted && (kind == 'G' || kind == 'M' || kind == 'P' || kind == 'T');
     const PingData& ping = state.Ping;
     row.assign(kColumnCount, std::string());
-    row[0] = std::to_string(records);
+    row[0] = std::to_string(records + 1);  // counted from 1, as the other verbs count
     row[1] = std::to_string(r.record_offset);
     row[2] = std::to_string(f.record_size);
     row[3] = std::to_string(f.type_code);

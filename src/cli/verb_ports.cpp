@@ -21,10 +21,10 @@ namespace q47v::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: q47v ports [FILE|DIR] [--set COMn=PATH ...]\n"
+    "usage: q47v ports [FILE|DIR] [--all-terminals] [--set COMn=PATH ...]\n"
     "\n"
     "Lists the serial devices present (USB adapters with maker, model and serial\n"
-    "number, on-board ports, and this user's pseudo-terminals such as q47v-sim's),\n"
+    "number, on-board ports, and the pseudo-terminals of a running q47v-sim),\n"
     "then the device each of COM1 ... COM8 names in the settings file (section\n"
     "\"Serial Ports\"), marking the head and GPS ports and any device that is\n"
     "missing or that this user may not open.\n"
@@ -35,6 +35,9 @@ constexpr const char* kUsage =
     "                store PATH as the device of COMn (1..8) in the file, keeping\n"
     "                everything else in it; prefer the /dev/serial/by-id/ path,\n"
     "                which stays the same whichever USB socket the adapter is in\n"
+    "  --all-terminals\n"
+    "                list every pseudo-terminal of this user, not only the\n"
+    "                simulator's lines (the others are terminal windows)\n"
     "\n"
     "Exit status: 0 success, 1 file error, 2 usage error.\n";
 
@@ -58,11 +61,14 @@ std::pair<int, std::string> ParseAssignment(const std::string& text) {
 int RunPortsVerb(int argc, char** argv) {
   std::string file;
   std::vector<std::pair<int, std::string>> sets;
+  bool all_terminals = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--all-terminals") {
+      all_terminals = true;
     } else if (arg == "--set" || arg.rfind("--set=", 0) == 0) {
       std::string value;
       if (arg == "--set") {
@@ -109,7 +115,7 @@ int RunPortsVerb(int argc, char** argv) {
     found = true;
   }
 
-  const std::vector<SerialDevice> devices = ListSerialDevices();
+  const std::vector<SerialDevice> devices = ListSerialDevices(all_terminals);
   std::printf("Serial devices present:\n");
   if (devices.empty()) std::printf("  (none)\n");
   for (const SerialDevice& d : devices) {

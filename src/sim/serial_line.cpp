@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,6 +27,45 @@ speed_t SpeedFor(int baud) {
   }
 }
 std::string Err(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// The folder where the simulator's lines are announced, so that the programs'
+// device choosers can offer them and leave every other terminal of the user out:
+// $XDG_RUNTIME_DIR/q47v-sim, or /tmp/q47v-sim-UID without a runtime directory
+// (the programs' listing reads the same place). Made private to this user; a
+// folder that is not this user's own is not used.
+std::string LineFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string folder = runtime && *runtime == '/' ? std::string(runtime) + "/q47v-sim"
+                                                         : "/tmp/q47v-sim-" + std::to_string(::geteuid());
+  ::mkdir(folder.c_str(), 0700);
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
+  return folder;
+}
+
+// Entries "PID-N" of simulators that have ended (killed before they could
+// withdraw them) are removed.
+void RemoveStaleEntries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    const long pid = std::strtol(e->d_name, nullptr, 10);
+    if (pid <= 0) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink((folder + "/" + e->d_name).c_str());
+  }
+  ::closedir(dir);
+}
+
+// Announces the pty `name` (/dev/pts/N) as a line of this simulator; returns the
+// entry made, or "" when none could be.
+std::string Announce(const std::string& name) {
+  const std::string folder = LineFolder();
+  if (folder.empty() || name.rfind("/dev/pts/", 0) != 0) return {};
+  RemoveStaleEntries(folder);
+  const std::string entry = folder + "/" + std::to_string(::getpid()) + "-" + name.substr(9);
+  ::unlink(entry.c_str());
+  return ::symlink(name.c_str(), entry.c_str()) == 0 ? entry : std::string();
+}
 }  // namespace
 
 bool MakeRaw(int fd, int baud) {
@@ -65,6 +107,7 @@ bool SerialLine::OpenPty(int baud, const std::string& link, std::string* error) 
   slave_fd_ = s;
   is_pty_ = true;
   path_ = name;
+  announced_ = Announce(name);
   if (!link.empty()) {
     // Replace an old link atomically: make a new one beside it and rename it over.
     std::string tmp = link + ".new";
@@ -131,6 +174,8 @@ void SerialLine::Close() {
   if (fd_ >= 0) ::close(fd_);
   slave_fd_ = fd_ = -1;
   packet_ = false;
+  if (!announced_.empty()) ::unlink(announced_.c_str());
+  announced_.clear();
   // The link stays until the line is opened again or the simulator ends, so a
   // program that reopens during a hang-up finds a dead line, not a missing file.
 }

@@ -52,6 +52,7 @@ class SerialLine {
   bool packet_ = false;
   std::string path_;
   std::string link_;
+  std::string announced_;  // this line's entry among the simulator's lines, while open
 };
 
 // Sets raw 8N1 at the given baud (unknown rates fall back to 115200).

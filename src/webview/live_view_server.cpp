@@ -1,9 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "webview/live_view_server.h"
 
+#include <arpa/inet.h>
 #include <civetweb.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +31,7 @@
 #include "webview/live_view_protocol.h"
 #include "webview/live_view_readouts.h"
 #include "webview/live_view_settings.h"
+#include "webview/viewer_frames.h"
 
 namespace webview {
 
@@ -30,10 +42,16 @@ constexpr const char* kStreamPath = "/stream";
 constexpr std::size_t kLargestViewerMessage = 4096;
 // Connections that may wait for their request at once besides the viewers.
 constexpr int kIdleConnectionRoom = 200;
+// A write to a viewer that does not read for this long ends the connection.
+constexpr auto kWriteTimeout = std::chrono::seconds(5);
+// A viewer silent for this long is pinged (browsers answer by themselves).
+constexpr auto kPingAfter = std::chrono::seconds(5);
+// How often a viewer's reader looks whether the server or its sender stopped.
+constexpr int kReaderTickMs = 200;
 
 struct Message {
   std::string data;
-  int opcode = MG_WEBSOCKET_OPCODE_BINARY;
+  int opcode = kOpBinary;
 };
 using MessagePtr = std::shared_ptr<const Message>;
 
@@ -82,6 +100,60 @@ bool SameText(const std::string& a, const std::string& b) {
   return diff == 0;
 }
 
+// The socket of a connection the library has upgraded: the one whose far end is
+// the viewer's address and port and whose near end our listening port. The
+// library hands a frame to its callbacks only once it holds all of it, however
+// large its header says it is, so viewers' frames are read from the socket
+// instead, while the library's worker thread waits in the ready handler. The
+// connection is found by its inode in the system's table of TCP connections and
+// then among this process's descriptors by name, so that no descriptor of
+// another thread is touched.
+int FindConnectionSocket(const mg_request_info* ri, int listeningPort) {
+  in_addr peer{};
+  if (!ri || inet_pton(AF_INET, ri->remote_addr, &peer) != 1) return -1;
+  unsigned long inode = 0;
+  if (std::FILE* table = std::fopen("/proc/self/net/tcp", "re")) {
+    char line[512];
+    while (inode == 0 && std::fgets(line, sizeof line, table)) {
+      unsigned localAddress = 0, localPort = 0, remoteAddress = 0, remotePort = 0;
+      unsigned long node = 0;
+      // sl local rem st tx:rx tr:when retrnsmt uid timeout inode
+      if (std::sscanf(line, " %*u: %X:%X %X:%X %*X %*X:%*X %*X:%*X %*X %*u %*u %lu", &localAddress, &localPort,
+                      &remoteAddress, &remotePort, &node) != 5)
+        continue;
+      // The addresses are printed as the stored (network order) 32-bit value.
+      if (static_cast<int>(localPort) == listeningPort && static_cast<int>(remotePort) == ri->remote_port &&
+          remoteAddress == peer.s_addr && node != 0)
+        inode = node;
+    }
+    std::fclose(table);
+  }
+  if (inode == 0) return -1;
+  const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return -1;
+  int found = -1;
+  while (const dirent* e = readdir(dir)) {
+    char* end = nullptr;
+    const long fd = std::strtol(e->d_name, &end, 10);
+    if (end == e->d_name || *end != '\0' || fd < 0) continue;
+    char target[64];
+    const std::string link = std::string("/proc/self/fd/") + e->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = '\0';
+    if (wanted == target) {
+      found = static_cast<int>(fd);
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+// Marks a connection whose socket was not found: it is closed at its first frame.
+char kNotTaken;
+
 }  // namespace
 
 bool IsLoopbackAddress(const std::string& address) {
@@ -94,6 +166,10 @@ bool IsLoopbackAddress(const std::string& address) {
 
 struct Viewer {
   mg_connection* conn = nullptr;
+  int fd = -1;                    // the connection's socket, read and written here
+  std::atomic<bool> ending{false};  // the connection is to end: writes give up
+  std::mutex writeMutex;          // one frame at a time on the socket
+  bool broken = false;            // under writeMutex: a frame was cut off; nothing more is sent
   std::mutex mutex;
   std::condition_variable wake;
   std::deque<MessagePtr> queue;   // under mutex
@@ -116,6 +192,7 @@ struct LiveViewServer::Impl {
   bool tokenRequired = false;
   std::string urlHost;
   std::atomic<bool> starting{false};
+  std::atomic<bool> closingAll{false};  // stopping: every viewer's reader ends
   std::string startError;  // the library's complaint while starting (under `starting`)
 
   // Viewers.
@@ -231,53 +308,44 @@ struct LiveViewServer::Impl {
     return 0;
   }
 
+  // Runs on the library's worker thread for as long as the viewer stays: reads
+  // the viewer's frames from the socket, while the viewer's sender writes the
+  // pictures. When it returns the socket is shut, so the library's own reader,
+  // which runs next, finds the connection over at once.
   void WebSocketReady(mg_connection* conn) {
+    const int fd = FindConnectionSocket(mg_get_request_info(conn), port);
+    if (fd < 0) {
+      // Its frames cannot be read safely without the socket: the viewer is not taken.
+      refused.fetch_add(1);
+      mg_set_user_connection_data(conn, &kNotTaken);
+      return;
+    }
     auto v = std::make_shared<Viewer>();
     v->conn = conn;
+    v->fd = fd;
     {
       std::lock_guard lock(viewersMutex);
       viewers.push_back(v);
       viewerCount = static_cast<int>(viewers.size());
+      joined.fetch_add(1);
     }
-    mg_set_user_connection_data(conn, v.get());
-    joined.fetch_add(1);
     v->sender = std::thread([this, v] { SendLoop(*v); });
     {
       std::lock_guard lock(publishMutex);
       joinPending = true;
     }
     publishWake.notify_all();
-  }
 
-  int WebSocketData(mg_connection* conn, int bits, char* data, std::size_t size) {
-    const int opcode = bits & 0x0f;
-    if (opcode == MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE) return 0;
-    if (opcode == MG_WEBSOCKET_OPCODE_PING) {
-      if (size <= 125) mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_PONG, data, size);
-      return 1;
-    }
-    if (opcode == MG_WEBSOCKET_OPCODE_PONG) return 1;
-    // Viewers only watch. A short message is ignored; a long one is not from our
-    // page, and the connection is closed.
-    if (size > kLargestViewerMessage) {
-      oversized.fetch_add(1);
-      return 0;
-    }
-    return 1;
-  }
+    bool refused = false;
+    const std::string closing = ReadFrames(*v, &refused);
 
-  void WebSocketClose(const mg_connection* conn) {
-    auto* raw = static_cast<Viewer*>(mg_get_user_connection_data(conn));
-    if (!raw) return;
-    std::shared_ptr<Viewer> v;
     {
       std::lock_guard lock(viewersMutex);
-      auto it = std::find_if(viewers.begin(), viewers.end(), [&](const auto& p) { return p.get() == raw; });
-      if (it == viewers.end()) return;
-      v = *it;
-      viewers.erase(it);
+      viewers.erase(std::remove(viewers.begin(), viewers.end(), v), viewers.end());
       viewerCount = static_cast<int>(viewers.size());
+      left.fetch_add(1);  // counted as it leaves the list, so the counts agree with Viewers()
     }
+    v->ending = true;
     {
       std::lock_guard lock(v->mutex);
       v->closing = true;
@@ -285,9 +353,135 @@ struct LiveViewServer::Impl {
       v->queuedBytes = 0;
     }
     v->wake.notify_all();
-    // The connection is freed when this returns: the sender must be done with it.
     if (v->sender.joinable()) v->sender.join();
-    left.fetch_add(1);
+    if (!closing.empty()) WriteFrame(*v, kOpClose, closing.data(), closing.size(), false, std::chrono::seconds(1));
+    if (refused)
+      Reset(fd);
+    else
+      ::shutdown(fd, SHUT_RDWR);
+  }
+
+  // A refused viewer may go on sending (the rest of a huge frame): once the close
+  // frame has left, the connection is reset, so that neither this side nor the
+  // system holds or waits for any more of it. The socket stays open for the
+  // library, which closes it.
+  static void Reset(int fd) {
+    for (int i = 0; i < 25; ++i) {
+      int unsent = 0;
+      if (::ioctl(fd, SIOCOUTQ, &unsent) != 0 || unsent == 0) break;
+      ::poll(nullptr, 0, 20);
+    }
+    sockaddr none{};
+    none.sa_family = AF_UNSPEC;
+    ::connect(fd, &none, sizeof none);  // disconnects: a reset to the peer
+  }
+
+  // Reads the viewer's frames until the connection is to end; returns the close
+  // frame's payload to send back (empty: none). *refused: the viewer sent what
+  // no viewer sends (too large, not a client's frames).
+  std::string ReadFrames(Viewer& v, bool* refused) {
+    const auto status = [](uint16_t code) {
+      return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xff)};
+    };
+    ViewerFrameReader reader(kLargestViewerMessage);
+    std::vector<ViewerFrame> frames;
+    char buffer[4096];
+    auto heard = std::chrono::steady_clock::now();
+    for (;;) {
+      if (closingAll.load()) return status(1001);  // going away
+      if (v.ending.load()) return {};
+      pollfd p{v.fd, POLLIN, 0};
+      const int r = ::poll(&p, 1, kReaderTickMs);
+      if (r < 0 && errno != EINTR) return {};
+      if (r <= 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - heard >= kPingAfter) {
+          if (WriteFrame(v, kOpPing, nullptr, 0, false, kWriteTimeout) < 0) return {};
+          heard = now;
+        }
+        continue;
+      }
+      const ssize_t n = ::recv(v.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n == 0) return {};
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+        return {};
+      }
+      heard = std::chrono::steady_clock::now();
+      frames.clear();
+      reader.Feed(buffer, static_cast<std::size_t>(n), frames);
+      for (const ViewerFrame& f : frames) {
+        switch (f.kind) {
+          case ViewerFrame::Kind::kPing:
+            if (WriteFrame(v, kOpPong, f.payload.data(), f.payload.size(), false, kWriteTimeout) < 0) return {};
+            break;
+          case ViewerFrame::Kind::kPong:
+          case ViewerFrame::Kind::kMessage:
+            break;  // viewers only watch: what they say is not acted on
+          case ViewerFrame::Kind::kClose:
+            return f.payload.size() >= 2 ? f.payload.substr(0, 2) : status(kCloseNormal);
+          case ViewerFrame::Kind::kTooLarge:
+            // Not from our page: refused from its header, before any of it is read.
+            oversized.fetch_add(1);
+            *refused = true;
+            return status(kCloseTooLarge);
+          case ViewerFrame::Kind::kProtocolError:
+            *refused = true;
+            return status(kCloseProtocolError);
+        }
+      }
+    }
+  }
+
+  // Writes one frame whole; the bytes written, or -1 when the viewer did not take
+  // it within `timeout` or is gone (nothing more is sent to it then).
+  long WriteFrame(Viewer& v, int opcode, const char* data, std::size_t size, bool giveUpWhenEnding,
+                  std::chrono::milliseconds timeout) {
+    std::lock_guard lock(v.writeMutex);
+    if (v.broken) return -1;
+    const std::string header = ServerFrameHeader(opcode, size);
+    const std::size_t total = header.size() + size;
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (done < total) {
+      if (giveUpWhenEnding && v.ending.load()) break;
+      iovec parts[2];
+      int count = 0;
+      if (done < header.size()) {
+        parts[count++] = {const_cast<char*>(header.data()) + done, header.size() - done};
+        if (size > 0) parts[count++] = {const_cast<char*>(data), size};
+      } else {
+        parts[count++] = {const_cast<char*>(data) + (done - header.size()), total - done};
+      }
+      msghdr m{};
+      m.msg_iov = parts;
+      m.msg_iovlen = static_cast<std::size_t>(count);
+      const ssize_t n = ::sendmsg(v.fd, &m, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{v.fd, POLLOUT, 0};
+        ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), kReaderTickMs)));
+        continue;
+      }
+      break;
+    }
+    if (done < total) {
+      v.broken = true;
+      return -1;
+    }
+    return static_cast<long>(total);
+  }
+
+  // Only for a connection whose socket was not found: it is closed at once.
+  static int WebSocketData(mg_connection* conn, int, char*, std::size_t) {
+    return mg_get_user_connection_data(conn) == &kNotTaken ? 0 : 1;
   }
 
   void SendLoop(Viewer& v) {
@@ -301,10 +495,11 @@ struct LiveViewServer::Impl {
         v.queue.pop_front();
         v.queuedBytes -= m->data.size();
       }
-      const int n = mg_websocket_write(v.conn, m->opcode, m->data.data(), m->data.size());
-      if (n <= 0) {
-        // The peer is gone or stopped reading past the write time-out; the
-        // library's reader notices and closes the connection.
+      const long n = WriteFrame(v, m->opcode, m->data.data(), m->data.size(), true, kWriteTimeout);
+      if (n < 0) {
+        // The peer is gone or stopped reading past the write time-out: the
+        // viewer's reader ends the connection.
+        v.ending = true;
         std::lock_guard lock(v.mutex);
         v.failed = true;
         v.queue.clear();
@@ -410,11 +605,11 @@ struct LiveViewServer::Impl {
     adopt();
 
     std::vector<MessagePtr> changes;
-    const MessagePtr paletteMsg = MakeMessage(palette, MG_WEBSOCKET_OPCODE_BINARY);
-    const MessagePtr readoutsMsg = MakeMessage(ReadoutsJson(readouts, sequence), MG_WEBSOCKET_OPCODE_TEXT);
+    const MessagePtr paletteMsg = MakeMessage(palette, kOpBinary);
+    const MessagePtr readoutsMsg = MakeMessage(ReadoutsJson(readouts, sequence), kOpText);
     if (paletteChanged) changes.push_back(paletteMsg);
     if (!change.empty()) {
-      changes.push_back(MakeMessage(std::move(change), MG_WEBSOCKET_OPCODE_BINARY));
+      changes.push_back(MakeMessage(std::move(change), kOpBinary));
       pictures.fetch_add(1);
     }
     if (readoutsChanged || forceReadouts) changes.push_back(readoutsMsg);
@@ -435,7 +630,7 @@ struct LiveViewServer::Impl {
     if (!waiting.empty()) {
       whole.push_back(paletteMsg);
       whole.push_back(MakeMessage(EncodePicture(shadow.data(), DirtyRect::Whole(), sequence, true),
-                                  MG_WEBSOCKET_OPCODE_BINARY));
+                                  kOpBinary));
       whole.push_back(readoutsMsg);
       wholes.fetch_add(1);
       for (Viewer* v : waiting) Deliver(*v, changes, whole, true);
@@ -472,10 +667,9 @@ int WsConnect(const mg_connection* conn, void* cb) {
   return static_cast<LiveViewServer::Impl*>(cb)->WebSocketConnect(conn);
 }
 void WsReady(mg_connection* conn, void* cb) { static_cast<LiveViewServer::Impl*>(cb)->WebSocketReady(conn); }
-int WsData(mg_connection* conn, int bits, char* data, size_t size, void* cb) {
-  return static_cast<LiveViewServer::Impl*>(cb)->WebSocketData(conn, bits, data, size);
+int WsData(mg_connection* conn, int bits, char* data, size_t size, void*) {
+  return LiveViewServer::Impl::WebSocketData(conn, bits, data, size);
 }
-void WsClose(const mg_connection* conn, void* cb) { static_cast<LiveViewServer::Impl*>(cb)->WebSocketClose(conn); }
 
 int LogMessage(const mg_connection* conn, const char* message) {
   // The library's own complaints (bad requests, time-outs) are the viewers'
@@ -509,6 +703,7 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   d.tokenRequired = options.requireToken || !IsLoopbackAddress(options.address);
   d.token = d.tokenRequired ? NewToken() : std::string();
   d.startError.clear();
+  d.closingAll = false;
 
   std::string address = options.address == "localhost" ? "127.0.0.1" : options.address;
   const bool v6 = address.find(':') != std::string::npos;
@@ -540,7 +735,7 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   const int n = mg_get_server_ports(ctx, 4, ports);
   d.port = n > 0 ? ports[0].port : options.port;
   mg_set_request_handler(ctx, "/", HttpHandler, &d);
-  mg_set_websocket_handler(ctx, kStreamPath, WsConnect, WsReady, WsData, WsClose, &d);
+  mg_set_websocket_handler(ctx, kStreamPath, WsConnect, WsReady, WsData, nullptr, &d);
 
   if (options.address == "0.0.0.0" || options.address == "::") {
     char host[256] = {};
@@ -569,7 +764,9 @@ void LiveViewServer::Stop() {
   }
   d.publishWake.notify_all();
   if (d.publisher.joinable()) d.publisher.join();
-  // Closes every connection; each viewer's close handler ends its sender.
+  // Every viewer's reader ends and closes its connection; the library then ends
+  // the rest.
+  d.closingAll = true;
   mg_stop(d.ctx);
   d.ctx = nullptr;
   mg_exit_library();

@@ -43,6 +43,7 @@ TEST_F(AppTest, CaptureComPortSetupAndAboutBox) {
   Open();
   window->SetDialogHook([&](QDialog& dialog) {
     auto& d = static_cast<ComPortDialog&>(dialog);
+    d.SetShowAllTerminals(true);  // the test's pty is not a simulator's line
     ASSERT_TRUE(d.ChooseDevice(1, pty.path()));
     d.adjustSize();
     EXPECT_TRUE(d.grab().save(ShotPath("comport_setup_offscreen.png")));

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
+#include <string>
 
 #include "files/playback.h"
 #include "files_tool_support.h"
@@ -55,7 +57,8 @@ TEST(FilesDumpVerb, CsvAndJsonRowsPerRecord) {
   EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
             "record,offset,size,type,kind,date,time,mode,bits,gain,range_offset,sound_velocity,frequency,accepted,"
             "head_position,direction,range_m,profile_range,blank_samples,blank_m,gps_latitude,gps_longitude,gps_time");
-  EXPECT_NE(csv.out.find("\n1,640,640,3,G,07-DEC-2026,10:00:01.05,Sector,8,6,0,1500.0,675,1,301,0,20,0,"),
+  // The second record: records are counted from 1.
+  EXPECT_NE(csv.out.find("\n2,640,640,3,G,07-DEC-2026,10:00:01.05,Sector,8,6,0,1500.0,675,1,301,0,20,0,"),
             std::string::npos)
       << csv.out;
   EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
@@ -104,6 +107,44 @@ TEST(FilesCutVerb, CopiesARangeWithBackLinksRebuilt) {
   EXPECT_EQ(positions, (std::vector<int>{302, 303, 302, 305, 304, 303}));
 }
 
+// Record numbers are counted from 1 in every verb: the numbers dump prints are
+// the ones cut --records takes (as render and video --records do); the older
+// --from/--to of cut count from 0.
+TEST(FilesCutVerb, RecordNumbersCountFromOneAsDumpPrintsThem) {
+  MakeToolFile("long.47v", 8);
+  const FilesToolRun dump = RunQ47v("dump long.47v --csv");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  std::vector<std::string> rows;
+  std::stringstream lines(dump.out);
+  for (std::string line; std::getline(lines, line);) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows[1].substr(0, 6), "1,0,64");  // the first record is number 1, at offset 0
+  EXPECT_EQ(rows[8].substr(0, 2), "8,");
+
+  ASSERT_EQ(RunQ47v("cut long.47v --records 3-6 a.47v").status, 0);
+  ASSERT_EQ(RunQ47v("cut long.47v --from 2 --to 5 b.47v").status, 0);
+  EXPECT_EQ(ReadBytes("a.47v"), ReadBytes("b.47v"));
+  // The records copied are dump's rows 3 to 6: the same times and positions.
+  const FilesToolRun part = RunQ47v("dump a.47v --csv");
+  std::vector<std::string> part_rows;
+  std::stringstream part_lines(part.out);
+  for (std::string line; std::getline(part_lines, line);) part_rows.push_back(line);
+  ASSERT_EQ(part_rows.size(), 5u);
+  const auto after_size = [](const std::string& row) {  // from the type column on (the numbers and offsets differ)
+    std::size_t at = 0;
+    for (int k = 0; k < 3; ++k) at = row.find(',', at) + 1;
+    return row.substr(at, 60);
+  };
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(after_size(part_rows[1 + i]), after_size(rows[3 + i])) << i;
+  ASSERT_EQ(RunQ47v("cut long.47v --records 7- c.47v").status, 0);
+  EXPECT_EQ(ReadBytes("c.47v").size(), 2u * 640);
+
+  for (const char* verb : {"dump", "cut", "render", "video"}) {
+    const FilesToolRun help = RunQ47v(std::string(verb) + " --help");
+    EXPECT_NE(help.out.find("counted from 1"), std::string::npos) << verb << ": " << help.out;
+  }
+}
+
 TEST(FilesCutVerb, BadRequestsFailClearly) {
   MakeToolFile("s.47v", 3);
   struct Case {
@@ -114,6 +155,10 @@ TEST(FilesCutVerb, BadRequestsFailClearly) {
                {"cut s.47v --from 5 o.47v", 1, "has 3 records"},
                {"cut s.47v --from 2 --to 1 o.47v", 2, "comes before"},
                {"cut s.47v --from x o.47v", 2, "--from needs a record number"},
+               {"cut s.47v --records 2-4 o.47v", 1, "has 3 records (1 to 3); records 2 to 4 are not all in it"},
+               {"cut s.47v --records 0-2 o.47v", 2, "1 <= N <= M"},
+               {"cut s.47v --records 3-2 o.47v", 2, "1 <= N <= M"},
+               {"cut s.47v --records 1-2 --from 0 o.47v", 2, "not both"},
                {"cut s.47v --to -1 o.47v", 2, "--to needs a record number"},
                {"cut s.47v s.47v", 2, "another file"},
                {"cut s.47v", 2, "usage: q47v cut"},

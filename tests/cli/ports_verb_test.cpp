@@ -9,7 +9,10 @@
 #include <string>
 #include <sys/wait.h>
 
+#include <filesystem>
+
 #include "../core/link/pty_pair.h"
+#include "../core/link/sim_process.h"
 
 namespace {
 
@@ -41,7 +44,7 @@ TEST(PortsVerbTest, ListsTheDevicesAndTheMappingWithTheHeadAndGpsPorts) {
   ASSERT_TRUE(head.ok() && gps.ok());
   std::ofstream("WINQ47V.INI") << "[Settings]\nComPort=1\nUseGPS=1\nComPortGPS=3\n[Serial Ports]\nCOM2="
                                << head.path() << "\nCOM4=" << gps.path() << "\n";
-  const ToolRun run = RunPorts("");
+  const ToolRun run = RunPorts("--all-terminals");
   ASSERT_EQ(run.status, 0) << run.out;
   const std::string label = " (Pseudo-terminal, software line)";
   EXPECT_NE(run.out.find("Serial devices present:\n"), std::string::npos) << run.out;
@@ -50,6 +53,26 @@ TEST(PortsVerbTest, ListsTheDevicesAndTheMappingWithTheHeadAndGpsPorts) {
                          "  [head]\n  COM3=/dev/ttyUSB2 (missing)\n  COM4=" + gps.path() + label + "  [GPS]\n"),
             std::string::npos)
       << run.out;
+}
+
+// Of the pseudo-terminals only the simulator's lines are listed; the others (here
+// one made by the test, as a terminal window would be) with --all-terminals.
+TEST(PortsVerbTest, ListsTheSimulatorsLinesAndOtherTerminalsOnlyWhenAsked) {
+  PtyPair terminal;
+  ASSERT_TRUE(terminal.ok());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--no-gps", "--head-link", "head"}, "head"));
+  const std::string line = std::filesystem::canonical("head").string();
+  const std::string label = " (Pseudo-terminal, software line)\n";
+  const ToolRun run = RunPorts("");
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string present = run.out.substr(0, run.out.find("\nPorts in"));
+  EXPECT_NE(present.find("\n  " + line + label), std::string::npos) << run.out;
+  EXPECT_EQ(present.find(terminal.path() + " "), std::string::npos) << run.out;
+  const ToolRun all = RunPorts("--all-terminals");
+  ASSERT_EQ(all.status, 0) << all.out;
+  EXPECT_NE(all.out.find("\n  " + line + label), std::string::npos) << all.out;
+  EXPECT_NE(all.out.find("\n  " + terminal.path() + label), std::string::npos) << all.out;
 }
 
 TEST(PortsVerbTest, SetWritesOnlyThePortsGivenAndKeepsTheRest) {

@@ -210,8 +210,9 @@ class SurveySweeps : public ::testing::Test {
     ASSERT_EQ(rec.Wait(), 0) << rec.Output();
   }
   // Records from..to of the recording into `out`.
+  // Records `from` to `to` as dump numbers them.
   void Cut(int from, int to, const std::string& out) {
-    const FilesToolRun cut = RunQ47v("cut run.47V --from " + std::to_string(from) + " --to " + std::to_string(to) +
+    const FilesToolRun cut = RunQ47v("cut run.47V --records " + std::to_string(from) + "-" + std::to_string(to) +
                                      " " + out);
     ASSERT_EQ(cut.status, 0) << cut.err;
   }

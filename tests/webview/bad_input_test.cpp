@@ -6,6 +6,7 @@
 // keeps being pinged and recorded throughout.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
 #include "display.h"
@@ -36,6 +37,34 @@ std::string Request(int port, const std::string& bytes, int ms = 3000) {
   if (!c.Connect(port)) return "<no connection>";
   c.Send(bytes);
   return c.ReadAll(ms);
+}
+
+// This process's resident and peak memory in kB, from /proc.
+long MemoryKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+  return -1;
+}
+
+// The header of a masked binary frame announcing `length` bytes.
+std::string FrameHeader(uint64_t length) {
+  std::string h = {static_cast<char>(0x82), static_cast<char>(0x80 | 127)};
+  for (int k = 7; k >= 0; --k) h.push_back(static_cast<char>((length >> (8 * k)) & 0xff));
+  return h + std::string("\x11\x22\x33\x44", 4);
+}
+
+// Reads the server's frames until its close frame; its status code, or -1 when
+// none came within 5 s.
+int CloseStatus(RawClient& c) {
+  int opcode = 0;
+  std::string payload;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < end && c.ReadFrame(opcode, payload, 5000))
+    if (opcode == 8)
+      return payload.size() >= 2 ? (static_cast<uint8_t>(payload[0]) << 8 | static_cast<uint8_t>(payload[1])) : 0;
+  return -1;
 }
 
 class LiveSession : public ::testing::Test {
@@ -221,5 +250,56 @@ TEST_F(LiveSession, IdleConnectionsDoNotKeepAViewerOut) {
   TestViewer viewer(port, Q());
   EXPECT_TRUE(viewer.Ok()) << "the viewer was kept out";
   EXPECT_TRUE(viewer.WaitForSequence(server_->Flush()));
+  ExpectStillPingingAndRecording();
+}
+
+// A frame whose header announces a gigabyte is refused from the header: the
+// connection is closed at once with "message too big", whether the rest trickles
+// in or floods in, and the server (this process) holds none of it.
+TEST_F(LiveSession, AGigabyteFrameIsRefusedFromItsHeader) {
+  TestViewer viewer(server_->Port(), Q());
+  ASSERT_TRUE(viewer.Ok());
+  ASSERT_TRUE(viewer.WaitForSequence(server_->Flush()));
+  const long rssBefore = MemoryKb("VmRSS:");
+  const long peakBefore = MemoryKb("VmHWM:");
+
+  // The rest trickles in, a few bytes at a time.
+  RawClient trickle;
+  ASSERT_TRUE(trickle.Connect(server_->Port()));
+  ASSERT_EQ(trickle.Handshake("/stream" + Q()).rfind("HTTP/1.1 101", 0), 0u);
+  ASSERT_TRUE(trickle.Send(FrameHeader(1ull << 30)));
+  const auto start = std::chrono::steady_clock::now();
+  bool closed = false;
+  for (int i = 0; i < 40 && !closed; ++i) {
+    closed = !trickle.Send("abcd") || trickle.PeerClosed(50);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(closed) << "the connection was kept open for the rest of the frame";
+  EXPECT_LT(took, 1500ms);
+
+  // The rest floods in: 128 MB offered as fast as the server takes it.
+  RawClient flood;
+  ASSERT_TRUE(flood.Connect(server_->Port()));
+  ASSERT_EQ(flood.Handshake("/stream" + Q()).rfind("HTTP/1.1 101", 0), 0u);
+  ASSERT_TRUE(flood.Send(FrameHeader(1ull << 30)));
+  EXPECT_EQ(CloseStatus(flood), 1009);
+  const std::string chunk(1 << 20, 'z');
+  std::size_t sent = 0;
+  while (sent < (128u << 20) && flood.Send(chunk)) sent += chunk.size();
+  EXPECT_LT(sent, 64u << 20) << "the server went on taking the frame";
+  EXPECT_TRUE(flood.PeerClosed());
+  EXPECT_TRUE(WaitFor([&] { return server_->Viewers() == 1; }));
+
+  const long rssAfter = MemoryKb("VmRSS:");
+  const long peakAfter = MemoryKb("VmHWM:");
+  std::printf("resident %ld kB -> %ld kB, peak %ld kB -> %ld kB, %zu bytes of the flood taken\n", rssBefore,
+              rssAfter, peakBefore, peakAfter, sent);
+  EXPECT_LT(rssAfter - rssBefore, 32 * 1024);
+  EXPECT_LT(peakAfter - peakBefore, 32 * 1024);
+  EXPECT_GE(server_->Stats().oversizedMessages, 2);
+
+  // The honest viewer never noticed.
+  EXPECT_TRUE(viewer.WaitForSequence(server_->Flush()));
+  EXPECT_FALSE(viewer.Malformed());
   ExpectStillPingingAndRecording();
 }

@@ -150,6 +150,9 @@ bool CoreBridge::StartCopy(const std::string& path) { return ::StartCopy(state_,
 void CoreBridge::StopCopy() { ::StopCopy(state_, display_); }
 bool CoreBridge::PlaybackOpen() const { return state_.PlaybackFileOpen != 0; }
 bool CoreBridge::OpenPlayback(const std::string& path) { return ::OpenPlayback(state_, display_, path); }
+bool CoreBridge::OpenPlaybackByContent(const std::string& path) {
+  return ::OpenPlaybackByContent(state_, display_, path);
+}
 void CoreBridge::ClosePlayback() { ::ClosePlayback(state_); }
 
 int CoreBridge::PlayNextRecord() {

@@ -65,6 +65,8 @@ class CoreBridge {
   bool PlaybackOpen() const;
   // Opens a playback file (messages and title through the display).
   bool OpenPlayback(const std::string& path);
+  // Opens a file named on the command line, by its content whatever its name.
+  bool OpenPlaybackByContent(const std::string& path);
   void ClosePlayback();
   // Plays one record; returns the pacing delay in milliseconds before the next.
   int PlayNextRecord();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/com_port_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -78,6 +79,13 @@ ComPortDialog::ComPortDialog(AppState& state, Prompts& prompts, QWidget* parent,
   access_note_->setWordWrap(true);
   access_note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   dl->addWidget(access_note_, kComPortCount, 0, 1, 2);
+  // Pseudo-terminals are offered when they are the simulator's lines; the others
+  // are terminal windows, offered only when asked for.
+  all_terminals_ = new QCheckBox("Show all terminals");
+  all_terminals_->setObjectName("allTerminals");
+  all_terminals_->setToolTip("Also offer pseudo-terminals that are not lines of q47v-sim");
+  connect(all_terminals_, &QCheckBox::toggled, this, [this] { RefreshDevices(); });
+  dl->addWidget(all_terminals_, kComPortCount + 1, 0, 1, 2);
   top->addWidget(devices, 1, 0, 1, 2);
 
   auto* ok = new QPushButton("Ok");
@@ -154,13 +162,18 @@ void ComPortDialog::WatchDevices() {
   connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { relist_->start(); });
   for (const char* dir : {"/dev", "/dev/pts", "/dev/serial/by-id"})
     if (QFileInfo(dir).isDir()) watcher_->addPath(dir);
+  // A simulator started or ended while the dialog is open.
+  const QString lines = QString::fromStdString(SimulatorLineFolder());
+  if (QFileInfo(lines).isDir()) watcher_->addPath(lines);
 }
+
+void ComPortDialog::SetShowAllTerminals(bool all) { all_terminals_->setChecked(all); }
 
 void ComPortDialog::RefreshDevices() {
   // /dev/serial/by-id comes with the first USB serial device and goes with the last.
   if (watcher_ && QFileInfo("/dev/serial/by-id").isDir() && !watcher_->directories().contains("/dev/serial/by-id"))
     watcher_->addPath("/dev/serial/by-id");
-  devices_ = ListSerialDevices();
+  devices_ = ListSerialDevices(all_terminals_ && all_terminals_->isChecked());
   for (int i = 0; i < kComPortCount; ++i) {
     QComboBox* chooser = choosers_[static_cast<size_t>(i)];
     const std::string current = paths_[static_cast<size_t>(i)];

@@ -41,6 +41,9 @@ class ComPortDialog : public QDialog {
   bool ChooseDevice(int port, const std::string& path);
   // Lists the devices present again (the dialog does this by itself when /dev changes).
   void RefreshDevices();
+  // "Show all terminals": every pseudo-terminal of the user is offered, not only
+  // the simulator's lines.
+  void SetShowAllTerminals(bool all);
   // The pending devices of COM1 ... COM8; after "Ok" the ones to use.
   const ComPortPaths& Paths() const { return paths_; }
   // The note shown under the chooser when a device may not be opened for lack of
@@ -62,6 +65,7 @@ class ComPortDialog : public QDialog {
   std::vector<SerialDevice> devices_;
   std::array<class QComboBox*, kComPortCount> choosers_{};
   class QLabel* access_note_ = nullptr;
+  class QCheckBox* all_terminals_ = nullptr;
   class QFileSystemWatcher* watcher_ = nullptr;
   class QTimer* relist_ = nullptr;
 };

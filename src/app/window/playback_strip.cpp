@@ -26,11 +26,12 @@ PlaybackStrip::PlaybackStrip(AppState& state, CoreBridge& core, const PictureVie
 
 void PlaybackStrip::Open() {
   FileDialogRequest request{kPlaybackDialogTitle, kSonarFileFilter, kSonarFileExtension, false};
-  // A file named on the command line is opened instead of asking, once.
-  const std::string chosen =
-      start_file_.empty() ? prompts_.AskFile(request) : std::exchange(start_file_, {});
+  // A file named on the command line is opened instead of asking, once, and
+  // by what it holds rather than by its name.
+  const bool named = !start_file_.empty();
+  const std::string chosen = named ? std::exchange(start_file_, {}) : prompts_.AskFile(request);
   if (chosen.empty()) return;
-  if (core_.OpenPlayback(chosen)) {
+  if (named ? core_.OpenPlaybackByContent(chosen) : core_.OpenPlayback(chosen)) {
     // A new file starts on a clear picture: nothing of the last one stays.
     core_.ResetEchoLines();
     core_.ClearImage();

@@ -288,6 +288,27 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
   return true;
 }
 
+bool OpenPlaybackByContent(AppState& s, FileDisplay& display, const std::string& path) {
+  if (HasSonarExtension(LowerCasePath(path))) return OpenPlaybackFile(s, display, path);
+  std::string why;
+  {
+    SonarFileReader probe;
+    std::string error;
+    if (!probe.Open(path, error))
+      why = "Cannot open " + path + ": " + error;
+    else if (probe.Length() == 0)
+      why = path + " is empty: it holds no records.";
+    else if (!probe.ValidRecordAt(0))
+      why = std::string(kWrongMagicMessage) + "\n" + path + " is not a sonar recording: it does not begin with a record.";
+  }
+  if (why.empty()) return OpenPlaybackFile(s, display, path);
+  ClosePlayback(s);
+  display.ShowFileMessage(why, kPlaybackDialogTitle, FileMessageIcon::kWarning);
+  display.SetFileTitle(NoFileTitle());
+  display.PlaybackFileOpened(false);
+  return false;
+}
+
 void ClosePlayback(AppState& s) {
   s.PlaybackReader.Close();
   s.PlaybackFileOpen = 0;

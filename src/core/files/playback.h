@@ -62,6 +62,11 @@ struct PlaybackStepResult {
 bool OpenPlayback(AppState& state, FileDisplay& display, const std::string& path);
 // The same after the extension check (tools open files of any name).
 bool OpenPlaybackFile(AppState& state, FileDisplay& display, const std::string& path);
+// A file named on the window's command line: a name ending .47V opens as the
+// dialog's choice does; any other name opens when the file begins with a
+// recording record, and otherwise a box names the file and says why it is not
+// played (cannot be opened, not a regular file, empty, not a sonar recording).
+bool OpenPlaybackByContent(AppState& state, FileDisplay& display, const std::string& path);
 // Close the playback file (switching to live mode, closing the window).
 void ClosePlayback(AppState& state);
 

@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <grp.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,7 +106,36 @@ DeviceAccess CheckDeviceAccess(const std::string& path) {
   return DeviceAccess::kOpenable;
 }
 
-std::vector<SerialDevice> ListSerialDevices() {
+std::string SimulatorLineFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime && *runtime == '/' ? std::string(runtime) + "/q47v-sim"
+                                    : "/tmp/q47v-sim-" + std::to_string(::geteuid());
+}
+
+namespace {
+
+// The pseudo-terminals announced by running simulators of this user: links in a
+// folder of the user's own, of processes still alive, naming /dev/pts/N.
+std::set<std::string> SimulatorLines() {
+  std::set<std::string> lines;
+  const std::string folder = SimulatorLineFolder();
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return lines;
+  for (const std::string& n : DirEntries(folder)) {
+    const long pid = std::strtol(n.c_str(), nullptr, 10);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) continue;
+    char target[256];
+    const ssize_t len = ::readlink((folder + "/" + n).c_str(), target, sizeof target - 1);
+    if (len <= 0) continue;
+    target[len] = '\0';
+    if (std::strncmp(target, "/dev/pts/", 9) == 0) lines.insert(target);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<SerialDevice> ListSerialDevices(bool all_terminals) {
   std::vector<SerialDevice> devices;
   const std::map<std::string, std::string> by_id = ByIdLinks();
   UdevPtr<udev> u(udev_new());
@@ -140,8 +172,10 @@ std::vector<SerialDevice> ListSerialDevices() {
   std::sort(devices.begin(), devices.end(),
             [](const SerialDevice& a, const SerialDevice& b) { return a.node < b.node; });
 
-  // Pseudo-terminals: numbered in /dev/pts; others' are not ours to take.
+  // Pseudo-terminals: numbered in /dev/pts; others' are not ours to take, and of
+  // ours only the simulator's lines are serial lines unless all are asked for.
   const uid_t me = ::geteuid();
+  const std::set<std::string> simulator = all_terminals ? std::set<std::string>() : SimulatorLines();
   std::vector<std::pair<int, SerialDevice>> ptys;
   for (const std::string& n : DirEntries("/dev/pts")) {
     if (!IsPseudoTerminalName(n) || n.size() > 9) continue;
@@ -149,6 +183,7 @@ std::vector<SerialDevice> ListSerialDevices() {
     struct stat st {};
     if (::stat(node.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) continue;
     if (me != 0 && st.st_uid != me) continue;
+    if (!all_terminals && simulator.count(node) == 0) continue;
     SerialDevice d;
     d.node = d.path = node;
     d.description = "Pseudo-terminal, software line";
@@ -173,6 +208,12 @@ SerialDevice DescribeSerialPath(const std::vector<SerialDevice>& listed, const s
   d.path = path;
   d.node = real.empty() ? path : real;
   d.access = CheckDeviceAccess(path);
+  // A pseudo-terminal chosen before, though not offered now, is still one.
+  struct stat st {};
+  if (d.node.rfind("/dev/pts/", 0) == 0 && ::stat(d.node.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
+    d.pseudo = true;
+    d.description = "Pseudo-terminal, software line";
+  }
   return d;
 }
 

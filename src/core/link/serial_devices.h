@@ -23,12 +23,20 @@ struct SerialDevice {
 };
 
 // Every serial device present: USB and on-board ports first (by node name), then
-// the pseudo-terminals this user owns (all of them for root).
-std::vector<SerialDevice> ListSerialDevices();
+// the pseudo-terminals that are lines of a running q47v-sim. Other pseudo-terminals
+// are the user's own terminals (or other people's) and are left out, unless
+// `all_terminals`: then every pseudo-terminal this user owns (all of them for root).
+std::vector<SerialDevice> ListSerialDevices(bool all_terminals = false);
+
+// Where q47v-sim announces its lines: one symbolic link per line, named "PID-N"
+// and pointing at /dev/pts/N, in $XDG_RUNTIME_DIR/q47v-sim, or /tmp/q47v-sim-UID
+// without a runtime directory.
+std::string SimulatorLineFolder();
 
 // What the system knows of one path: the listed device it names (a by-id link,
 // another link or the node itself all match), or a device with an empty
-// description and the access found by stat() when it is not listed.
+// description and the access found by stat() when it is not listed (a
+// pseudo-terminal not listed is still described as one).
 SerialDevice DescribeSerialPath(const std::vector<SerialDevice>& listed, const std::string& path);
 
 // Whether this user may open `path` for reading and writing.

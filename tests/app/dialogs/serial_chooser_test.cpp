@@ -12,7 +12,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <QCheckBox>
+
 #include "../../core/link/pty_pair.h"
+#include "../../core/link/sim_process.h"
 #include "app_fixture.h"
 #include "dialogs/com_port_dialog.h"
 #include "dialogs/setup_dialogs.h"
@@ -39,9 +42,12 @@ TEST_F(AppTest, ComPortSetupChoosesADevicePresentAndWritesItToTheIni) {
   std::string plugged_in;
   window->SetDialogHook([&](QDialog& dialog) {
     auto& d = static_cast<ComPortDialog&>(dialog);
-    // COM3 names the default device, which this machine lacks; the pty is offered.
+    // COM3 names the default device, which this machine lacks. The pty is not
+    // the simulator's, so it is offered once all terminals are asked for.
     EXPECT_EQ(d.DeviceText(2), "/dev/ttyUSB2 (missing)");
     EXPECT_TRUE(d.IsPushedIn(1002));
+    EXPECT_FALSE(Contains(d.DeviceChoices(2), head.path()));
+    d.SetShowAllTerminals(true);
     EXPECT_TRUE(Contains(d.DeviceChoices(2), head.path()));
     EXPECT_FALSE(d.ChooseDevice(2, "/dev/not-offered"));
     ASSERT_TRUE(d.ChooseDevice(2, head.path()));
@@ -76,6 +82,35 @@ TEST_F(AppTest, ComPortSetupChoosesADevicePresentAndWritesItToTheIni) {
   EXPECT_EQ(LoadComPortPaths(std::string("WINQ47V.INI"))[2], head.path());
 }
 
+// The simulator's lines are offered as they are; a terminal of the user's that
+// is not one of them is not, until "Show all terminals" is ticked.
+TEST_F(AppTest, ComPortSetupOffersTheSimulatorsLinesAndOtherTerminalsWhenAsked) {
+  PtyPair terminal;
+  ASSERT_TRUE(terminal.ok());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--no-gps", "--head-link", "head"}, "head"));
+  const std::string line = std::filesystem::canonical("head").string();
+  WriteIni("ComPort=0\nUseGPS=0\n");
+  Open();
+  bool ran = false;
+  window->SetDialogHook([&](QDialog& dialog) {
+    auto& d = static_cast<ComPortDialog&>(dialog);
+    ran = true;
+    EXPECT_TRUE(Contains(d.DeviceChoices(0), line)) << line;
+    EXPECT_FALSE(Contains(d.DeviceChoices(0), terminal.path()));
+    auto* box = d.findChild<QCheckBox*>("allTerminals");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Show all terminals");
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_TRUE(Contains(d.DeviceChoices(0), line));
+    EXPECT_TRUE(Contains(d.DeviceChoices(0), terminal.path()));
+    d.reject();
+  });
+  window->OnCommand(105);
+  EXPECT_TRUE(ran);
+}
+
 TEST_F(AppTest, ComPortSetupCancelLeavesTheMappingAlone) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
@@ -83,6 +118,7 @@ TEST_F(AppTest, ComPortSetupCancelLeavesTheMappingAlone) {
   Open();
   window->SetDialogHook([&](QDialog& dialog) {
     auto& d = static_cast<ComPortDialog&>(dialog);
+    d.SetShowAllTerminals(true);
     ASSERT_TRUE(d.ChooseDevice(0, pty.path()));
     d.reject();
   });

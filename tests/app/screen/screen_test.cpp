@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -753,11 +754,14 @@ TEST(ScreenProgramTest, BoxesAboutTheStartFileOpenOverThePlacedMainWindow) {
   std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nAzimuthDriveEnable=0\n"
                                   "[Orientation Module Settings]\nEnableOrientationModule=0\n";
   std::ofstream("notsonar.47V") << "this is not a sonar recording\n";
-  for (const char* file : {"missing.47V", "notsonar.47V"}) {
+  std::ofstream("notes") << "this is not a sonar recording either\n";
+  for (const char* file : {"missing.47V", "notsonar.47V", "/dev/zero", "notes"}) {
     const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v", file}, x.name());
     ASSERT_GT(app, 0);
     const StartUpSeen seen = WatchStartUp(x, app, "Open a Sonar File For Playback");
-    x.Run({"import", "-window", "root", std::string("start-up-box-") + file + ".png"});
+    std::string shot = file;
+    std::replace(shot.begin(), shot.end(), '/', '_');
+    x.Run({"import", "-window", "root", "start-up-box-" + shot + ".png"});
     ASSERT_FALSE(seen.main.isNull()) << file;
     ASSERT_FALSE(seen.wanted.isNull()) << "no box about " << file;
     ExpectOver(seen.wanted, seen.main, file);
@@ -766,6 +770,29 @@ TEST(ScreenProgramTest, BoxesAboutTheStartFileOpenOverThePlacedMainWindow) {
     x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
     if (WaitExit(app, 10000) == -1) StopProcess(app);
   }
+}
+
+// A recording named without its extension plays from the start, its name in
+// the title, with no box.
+TEST(ScreenProgramTest, RecordingWithoutTheExtensionPlaysFromTheStart) {
+  const XDisplay& x = CentringServer();
+  ASSERT_TRUE(x.ok()) << x.why();
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=0\nAzimuthDriveEnable=0\n"
+                                  "[Orientation Module Settings]\nEnableOrientationModule=0\n";
+  std::filesystem::copy_file(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V", "harbour");
+  const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v", "harbour"}, x.name());
+  ASSERT_GT(app, 0);
+  const StartUpSeen seen = WatchStartUp(x, app, "WinQ47V Digital Sonar - Playback of");
+  QTest::qSleep(1500);  // a few records drawn
+  x.Run({"import", "-window", "root", "start-up-noext.png"});
+  ASSERT_FALSE(seen.wanted.isNull()) << "the file was not played";
+  const std::vector<ListedWindow> list = ListWindows(x);
+  const ListedWindow* main = Find(list, "WinQ47V Digital Sonar - Playback of");
+  ASSERT_NE(main, nullptr);
+  EXPECT_NE(main->title.find("harbour"), std::string::npos) << main->title;
+  EXPECT_EQ(Find(list, "Open a Sonar File For Playback"), nullptr) << "a box or dialog is open";
+  x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
+  if (WaitExit(app, 10000) == -1) StopProcess(app);
 }
 
 }  // namespace

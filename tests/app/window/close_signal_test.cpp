@@ -135,6 +135,76 @@ TEST_F(AppTest, StartFileIsPlayedWithoutTheDialog) {
   EXPECT_NE(window->windowTitle().toStdString().find("harbour_sector.47V"), std::string::npos);
 }
 
+// A file named at start is opened by what it holds: a recording plays whatever
+// its name; anything else is named in a box that says why it is not played.
+TEST_F(AppTest, StartFileIsOpenedByItsContent) {
+  WriteIni("RunMode=1\n");
+  std::filesystem::copy_file(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V", "noext");
+  std::ofstream("empty").close();
+  std::ofstream("notes") << "a text file, not a sonar recording\n";
+  std::filesystem::create_directory("folder");
+  struct Case {
+    std::string file;
+    bool plays;
+    std::string why;
+  } cases[] = {
+      {"noext", true, ""},
+      {"/dev/zero", false, "Cannot open /dev/zero: not a regular file"},
+      {"empty", false, "empty: it holds no records"},
+      {"notes", false, "notes is not a sonar recording"},
+      {"folder", false, "it is a directory"},
+      {"missing", false, "Cannot open"},
+  };
+  for (const Case& c : cases) {
+    boxes.clear();
+    state.PlaybackFileOpen = 0;
+    core = std::make_unique<CoreBridge>(state, display, clock);
+    auto prompts = std::make_unique<FakePrompts>();
+    prompts->boxes = &boxes;
+    prompts->files = &files;
+    prompts->asked = &asked;
+    window = std::make_unique<MainWindow>(state, *core, std::move(prompts));
+    display.SetWindow(window.get());
+    const std::string path = c.file[0] == '/' ? c.file : std::filesystem::absolute(c.file).string();
+    window->SetStartFile(path);
+    window->show();
+    window->Start();
+    EXPECT_TRUE(asked.empty()) << c.file;
+    EXPECT_EQ(state.PlaybackFileOpen.load() != 0, c.plays) << c.file;
+    if (c.plays) {
+      EXPECT_TRUE(boxes.empty()) << c.file << ": " << (boxes.empty() ? "" : boxes[0].text);
+      EXPECT_NE(window->windowTitle().toStdString().find("Playback of " + path), std::string::npos)
+          << window->windowTitle().toStdString();
+    } else {
+      ASSERT_EQ(boxes.size(), 1u) << c.file;
+      EXPECT_NE(boxes[0].text.find(path), std::string::npos) << boxes[0].text;
+      EXPECT_NE(boxes[0].text.find(c.why), std::string::npos) << boxes[0].text;
+      EXPECT_NE(window->windowTitle().toStdString().find("No File"), std::string::npos);
+    }
+    window->SetQuietClose(true);
+    window->close();
+    window.reset();
+  }
+}
+
+// The command line names a file by any name; the values of Qt's options are not
+// taken for one.
+TEST(CloseSignalTest, FileOfAnyNameOnTheCommandLinePlays) {
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=0\n";
+  std::filesystem::copy_file(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V", "sonar-take-2");
+  QProcess app;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  app.setProcessEnvironment(env);
+  app.start(Q47V_BINARY_DIR "/src/app/winq47v", {"sonar-take-2", "-style", "Fusion"});
+  ASSERT_TRUE(app.waitForStarted());
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+  ASSERT_TRUE(app.waitForFinished(15000));
+  EXPECT_EQ(app.exitCode(), 0);
+  EXPECT_NE(ReadText("WINQ47V.INI").find("RunMode=1"), std::string::npos) << "the file was not taken";
+}
+
 // An option the program does not know is named and refused (status 2); without a
 // display the program says so and ends with status 1, instead of aborting inside
 // Qt.

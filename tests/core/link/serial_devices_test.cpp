@@ -16,6 +16,7 @@
 
 #include "link/serial_port.h"
 #include "pty_pair.h"
+#include "sim_process.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ const SerialDevice* Find(const std::vector<SerialDevice>& list, const std::strin
 TEST(SerialDevices, ListsThePseudoTerminalsOfThisUserAfterTheRealPorts) {
   PtyPair a, b;
   ASSERT_TRUE(a.ok() && b.ok());
-  const std::vector<SerialDevice> list = ListSerialDevices();
+  const std::vector<SerialDevice> list = ListSerialDevices(true);
   const SerialDevice* da = Find(list, a.path());
   const SerialDevice* db = Find(list, b.path());
   ASSERT_NE(da, nullptr) << a.path() << " not listed";
@@ -65,9 +66,40 @@ TEST(SerialDevices, ListsThePseudoTerminalsOfThisUserAfterTheRealPorts) {
   // unless another program running now was given the same number at once.
   const std::string gone = b.path();
   b.Close();
-  if (Find(ListSerialDevices(), gone) != nullptr) {
+  if (Find(ListSerialDevices(true), gone) != nullptr) {
     EXPECT_EQ(::access(gone.c_str(), F_OK), 0) << gone << " listed after it was closed";
   }
+}
+
+// Of the pseudo-terminals only the simulator's lines are offered: the others are
+// terminal windows (this test's pty stands for one). Asked for all, both are.
+TEST(SerialDevices, OffersTheSimulatorsLinesAndOtherTerminalsOnlyWhenAsked) {
+  PtyPair terminal;
+  ASSERT_TRUE(terminal.ok());
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--no-gps", "--head-link", "head"}, "head"));
+  char real[4096];
+  ASSERT_NE(::realpath("head", real), nullptr);
+  const std::string line = real;
+  ASSERT_EQ(line.rfind("/dev/pts/", 0), 0u) << line;
+
+  const std::vector<SerialDevice> offered = ListSerialDevices();
+  const SerialDevice* sim_line = Find(offered, line);
+  ASSERT_NE(sim_line, nullptr) << "the simulator's line " << line << " is not offered";
+  EXPECT_TRUE(sim_line->pseudo);
+  EXPECT_EQ(Find(offered, terminal.path()), nullptr) << "a terminal that is not the simulator's is offered";
+  for (const SerialDevice& d : offered) EXPECT_TRUE(!d.pseudo || d.node != terminal.path());
+
+  const std::vector<SerialDevice> all = ListSerialDevices(true);
+  EXPECT_NE(Find(all, line), nullptr);
+  EXPECT_NE(Find(all, terminal.path()), nullptr);
+  // A terminal chosen before is still described as one when it is not offered.
+  EXPECT_EQ(DeviceLabel(DescribeSerialPath(offered, terminal.path())),
+            terminal.path() + " (Pseudo-terminal, software line)");
+
+  // Once the simulator has ended its line is offered no more.
+  sim.Kill();
+  EXPECT_EQ(Find(ListSerialDevices(), line), nullptr);
 }
 
 TEST(SerialDevices, DescribesAPathThroughALinkAsTheDeviceItNames) {
