@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include <algorithm>
@@ -108,25 +109,60 @@ bool SameText(const std::string& a, const std::string& b) {
 // connection is found by its inode in the system's table of TCP connections and
 // then among this process's descriptors by name, so that no descriptor of
 // another thread is touched.
-int FindConnectionSocket(const mg_request_info* ri, int listeningPort) {
-  in_addr peer{};
-  if (!ri || inet_pton(AF_INET, ri->remote_addr, &peer) != 1) return -1;
+// The inode of the TCP connection from `peer` (network order, 4 words for IPv6,
+// one for IPv4) and `peerPort` to `localPort` in one of the system's tables
+// (/proc/self/net/tcp or tcp6), whose addresses are printed as the stored 32-bit
+// words; 0 when it is not there.
+unsigned long ConnectionInode(const char* table_path, const std::uint32_t* peer, int words, int localPort,
+                              int peerPort) {
+  std::FILE* table = std::fopen(table_path, "re");
+  if (!table) return 0;
   unsigned long inode = 0;
-  if (std::FILE* table = std::fopen("/proc/self/net/tcp", "re")) {
-    char line[512];
-    while (inode == 0 && std::fgets(line, sizeof line, table)) {
-      unsigned localAddress = 0, localPort = 0, remoteAddress = 0, remotePort = 0;
-      unsigned long node = 0;
-      // sl local rem st tx:rx tr:when retrnsmt uid timeout inode
-      if (std::sscanf(line, " %*u: %X:%X %X:%X %*X %*X:%*X %*X:%*X %*X %*u %*u %lu", &localAddress, &localPort,
-                      &remoteAddress, &remotePort, &node) != 5)
-        continue;
-      // The addresses are printed as the stored (network order) 32-bit value.
-      if (static_cast<int>(localPort) == listeningPort && static_cast<int>(remotePort) == ri->remote_port &&
-          remoteAddress == peer.s_addr && node != 0)
-        inode = node;
+  char line[512];
+  while (inode == 0 && std::fgets(line, sizeof line, table)) {
+    // sl local rem st tx:rx tr:when retrnsmt uid timeout inode
+    char local[40] = {}, remote[40] = {};
+    unsigned localPortSeen = 0, remotePortSeen = 0;
+    unsigned long node = 0;
+    if (std::sscanf(line, " %*u: %39[0-9A-Fa-f]:%X %39[0-9A-Fa-f]:%X %*X %*X:%*X %*X:%*X %*X %*u %*u %lu", local,
+                    &localPortSeen, remote, &remotePortSeen, &node) != 5)
+      continue;
+    if (static_cast<int>(localPortSeen) != localPort || static_cast<int>(remotePortSeen) != peerPort || node == 0 ||
+        std::strlen(remote) != static_cast<std::size_t>(words) * 8)
+      continue;
+    bool same = true;
+    for (int w = 0; w < words && same; ++w) {
+      char word[9] = {};
+      std::memcpy(word, remote + w * 8, 8);
+      same = static_cast<std::uint32_t>(std::strtoul(word, nullptr, 16)) == peer[w];
     }
-    std::fclose(table);
+    if (same) inode = node;
+  }
+  std::fclose(table);
+  return inode;
+}
+
+int FindConnectionSocket(const mg_request_info* ri, int listeningPort) {
+  if (!ri) return -1;
+  unsigned long inode = 0;
+  in_addr peer4{};
+  in6_addr peer6{};
+  std::uint32_t words[4];
+  if (inet_pton(AF_INET, ri->remote_addr, &peer4) == 1) {
+    words[0] = peer4.s_addr;
+    inode = ConnectionInode("/proc/self/net/tcp", words, 1, listeningPort, ri->remote_port);
+    if (inode == 0) {
+      // An IPv4 viewer of a server listening on every IPv6 address: ::ffff:a.b.c.d.
+      const std::uint8_t mapped[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+      std::memcpy(&peer6, mapped, sizeof mapped);
+      std::memcpy(reinterpret_cast<std::uint8_t*>(&peer6) + 12, &peer4.s_addr, 4);
+    }
+  } else if (inet_pton(AF_INET6, ri->remote_addr, &peer6) != 1) {
+    return -1;
+  }
+  if (inode == 0) {
+    std::memcpy(words, &peer6, sizeof words);
+    inode = ConnectionInode("/proc/self/net/tcp6", words, 4, listeningPort, ri->remote_port);
   }
   if (inode == 0) return -1;
   const std::string wanted = "socket:[" + std::to_string(inode) + "]";

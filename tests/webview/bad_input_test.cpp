@@ -303,3 +303,33 @@ TEST_F(LiveSession, AGigabyteFrameIsRefusedFromItsHeader) {
   EXPECT_FALSE(viewer.Malformed());
   ExpectStillPingingAndRecording();
 }
+
+// A viewer over IPv6 (and an IPv4 one of a server on every IPv6 address) has its
+// frames read as over IPv4: a ping is answered, an oversized frame refused.
+TEST_F(LiveSession, ViewersOverIpv6AreReadAsOverIpv4) {
+  for (const char* address : {"::1", "::"}) {
+    SCOPED_TRACE(address);
+    webview::LiveViewServer six(*state_, clock_);
+    webview::ServerOptions o;
+    o.address = address;
+    o.port = 0;
+    std::string error;
+    if (!six.Start(o, &error)) GTEST_SKIP() << "no IPv6 here: " << error;
+    const std::string token = six.TokenRequired() ? "?token=" + six.Token() : "";
+    for (const bool over_ipv4 : {false, true}) {
+      if (over_ipv4 && std::string(address) == "::1") continue;
+      RawClient c;
+      ASSERT_TRUE(over_ipv4 ? c.Connect(six.Port()) : c.Connect6(six.Port()));
+      ASSERT_EQ(c.Handshake("/stream" + token).rfind("HTTP/1.1 101", 0), 0u);
+      ASSERT_TRUE(c.Send(RawClient::Frame(9, "are you there")));
+      int opcode = 0;
+      std::string payload;
+      bool pong = false;
+      while (!pong && c.ReadFrame(opcode, payload, 5000)) pong = opcode == 10 && payload == "are you there";
+      EXPECT_TRUE(pong) << "no answer to the ping";
+      ASSERT_TRUE(c.Send(FrameHeader(1ull << 30)));
+      EXPECT_EQ(CloseStatus(c), 1009);
+    }
+    six.Stop();
+  }
+}

@@ -25,6 +25,16 @@ class RawClient {
   RawClient& operator=(const RawClient&) = delete;
   RawClient(RawClient&& o) noexcept : fd_(o.fd_), pending_(std::move(o.pending_)) { o.fd_ = -1; }
 
+  // Over IPv6 to ::1.
+  bool Connect6(int port) {
+    fd_ = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return false;
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(static_cast<uint16_t>(port));
+    a.sin6_addr = in6addr_loopback;
+    return ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
   bool Connect(int port, int receiveBuffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return false;
