@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "survey_replay.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include "app_state.h"
+#include "clock.h"
+#include "display.h"
+#include "files/playback.h"
+#include "imaging/ping_pipeline.h"
+#include "outputs/auto_profile.h"
+#include "survey_run.h"
+#include "text_output.h"
+
+namespace q47v::cli {
+
+namespace {
+
+// Playback without a window: the file's restarts (the echo lines start afresh)
+// and the survey messages, which go to the terminal.
+class ReplayDisplay final : public Display {
+ public:
+  ReplayDisplay(AppState& state, std::string verb) : state_(state), verb_(std::move(verb)) {}
+  void PlaybackFileOpened(bool opened) override {
+    if (opened) state_.FirstPing = true;
+  }
+  void PlaybackRestarted() override { state_.FirstPing = true; }
+  void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
+  void ShowOutputFailure(const std::string& text, const std::string&) override {
+    std::string line = text;
+    for (char& c : line)
+      if (c == '\n') c = ' ';
+    std::fprintf(stderr, "q47v %s: %s\n", verb_.c_str(), line.c_str());
+    failed = true;
+  }
+  std::string message;
+  bool failed = false;
+
+ private:
+  AppState& state_;
+  std::string verb_;
+};
+
+bool MakeDirectory(const std::string& path, std::string& why) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    why = "not a directory";
+    return false;
+  }
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  why = std::strerror(errno);
+  return false;
+}
+
+PlotInfo InfoNow(const AppState& state, SurveyGeometry geometry) {
+  PlotInfo info;
+  info.Geometry = geometry;
+  info.Chainage = state.ProfileChainage.load();
+  info.Elevation = state.ProfileElevation.load();
+  info.XOffset = state.ProfileXOffset.load();
+  info.DredgeDepth = state.ProfileDredgeDepth.load();
+  info.Units = state.Units.load();
+  info.ZeroDown = state.ZeroDown.load();
+  return info;
+}
+
+// A private directory for the auto-azimuth file of a replay that keeps no .XYZ
+// (the writer needs its file open to take the sweeps), removed at the end.
+class ScratchDirectory {
+ public:
+  bool Make() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/q47v-replay-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return false;
+    path_ = pattern;
+    return true;
+  }
+  ~ScratchDirectory() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const ReplaySweep&)>& sweep,
+                 ReplaySummary& summary) {
+  const char* verb = options.Verb.c_str();
+  auto state = std::make_unique<AppState>();
+  std::string error;
+  std::vector<std::string> notes;
+  if (!LoadSurveySettings(*state, options.Ini, options.Sets, error, notes)) {
+    std::fprintf(stderr, "q47v %s: %s\n", verb, error.c_str());
+    return error.rfind("cannot read", 0) == 0 ? 1 : 2;
+  }
+  for (const std::string& n : notes) std::fprintf(stderr, "q47v %s: note: %s\n", verb, n.c_str());
+  const bool keep_xyz = !options.XyzDirectory.empty();
+  ScratchDirectory scratch;
+  std::string directory = options.XyzDirectory;
+  if (keep_xyz) {
+    std::string why;
+    if (!MakeDirectory(directory, why)) {
+      std::fprintf(stderr, "q47v %s: cannot use the directory %s: %s\n", verb, directory.c_str(), why.c_str());
+      return 1;
+    }
+  } else {
+    if (!scratch.Make()) {
+      std::fprintf(stderr, "q47v %s: cannot make a temporary directory: %s\n", verb, std::strerror(errno));
+      return 1;
+    }
+    directory = scratch.Path();
+  }
+
+  const SurveyGeometry geometry = options.Geometry;
+  ReplayDisplay display(*state, options.Verb);
+  state->RunMode = 1;
+  state->PlotSpeed = 100;
+  state->PixelZoom = 0;
+  state->SurveyDirectory = directory;
+  // No picture is made: ping processing runs whole but paints no echoes.
+  state->PaintEchoes = false;
+  if (!OpenPlayback(*state, display, options.File)) {
+    std::fprintf(stderr, "q47v %s: %s: %s\n", verb, options.File.c_str(),
+                 display.message.empty() ? "cannot open the file" : display.message.c_str());
+    return 1;
+  }
+  ClearImage(*state, display);
+  state->FirstPing = true;
+
+  // Playback restores each record and decodes its reply; the survey starts with the
+  // first record restored, and each accepted reply then takes the comm thread's
+  // road: ping processing, then the end-of-sweep check.
+  Clock clock;
+  PlaybackHooks hooks = LinkPlaybackHooks(clock, nullptr);
+  bool started = false, azimuth_open = false;
+  const auto decode = hooks.process_reply;
+  hooks.process_reply = [&](AppState& s, std::span<uint8_t> reply, const ReplyExpectation& expected) {
+    AdoptRecordedSurveySettings(s);
+    if (!started) {
+      started = true;
+      if (geometry == SurveyGeometry::kAzimuth) {
+        azimuth_open = StartReplayAzimuth(s, display, s.PlaybackDateText.get());
+      } else {
+        StartReplayProfile(s, display, geometry == SurveyGeometry::kVertical, options.Prompt);
+        if (!keep_xyz) s.AutoProfileXYZ = 0;
+      }
+    }
+    return decode(s, reply, expected);
+  };
+
+  // What the point records do not keep, by point index in the scan.
+  std::vector<std::string> utc_times(kMaxProfilePoints + 1);
+  std::vector<bool> oriented(kMaxProfilePoints + 1);
+  bool orientation_seen = false;
+  bool stopped = false;
+  for (;;) {
+    const PlaybackStepResult r = PlaybackStep(*state, display, hooks);
+    if (r.outcome == PlaybackOutcome::kSearching) continue;
+    if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
+    ++summary.Records;
+    if (!r.accepted) continue;
+    // The orientation module's replies play as records of their own.
+    if (state->ExpectedReplyType.load() == 'O') orientation_seen = true;
+    const int before = state->ProfilePoints.Count;
+    if (state->ExpectedReplyType.load() != 'T') ProcessPlaybackPing(*state, display);
+    const int collected = state->ProfilePoints.Count;
+    if (collected > before && collected <= kMaxProfilePoints) {
+      std::string utc;
+      {
+        std::lock_guard lock(state->PlaybackGpsMutex);
+        utc = state->PlaybackGps.utc_time;
+      }
+      for (int i = before; i < collected; ++i) {
+        utc_times[static_cast<std::size_t>(i)] = utc;
+        oriented[static_cast<std::size_t>(i)] = orientation_seen;
+      }
+    }
+    const int sweeps_before = state->SweepsCompleted.load();
+    const int files_before = state->XyzFilesWritten.load();
+    ReplaySweep done;
+    done.Settings = XyzSettingsFrom(*state);  // as the writer takes them
+    done.AzimuthSteps = state->AzimuthPosition.load();
+    done.Info = InfoNow(*state, geometry);
+    ReplaySurveyTurn(*state, display, clock);
+    if (state->SweepsCompleted.load() == sweeps_before) continue;
+    ++summary.Sweeps;
+    // The sweep's records stay in the store after the scan is reset (only the
+    // count goes back to 0): they are the ones the writer has just taken.
+    const int n = std::min(collected, kMaxProfilePoints);
+    const long written = n > 2 ? n - 2 : 0;
+    done.Number = static_cast<int>(summary.Sweeps);
+    if (written > 0) {
+      done.Points = std::span<const ProfilePoint>(state->ProfilePoints.Records.data() + 1,
+                                                  static_cast<std::size_t>(written));
+      done.UtcTimes.assign(utc_times.begin() + 1, utc_times.begin() + 1 + written);
+      done.Oriented.assign(oriented.begin() + 1, oriented.begin() + 1 + written);
+    }
+    if (geometry == SurveyGeometry::kAzimuth) {
+      summary.AzimuthPoints += written;
+    } else if (keep_xyz && state->XyzFilesWritten.load() != files_before) {
+      ++summary.Files;
+      done.XyzPath = state->LastXyzPath.get();
+    }
+    if (!sweep(done)) {
+      stopped = true;
+      break;
+    }
+  }
+  if (geometry == SurveyGeometry::kAzimuth) {
+    const std::string path = state->LastXyzPath.get();
+    FinishReplaySurvey(*state, display);
+    if (azimuth_open && summary.Sweeps > 0 && keep_xyz) {
+      ++summary.Files;
+      summary.AzimuthPath = path;
+      summary.AzimuthInfo = InfoNow(*state, geometry);
+    } else if (azimuth_open) {
+      std::remove(path.c_str());  // no sweep (or no file kept): no file
+    }
+  }
+  ClosePlayback(*state);
+  if (display.failed || stopped) summary.Failed = true;
+  return 0;
+}
+
+}  // namespace q47v::cli
