@@ -365,8 +365,14 @@ int RunExportVerb(int argc, char** argv) {
   if (!local) {
     srs.SetFromUserInput(projector.Definition().c_str());
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  } else {
+    // The survey's own frame: a local (engineering) CRS in the file's unit, so that
+    // no program takes the coordinates for degrees.
+    const bool feet = !sweeps.empty() && sweeps.front().Settings.Units == 1;
+    srs.SetLocalCS("local survey frame");
+    srs.SetLinearUnits(feet ? SRS_UL_FOOT : SRS_UL_METER, feet ? std::atof(SRS_UL_FOOT_CONV) : 1.0);
   }
-  const OGRSpatialReference* layer_srs = local ? nullptr : &srs;
+  const OGRSpatialReference* layer_srs = &srs;
   GeoOutput output(format, out);
   const bool dxf = format.Name == "dxf", csv = format.Name == "csv";
   long written = 0;
@@ -403,7 +409,9 @@ int RunExportVerb(int argc, char** argv) {
       if (layer->CreateFeature(f.get()) != OGRERR_NONE) return fail("cannot write " + out);
     }
   } else {
-    OGRLayer* pl = output.CreateLayer("points", csv ? wkbNone : wkbPoint25D, layer_srs);
+    const std::vector<std::string> quoting =
+        csv ? std::vector<std::string>{"STRING_QUOTING=IF_NEEDED"} : std::vector<std::string>{};
+    OGRLayer* pl = output.CreateLayer("points", csv ? wkbNone : wkbPoint25D, layer_srs, quoting);
     if (!pl) return fail(output.Error());
     bool fields_ok = AddField(pl, "sweep", OFTInteger) && AddField(pl, "point", OFTInteger) &&
                      AddField(pl, "time_local", OFTString, 32) && AddField(pl, "time_utc", OFTString, 32) &&
@@ -451,7 +459,8 @@ int RunExportVerb(int argc, char** argv) {
     if (pl->CommitTransaction() != OGRERR_NONE) return fail("cannot write the points to " + out);
 
     OGRLayer* sl = output.CreateLayer("sections", wkbLineString25D, layer_srs,
-                                      csv ? std::vector<std::string>{"GEOMETRY=AS_WKT"} : std::vector<std::string>{});
+                                      csv ? std::vector<std::string>{"GEOMETRY=AS_WKT", "STRING_QUOTING=IF_NEEDED"}
+                                          : std::vector<std::string>{});
     if (!sl) return fail(output.Error());
     fields_ok = AddField(sl, "sweep", OFTInteger) && AddField(sl, "time_start", OFTString, 32) &&
                 AddField(sl, "time_end", OFTString, 32) && AddField(sl, "chainage", OFTReal) &&
@@ -478,7 +487,7 @@ int RunExportVerb(int argc, char** argv) {
       if (sl->CreateFeature(f.get()) != OGRERR_NONE) return fail("cannot write the sections to " + out);
     }
 
-    OGRLayer* ml = output.CreateLayer("survey", wkbNone, nullptr);
+    OGRLayer* ml = output.CreateLayer("survey", wkbNone, nullptr, quoting);
     if (!ml) return fail(output.Error());
     fields_ok = AddField(ml, "recording", OFTString, 254) && AddField(ml, "geometry", OFTString, 16) &&
                 AddField(ml, "units", OFTString, 8) && AddField(ml, "sound_velocity", OFTReal) &&

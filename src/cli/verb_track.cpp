@@ -223,7 +223,9 @@ int RunTrackVerb(int argc, char** argv) {
     }
   } else {
     const bool csv = format.Name == "csv";
-    OGRLayer* pl = output.CreateLayer("fixes", csv ? wkbNone : wkbPoint25D, &wgs84);
+    OGRLayer* pl = output.CreateLayer("fixes", csv ? wkbNone : wkbPoint25D, &wgs84,
+                                      csv ? std::vector<std::string>{"STRING_QUOTING=IF_NEEDED"}
+                                          : std::vector<std::string>{});
     if (!pl) return fail(output.Error());
     bool ok = AddField(pl, "record", OFTInteger) && AddField(pl, "time_utc", OFTString, 32) &&
               AddField(pl, "time_local", OFTString, 32) && AddField(pl, "lat", OFTReal) &&
@@ -249,7 +251,8 @@ int RunTrackVerb(int argc, char** argv) {
     }
     if (pl->CommitTransaction() != OGRERR_NONE) return fail("cannot write the fixes to " + out);
     OGRLayer* tl = output.CreateLayer("track", wkbLineString25D, &wgs84,
-                                      csv ? std::vector<std::string>{"GEOMETRY=AS_WKT"} : std::vector<std::string>{});
+                                      csv ? std::vector<std::string>{"GEOMETRY=AS_WKT", "STRING_QUOTING=IF_NEEDED"}
+                                          : std::vector<std::string>{});
     if (!tl) return fail(output.Error());
     ok = AddField(tl, "run", OFTInteger) && AddField(tl, "time_start", OFTString, 32) &&
          AddField(tl, "time_end", OFTString, 32) && AddField(tl, "fixes", OFTInteger);

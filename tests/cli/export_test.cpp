@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// q47v export and q47v track against recordings of q47v-sim surveys: every format
+// read back through OGR and compared with the .XYZ of the same recording (point
+// counts less the points without an echo, x/y/z, lat/lon, the map grid placement
+// against pyproj), with and without GPS and the orientation module's heading,
+// in metres and feet, for the three geometries; the GPS track; the SVG pictures
+// without the no-echo points.
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+#include <ogrsf_frmts.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "files_tool_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteIni(const std::string& text) { std::ofstream("WINQ47V.INI") << "[Settings]\n" << text; }
+
+// scripts/check-export.py with its arguments; skips when pandas or pyproj is missing.
+int CheckExport(const std::string& args) {
+  const std::string command =
+      "/usr/bin/python3 " + std::string(Q47V_SOURCE_DIR) + "/scripts/check-export.py " + args + " >check.txt 2>&1";
+  const int rc = std::system(command.c_str());
+  if (!WIFEXITED(rc)) return -1;
+  return WEXITSTATUS(rc);
+}
+
+struct Dataset {
+  explicit Dataset(const std::string& path) {
+    GDALAllRegister();
+    ds.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  }
+  std::unique_ptr<GDALDataset> ds;
+};
+
+class Export : public ::testing::Test {
+ protected:
+  void StartSim(std::vector<std::string> extra) {
+    std::vector<std::string> args{Bin("/src/sim/q47v-sim"), "--quiet", "--ini", "WINQ47V.INI", "--fast",
+                                  "--scene", "channel", "--head-link", "head"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(sim.Start(args));
+    ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_HEAD"));
+  }
+  void Record(std::vector<std::string> survey) {
+    std::vector<std::string> args{Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "run.47V"};
+    args.insert(args.end(), survey.begin(), survey.end());
+    Child rec;
+    ASSERT_TRUE(rec.Start(args));
+    ASSERT_EQ(rec.Wait(), 0) << rec.Output();
+  }
+  void Check(const std::string& args) {
+    const int rc = CheckExport(args);
+    if (rc == 77) GTEST_SKIP() << "pandas or pyproj (python3-pandas, python3-pyproj) not installed";
+    EXPECT_EQ(rc, 0) << ReadText("check.txt");
+  }
+  Child sim;
+};
+
+// A channel cross-section with GPS and the orientation module, in metres: every
+// format on the UTM grid of the first fix with the module's heading; without the
+// module's heading the export refuses until --heading is given; another CRS and
+// an antenna offset; the local frame on request; the survey row's counts.
+TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\nProfileChainage=25.5\n"
+           "ProfileElevation=0\nProfileXOffset=1.25\nXYZTimestamp=1\nXYZRangeHorVer=1\nXYZLatLongElevation=1\n"
+           "XYZPitchRollHeading=1\nUseGPS=1\nComPortGPS=1\n[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  StartSim({"--gps-link", "gps", "--gps-baud", "9600", "--gps-rate", "5", "--no-azimuth"});
+  ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_GPS"));
+  Record({"--auto-profile", "vertical", "--sweeps", "3", "--xyz-dir", "live"});
+  const std::string base = "run.47V --geometry vertical --ini WINQ47V.INI";
+  ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
+
+  std::string others;
+  for (const char* ext : {"gpkg", "geojson", "dxf", "kml", "shp"}) {
+    const FilesToolRun run = RunQ47v("export " + base + " --out s." + ext);
+    ASSERT_EQ(run.status, 0) << ext << ": " << run.err;
+    EXPECT_NE(run.out.find("placed in EPSG:32610 (WGS 84 / UTM zone 10N), heading from orientation module"),
+              std::string::npos)
+        << run.out;
+    others += std::string(" s.") + ext;
+  }
+  const FilesToolRun csv = RunQ47v("export " + base + " --out s.csv");
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_TRUE(fs::exists("s-sections.csv") && fs::exists("s-survey.csv"));
+  Check("--xyz-dir re --geometry vertical --csv s.csv --crs EPSG:32610 --heading module --other" + others);
+
+  // The survey row and the sections of the GeoPackage.
+  Dataset gpkg("s.gpkg");
+  ASSERT_TRUE(gpkg.ds);
+  OGRLayer* survey = gpkg.ds->GetLayerByName("survey");
+  OGRLayer* points = gpkg.ds->GetLayerByName("points");
+  OGRLayer* sections = gpkg.ds->GetLayerByName("sections");
+  ASSERT_TRUE(survey && points && sections);
+  // A line for each sweep with placed points (the first pings may precede the
+  // receiver's first fix).
+  std::set<int> placed_sweeps;
+  for (auto& f : *points) placed_sweeps.insert(f->GetFieldAsInteger("sweep"));
+  EXPECT_EQ(sections->GetFeatureCount(), static_cast<GIntBig>(placed_sweeps.size()));
+  EXPECT_GE(placed_sweeps.size(), 2u);
+  EXPECT_EQ(wkbFlatten(sections->GetGeomType()), wkbLineString);
+  EXPECT_TRUE(wkbHasZ(points->GetGeomType()));
+  std::unique_ptr<OGRFeature> row(survey->GetNextFeature());
+  ASSERT_TRUE(row);
+  EXPECT_STREQ(row->GetFieldAsString("crs"), "EPSG:32610");
+  EXPECT_STREQ(row->GetFieldAsString("units"), "metres");
+  EXPECT_STREQ(row->GetFieldAsString("heading_source"), "orientation module");
+  EXPECT_EQ(row->GetFieldAsInteger("points_written"), points->GetFeatureCount());
+  EXPECT_EQ(row->GetFieldAsInteger("sweeps"), 3);
+  EXPECT_DOUBLE_EQ(row->GetFieldAsDouble("chainage"), 25.5);
+
+  // Without the module's heading: refused, then placed with the one given.
+  const std::string bare = base + " --set EnableOrientationModule=0";
+  ASSERT_EQ(RunQ47v("xyz " + bare + " --out bare").status, 0);
+  const FilesToolRun refused = RunQ47v("export " + bare + " --out h.csv");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("give the heading with --heading DEG"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists("h.csv"));
+  const FilesToolRun given =
+      RunQ47v("export " + bare + " --out h.csv --heading 30 --antenna-offset 1.5,-2,0.5 --crs EPSG:3157");
+  ASSERT_EQ(given.status, 0) << given.err;
+  EXPECT_NE(given.out.find("heading from --heading 30"), std::string::npos) << given.out;
+  Check("--xyz-dir bare --geometry vertical --csv h.csv --crs EPSG:3157 --heading 30 --offset 1.5,-2,0.5");
+  // The checker itself catches a wrong heading.
+  EXPECT_EQ(CheckExport("--xyz-dir bare --geometry vertical --csv h.csv --crs EPSG:3157 --heading 31 "
+                        "--offset 1.5,-2,0.5"),
+            1);
+
+  const FilesToolRun local = RunQ47v("export " + base + " --out l.csv --crs local");
+  ASSERT_EQ(local.status, 0) << local.err;
+  EXPECT_NE(local.out.find("the layers are in the local survey frame"), std::string::npos);
+  Check("--xyz-dir re --geometry vertical --csv l.csv");
+
+  // The GPS track of the same recording.
+  for (const char* ext : {"gpkg", "gpx", "geojson", "kml", "csv"}) {
+    const FilesToolRun track = RunQ47v(std::string("track run.47V --out t.") + ext);
+    ASSERT_EQ(track.status, 0) << ext << ": " << track.err;
+    EXPECT_NE(track.out.find(" in 1 runs"), std::string::npos) << track.out;
+  }
+  Dataset track("t.gpkg");
+  ASSERT_TRUE(track.ds);
+  OGRLayer* fixes = track.ds->GetLayerByName("fixes");
+  OGRLayer* line = track.ds->GetLayerByName("track");
+  ASSERT_TRUE(fixes && line);
+  EXPECT_GT(fixes->GetFeatureCount(), 20);
+  EXPECT_EQ(line->GetFeatureCount(), 1);
+  std::unique_ptr<OGRFeature> fix(fixes->GetNextFeature());
+  ASSERT_TRUE(fix);
+  // The simulator's receiver sits off Vancouver: 49 degrees 16 minutes N, 123 11 W.
+  EXPECT_NEAR(fix->GetFieldAsDouble("lat"), 49.0 + 16.45 / 60.0, 0.01);
+  EXPECT_NEAR(fix->GetFieldAsDouble("lon"), -(123.0 + 11.11 / 60.0), 0.01);
+  EXPECT_EQ(std::string(fix->GetFieldAsString("time_utc")).back(), 'Z');
+  const OGRPoint* p = fix->GetGeometryRef()->toPoint();
+  EXPECT_DOUBLE_EQ(p->getX(), fix->GetFieldAsDouble("lon"));
+  EXPECT_DOUBLE_EQ(p->getY(), fix->GetFieldAsDouble("lat"));
+  Dataset gpx("t.gpx");
+  ASSERT_TRUE(gpx.ds);
+  EXPECT_EQ(gpx.ds->GetLayerByName("track_points")->GetFeatureCount(), fixes->GetFeatureCount());
+  EXPECT_EQ(gpx.ds->GetLayerByName("tracks")->GetFeatureCount(), 1);
+}
+
+// A borehole survey in feet with GPS and the orientation module: x/y/z as in the
+// .XYZ (feet), placed in metres on the grid.
+TEST_F(Export, HorizontalSurveyInFeetOnTheMapGrid) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=1\nProfileChainage=3\n"
+           "ProfileElevation=10\nProfileXOffset=2\nXYZTimestamp=1\nXYZRangeHorVer=1\nXYZLatLongElevation=1\n"
+           "XYZPitchRollHeading=1\nUseGPS=1\nComPortGPS=1\n[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  StartSim({"--gps-link", "gps", "--gps-baud", "9600", "--gps-rate", "5", "--no-azimuth"});
+  ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_GPS"));
+  Record({"--auto-profile", "horizontal", "--sweeps", "2", "--payout", "0.6096", "--xyz-dir", "live"});
+  const std::string base = "run.47V --geometry horizontal --ini WINQ47V.INI --prompt";
+  ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
+  const FilesToolRun csv = RunQ47v("export " + base + " --out b.csv");
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  ASSERT_EQ(RunQ47v("export " + base + " --out b.gpkg").status, 0);
+  Check("--xyz-dir re --geometry horizontal --feet --csv b.csv --crs EPSG:32610 --heading module --other b.gpkg");
+  Dataset gpkg("b.gpkg");
+  ASSERT_TRUE(gpkg.ds);
+  std::unique_ptr<OGRFeature> row(gpkg.ds->GetLayerByName("survey")->GetNextFeature());
+  ASSERT_TRUE(row);
+  EXPECT_STREQ(row->GetFieldAsString("units"), "feet");
+  EXPECT_STREQ(row->GetFieldAsString("geometry"), "horizontal");
+}
+
+// A half-circle cross-section without GPS: points without an echo (range 0) are
+// left out of the layers and the SVG and counted; the layers in the local frame.
+TEST_F(Export, NoEchoPointsLeftOutInTheLocalFrame) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=180\nUnits=0\nProfileChainage=10\n"
+           "ProfileElevation=0\nProfileXOffset=0\nXYZTimestamp=1\nXYZRangeHorVer=1\nUseGPS=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  StartSim({"--no-gps", "--no-azimuth", "--no-orientation"});
+  Record({"--auto-profile", "vertical", "--sweeps", "2", "--xyz-dir", "live"});
+  const std::string base = "run.47V --geometry vertical --ini WINQ47V.INI";
+  const FilesToolRun xyz = RunQ47v("xyz " + base + " --out re --svg");
+  ASSERT_EQ(xyz.status, 0) << xyz.err;
+  const FilesToolRun csv = RunQ47v("export " + base + " --out n.csv");
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(csv.out.find("no GPS in the recording: the layers are in the local survey frame"), std::string::npos);
+  ASSERT_EQ(RunQ47v("export " + base + " --out n.gpkg").status, 0);
+  ASSERT_EQ(RunQ47v("export " + base + " --out n.dxf").status, 0);
+  Check("--xyz-dir re --geometry vertical --csv n.csv --other n.gpkg n.dxf");
+  EXPECT_NE(ReadText("check.txt").find("no echo"), std::string::npos);
+
+  Dataset gpkg("n.gpkg");
+  ASSERT_TRUE(gpkg.ds);
+  std::unique_ptr<OGRFeature> row(gpkg.ds->GetLayerByName("survey")->GetNextFeature());
+  ASSERT_TRUE(row);
+  const int no_echo = row->GetFieldAsInteger("points_no_echo");
+  EXPECT_GT(no_echo, 0);
+  EXPECT_STREQ(row->GetFieldAsString("crs"), "local");
+  const OGRSpatialReference* srs = gpkg.ds->GetLayerByName("points")->GetSpatialRef();
+  ASSERT_TRUE(srs);
+  EXPECT_TRUE(srs->IsLocal());
+
+  // Each picture draws the points with an echo and says how many it left out.
+  int left_out = 0;
+  for (const auto& e : fs::directory_iterator("re")) {
+    if (e.path().extension() != ".svg") continue;
+    const std::string svg = ReadText(e.path().string());
+    const std::size_t at = svg.find(" without an echo left out");
+    if (at == std::string::npos) continue;
+    const std::size_t comma = svg.rfind(", ", at);
+    left_out += std::atoi(svg.c_str() + comma + 2);
+  }
+  EXPECT_EQ(left_out, no_echo);
+}
+
+// An auto-azimuth run without GPS: the local frame, one section per sweep.
+TEST_F(Export, AzimuthRunInTheLocalFrame) {
+  WriteIni("RunMode=0\nGridMode=0\nRange=6\nSpeed=4\nSectorSectorSize=90\nUnits=0\nAzimuthDriveEnable=1\n"
+           "AzimuthAngle=600\nXYZRangeHorVer=1\nXYZTimestamp=1\nUseGPS=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  StartSim({"--no-gps", "--no-orientation", "--azimuth-rate", "300"});
+  Record({"--auto-azimuth", "0:60:30", "--xyz-dir", "live"});
+  const std::string base = "run.47V --geometry azimuth --ini WINQ47V.INI";
+  ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
+  ASSERT_EQ(RunQ47v("export " + base + " --out a.csv").status, 0);
+  ASSERT_EQ(RunQ47v("export " + base + " --out a.geojson").status, 0);
+  Check("--xyz-dir re --geometry azimuth --csv a.csv --other a.geojson");
+  Dataset sections("a-sections.geojson");
+  ASSERT_TRUE(sections.ds);
+  EXPECT_EQ(sections.ds->GetLayer(0)->GetFeatureCount(), 3);
+  // KML needs positions on the earth.
+  const FilesToolRun kml = RunQ47v("export " + base + " --out a.kml");
+  EXPECT_EQ(kml.status, 1);
+  EXPECT_NE(kml.err.find("the recording has no GPS"), std::string::npos);
+}
+
+TEST(ExportVerb, HelpAndUsageErrors) {
+  const FilesToolRun help = RunQ47v("export --help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* text : {"--format F", "--crs CRS", "--heading DEG", "--antenna-offset DX,DY,DZ",
+                           "easting = E + x*cos h,  northing = N - x*sin h", "points", "sections", "survey"})
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  const FilesToolRun track = RunQ47v("track --help");
+  EXPECT_EQ(track.status, 0);
+  EXPECT_NE(track.out.find("more than 5 s"), std::string::npos);
+  EXPECT_EQ(RunQ47v("export x.47V --geometry vertical --out o.gpkg --format dwg").status, 2);
+  EXPECT_EQ(RunQ47v("export x.47V --geometry vertical --out o.gpkg --heading north").status, 2);
+  EXPECT_EQ(RunQ47v("export x.47V --geometry vertical --out o.gpkg --antenna-offset 1,2").status, 2);
+  EXPECT_EQ(RunQ47v("export x.47V --out o.gpkg").status, 2);
+  EXPECT_EQ(RunQ47v("track x.47V --out t.gpkg --format dxf").status, 2);
+  EXPECT_EQ(RunQ47v("export missing.47V --geometry vertical --out o.gpkg").status, 1);
+}
+
+}  // namespace
