@@ -52,6 +52,8 @@ constexpr const char* kUsage =
     "  --svg            beside each .XYZ an SVG drawing: the cross-section with the\n"
     "                   dredge line (vertical), the borehole section in plan\n"
     "                   (horizontal) or a plan coloured by elevation (azimuth)\n"
+    "                   without the points that had no echo (range 0), their\n"
+    "                   number said in the caption\n"
     "\n"
     "What each record carries takes effect as it is played: the profile offsets,\n"
     "chainage and elevation, the vertical angle offset, the units, the sound\n"
