@@ -152,10 +152,10 @@ def main():
             e += px * math.cos(hr)
             n -= px * math.sin(hr)
         else:
-            applied = r["heading"] if a.geometry == "horizontal" or not math.isnan(r["heading"]) else 0.0
-            if a.geometry == "horizontal" and math.isnan(applied):
-                applied = 0.0
-            rr = math.radians(h - applied) if a.heading != "module" else 0.0
+            # What the .XYZ already turned the plan by: the recorded heading
+            # (horizontal always, azimuth with the attitude columns).
+            applied = 0.0 if math.isnan(r["heading"]) else r["heading"]
+            rr = math.radians(h - applied)
             e += px * math.cos(rr) + py * math.sin(rr)
             n += -px * math.sin(rr) + py * math.cos(rr)
         d = math.hypot(e - r["easting"], n - r["northing"])

@@ -443,9 +443,12 @@ int RunExportVerb(int argc, char** argv) {
               : geometry == SurveyGeometry::kVertical ? std::optional<double>(0.0)
                                                       : std::nullopt);
       const float pitch = o.Record.Pitch, roll = o.Record.Roll, heading = o.Record.Heading;
-      SetReal(*f, "pitch", o.Attitude ? std::optional<double>(pitch) : std::nullopt);
-      SetReal(*f, "roll", o.Attitude ? std::optional<double>(roll) : std::nullopt);
-      SetReal(*f, "heading", o.Attitude ? std::optional<double>(heading) : std::nullopt);
+      // The borehole coordinates always take the recorded attitude: it is shown
+      // whenever it was used.
+      const bool attitude = o.Attitude || geometry == SurveyGeometry::kHorizontal;
+      SetReal(*f, "pitch", attitude ? std::optional<double>(pitch) : std::nullopt);
+      SetReal(*f, "roll", attitude ? std::optional<double>(roll) : std::nullopt);
+      SetReal(*f, "heading", attitude ? std::optional<double>(heading) : std::nullopt);
       SetReal(*f, "easting", o.Placed ? std::optional<double>(o.Easting) : std::nullopt);
       SetReal(*f, "northing", o.Placed ? std::optional<double>(o.Northing) : std::nullopt);
       SetReal(*f, "height", o.Placed ? std::optional<double>(o.Height) : std::nullopt);

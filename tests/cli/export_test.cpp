@@ -149,6 +149,12 @@ TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
   EXPECT_NE(local.out.find("the layers are in the local survey frame"), std::string::npos);
   Check("--xyz-dir re --geometry vertical --csv l.csv");
 
+  // The same recording as an azimuth survey: the plan already turned by the
+  // module's heading goes onto the grid as it is.
+  ASSERT_EQ(RunQ47v("xyz run.47V --geometry azimuth --ini WINQ47V.INI --out az").status, 0);
+  ASSERT_EQ(RunQ47v("export run.47V --geometry azimuth --ini WINQ47V.INI --out az.csv").status, 0);
+  Check("--xyz-dir az --geometry azimuth --csv az.csv --crs EPSG:32610 --heading module");
+
   // The GPS track of the same recording.
   for (const char* ext : {"gpkg", "gpx", "geojson", "kml", "csv"}) {
     const FilesToolRun track = RunQ47v(std::string("track run.47V --out t.") + ext);
@@ -192,6 +198,12 @@ TEST_F(Export, HorizontalSurveyInFeetOnTheMapGrid) {
   ASSERT_EQ(csv.status, 0) << csv.err;
   ASSERT_EQ(RunQ47v("export " + base + " --out b.gpkg").status, 0);
   Check("--xyz-dir re --geometry horizontal --feet --csv b.csv --crs EPSG:32610 --heading module --other b.gpkg");
+  // Without the module's heading: the plan turned by the heading given, less the
+  // one the .XYZ took.
+  const FilesToolRun given =
+      RunQ47v("export " + base + " --set EnableOrientationModule=0 --heading 200 --out g.csv");
+  ASSERT_EQ(given.status, 0) << given.err;
+  Check("--xyz-dir re --geometry horizontal --feet --csv g.csv --crs EPSG:32610 --heading 200");
   Dataset gpkg("b.gpkg");
   ASSERT_TRUE(gpkg.ds);
   std::unique_ptr<OGRFeature> row(gpkg.ds->GetLayerByName("survey")->GetNextFeature());
