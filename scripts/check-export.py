@@ -141,6 +141,8 @@ def main():
             continue
         if a.heading == "module":
             h = x["xyz_heading"] if x["xyz_heading"] is not None else r["heading"]
+            if math.isnan(h):
+                h = 0.0  # a ping before the module's first reply: the export was given --heading 0
         else:
             h = float(a.heading)
         ea, na = transformer.transform(x["lon"], x["lat"])

@@ -89,16 +89,19 @@ TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
   const std::string base = "run.47V --geometry vertical --ini WINQ47V.INI";
   ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
 
+  // On a loaded machine the first pings may be recorded before the module's
+  // first reply: they have no heading of it, and --heading 0 stands in, as the
+  // .XYZ shows them (0 until the module answers).
   std::string others;
   for (const char* ext : {"gpkg", "geojson", "dxf", "kml", "shp"}) {
-    const FilesToolRun run = RunQ47v("export " + base + " --out s." + ext);
+    const FilesToolRun run = RunQ47v("export " + base + " --heading 0 --out s." + ext);
     ASSERT_EQ(run.status, 0) << ext << ": " << run.err;
     EXPECT_NE(run.out.find("placed in EPSG:32610 (WGS 84 / UTM zone 10N), heading from orientation module"),
               std::string::npos)
         << run.out;
     others += std::string(" s.") + ext;
   }
-  const FilesToolRun csv = RunQ47v("export " + base + " --out s.csv");
+  const FilesToolRun csv = RunQ47v("export " + base + " --heading 0 --out s.csv");
   ASSERT_EQ(csv.status, 0) << csv.err;
   EXPECT_TRUE(fs::exists("s-sections.csv") && fs::exists("s-survey.csv"));
   Check("--xyz-dir re --geometry vertical --csv s.csv --crs EPSG:32610 --heading module --other" + others);
@@ -122,7 +125,7 @@ TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
   ASSERT_TRUE(row);
   EXPECT_STREQ(row->GetFieldAsString("crs"), "EPSG:32610");
   EXPECT_STREQ(row->GetFieldAsString("units"), "metres");
-  EXPECT_STREQ(row->GetFieldAsString("heading_source"), "orientation module");
+  EXPECT_EQ(std::string(row->GetFieldAsString("heading_source")).rfind("orientation module", 0), 0u);
   EXPECT_EQ(row->GetFieldAsInteger("points_written"), points->GetFeatureCount());
   EXPECT_EQ(row->GetFieldAsInteger("sweeps"), 3);
   EXPECT_DOUBLE_EQ(row->GetFieldAsDouble("chainage"), 25.5);
@@ -152,7 +155,7 @@ TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
   // The same recording as an azimuth survey: the plan already turned by the
   // module's heading goes onto the grid as it is.
   ASSERT_EQ(RunQ47v("xyz run.47V --geometry azimuth --ini WINQ47V.INI --out az").status, 0);
-  ASSERT_EQ(RunQ47v("export run.47V --geometry azimuth --ini WINQ47V.INI --out az.csv").status, 0);
+  ASSERT_EQ(RunQ47v("export run.47V --geometry azimuth --ini WINQ47V.INI --heading 0 --out az.csv").status, 0);
   Check("--xyz-dir az --geometry azimuth --csv az.csv --crs EPSG:32610 --heading module");
 
   // The GPS track of the same recording.
