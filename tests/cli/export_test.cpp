@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "child_process.h"
+#include "files/sonar_file.h"
+#include "files/sonar_record.h"
 #include "files_tool_support.h"
 
 namespace fs = std::filesystem;
@@ -50,6 +52,40 @@ struct Dataset {
   }
   std::unique_ptr<GDALDataset> ds;
 };
+
+// "hh:mm:ss" (with ".hh" after it, kept) moved on by `seconds`, within the day.
+std::string Later(const std::string& t, int seconds) {
+  int h = 0, m = 0, sec = 0;
+  if (std::sscanf(t.c_str(), "%d:%d:%d", &h, &m, &sec) != 3) return t;
+  const int total = ((h * 3600 + m * 60 + sec + seconds) % 86400 + 86400) % 86400;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
+  return buf + t.substr(std::min<std::size_t>(8, t.size()));
+}
+
+// Copies a recording with every record from the `from`-th on stamped `seconds`
+// later (the computer's clock and the receiver's), as a pause in the logging
+// would leave it. The number of records copied.
+int ShiftTimesFrom(const std::string& in, const std::string& out, int from, int seconds) {
+  SonarFileReader reader;
+  std::string error;
+  if (!reader.Open(in, error)) return -1;
+  std::vector<uint8_t> bytes;
+  int n = 0;
+  for (int64_t at = 0; reader.ReadRecordAt(at) == RecordRead::kOk; ++n) {
+    SonarRecordFields f = reader.fields();
+    std::vector<uint8_t> record(static_cast<std::size_t>(f.record_size));
+    if (n >= from) {
+      f.time_text = Later(f.time_text, seconds);
+      if (f.gps && !f.gps->utc_time.empty()) f.gps->utc_time = Later(f.gps->utc_time, seconds);
+    }
+    if (!EncodeSonarRecord(f, reader.reply(), record)) return -1;
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    at += f.record_size;
+  }
+  WriteBytes(out, bytes);
+  return n;
+}
 
 class Export : public ::testing::Test {
  protected:
@@ -182,6 +218,16 @@ TEST_F(Export, VerticalSurveyWithGpsOnTheMapGrid) {
   const OGRPoint* p = fix->GetGeometryRef()->toPoint();
   EXPECT_DOUBLE_EQ(p->getX(), fix->GetFieldAsDouble("lon"));
   EXPECT_DOUBLE_EQ(p->getY(), fix->GetFieldAsDouble("lat"));
+  // A pause of 10 s in the middle of the logging splits the line in two.
+  const int copied = ShiftTimesFrom("run.47V", "gap.47V", 50, 10);
+  ASSERT_GT(copied, 60);
+  const FilesToolRun gap = RunQ47v("track gap.47V --out gap.gpkg");
+  ASSERT_EQ(gap.status, 0) << gap.err;
+  EXPECT_NE(gap.out.find(" in 2 runs"), std::string::npos) << gap.out;
+  Dataset gapped("gap.gpkg");
+  ASSERT_TRUE(gapped.ds);
+  EXPECT_EQ(gapped.ds->GetLayerByName("track")->GetFeatureCount(), 2);
+  EXPECT_EQ(gapped.ds->GetLayerByName("fixes")->GetFeatureCount(), fixes->GetFeatureCount());
   Dataset gpx("t.gpx");
   ASSERT_TRUE(gpx.ds);
   EXPECT_EQ(gpx.ds->GetLayerByName("track_points")->GetFeatureCount(), fixes->GetFeatureCount());
@@ -198,7 +244,8 @@ TEST_F(Export, HorizontalSurveyInFeetOnTheMapGrid) {
   ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_GPS"));
   Record({"--auto-profile", "horizontal", "--sweeps", "2", "--payout", "0.6096", "--xyz-dir", "live"});
   const std::string base = "run.47V --geometry horizontal --ini WINQ47V.INI --prompt";
-  ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
+  const FilesToolRun xyz = RunQ47v("xyz " + base + " --out re");
+  ASSERT_EQ(xyz.status, 0) << xyz.err;
   const FilesToolRun csv = RunQ47v("export " + base + " --out b.csv");
   ASSERT_EQ(csv.status, 0) << csv.err;
   ASSERT_EQ(RunQ47v("export " + base + " --out b.gpkg").status, 0);
@@ -268,13 +315,21 @@ TEST_F(Export, AzimuthRunInTheLocalFrame) {
   StartSim({"--no-gps", "--no-orientation", "--azimuth-rate", "300"});
   Record({"--auto-azimuth", "0:60:30", "--xyz-dir", "live"});
   const std::string base = "run.47V --geometry azimuth --ini WINQ47V.INI";
-  ASSERT_EQ(RunQ47v("xyz " + base + " --out re").status, 0);
-  ASSERT_EQ(RunQ47v("export " + base + " --out a.csv").status, 0);
-  ASSERT_EQ(RunQ47v("export " + base + " --out a.geojson").status, 0);
+  const FilesToolRun xyz = RunQ47v("xyz " + base + " --out re");
+  ASSERT_EQ(xyz.status, 0) << xyz.err;
+  const FilesToolRun csv = RunQ47v("export " + base + " --out a.csv");
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  const FilesToolRun json = RunQ47v("export " + base + " --out a.geojson");
+  ASSERT_EQ(json.status, 0) << json.err;
   Check("--xyz-dir re --geometry azimuth --csv a.csv --other a.geojson");
+  // A section per sweep of the .XYZ ("... points in N sweeps").
+  const std::size_t in = xyz.out.find(" points in ");
+  ASSERT_NE(in, std::string::npos) << xyz.out;
+  const int sweeps = std::atoi(xyz.out.c_str() + in + 11);
+  EXPECT_GE(sweeps, 2) << xyz.out;
   Dataset sections("a-sections.geojson");
   ASSERT_TRUE(sections.ds);
-  EXPECT_EQ(sections.ds->GetLayer(0)->GetFeatureCount(), 3);
+  EXPECT_EQ(sections.ds->GetLayer(0)->GetFeatureCount(), sweeps) << xyz.out << csv.out;
   // KML needs positions on the earth.
   const FilesToolRun kml = RunQ47v("export " + base + " --out a.kml");
   EXPECT_EQ(kml.status, 1);
