@@ -294,6 +294,12 @@ TEST_F(Export, NoEchoPointsLeftOutInTheLocalFrame) {
   ASSERT_TRUE(srs);
   EXPECT_TRUE(srs->IsLocal());
 
+  // No GPS, no track: said, and nothing written.
+  const FilesToolRun track = RunQ47v("track run.47V --out t.gpkg");
+  EXPECT_EQ(track.status, 0) << track.err;
+  EXPECT_NE(track.out.find("no GPS fix in run.47V"), std::string::npos) << track.out;
+  EXPECT_FALSE(fs::exists("t.gpkg"));
+
   // Each picture draws the points with an echo and says how many it left out.
   int left_out = 0;
   for (const auto& e : fs::directory_iterator("re")) {
