@@ -17,11 +17,11 @@
 #include <QApplication>
 #undef Display
 
-#include "core_bridge.h"
+#include "bridge/core_bridge.h"
 #include "files/recorder.h"
-#include "main_window.h"
-#include "prompts.h"
-#include "qt_display.h"
+#include "window/main_window.h"
+#include "dialogs/prompts.h"
+#include "bridge/qt_display.h"
 #include "app_state.h"
 
 namespace {

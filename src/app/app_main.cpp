@@ -1,21 +1,24 @@
 #include "app_main.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QImage>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 
 #include "app_images.h"
 #include "clock.h"
-#include "core_bridge.h"
-#include "main_window.h"
-#include "modal_state.h"
-#include "qt_display.h"
-#include "screen_capture.h"
+#include "bridge/core_bridge.h"
+#include "window/main_window.h"
+#include "dialogs/modal_state.h"
+#include "bridge/qt_display.h"
+#include "bridge/screen_capture.h"
 #include "app_state.h"
-#include "signal_watch.h"
+#include "bridge/signal_watch.h"
 #include "splash.h"
 #include "survey_script.h"
+#include "tool_windows/window_places.h"
 
 namespace {
 
@@ -38,6 +41,26 @@ class ScriptedPrompts final : public Prompts {
   std::string playback_;
 };
 
+// Waits (a few seconds at most) until the window system has put the shown window
+// on the screen: where the window manager placed it is known only then, and the
+// windows of the start-up (the logo, the playback dialog, the boxes about the
+// file) are centred on that place.
+void WaitUntilPlaced(QWidget& window) {
+  if (!WindowPlaces::SystemPlacesWindows()) return;
+  auto placed = [&window] { return window.windowHandle() && window.windowHandle()->isExposed(); };
+  if (placed()) return;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (placed()) loop.quit();
+  });
+  poll.start(20);
+  QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+  loop.exec();
+  // The frame's size and place arrive with the first exposure; let them be taken.
+  QCoreApplication::processEvents();
+}
+
 }  // namespace
 
 int RunWinQ47V(const DemoPlan* plan, const std::string& open_file) {
@@ -53,7 +76,10 @@ int RunWinQ47V(const DemoPlan* plan, const std::string& open_file) {
   display.SetWindow(&window);
 
   InstallProgramIcon();
-  // Centred on the window's place as the window system reports it before showing.
+  // The window first, so that the logo is centred on it where the window manager
+  // put it; the logo stays over it while the delay is calibrated.
+  window.show();
+  WaitUntilPlaced(window);
   ShowLogoWhile(window.frameGeometry(), [&] { window.Shell().DelayCount = core.CalibrateDelay(); });
 
   // Closing the main window ends the program, whatever tool windows are open; so
@@ -69,7 +95,6 @@ int RunWinQ47V(const DemoPlan* plan, const std::string& open_file) {
     QCoreApplication::quit();
   });
 
-  window.show();
   // A scripted session chooses its data source whatever the settings file says; so
   // does a file named on the command line.
   if (plan) state.RunMode = plan->playback_path.empty() ? 0 : 1;

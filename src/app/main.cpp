@@ -2,12 +2,32 @@
 #include <QApplication>
 #include <cstdio>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "app_main.h"
-#include "work_folder.h"
+#include "bridge/work_folder.h"
+
+namespace {
+
+QtMessageHandler qt_messages = nullptr;
+
+// While the application object is made: Qt ends the program with abort() when it
+// finds no display; say so plainly and end with status 1 instead.
+void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display) std::fprintf(stderr, "winq47v: cannot open the display %s\n", display);
+    else std::fprintf(stderr, "winq47v: cannot open the display (DISPLAY is not set)\n");
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  if (qt_messages) qt_messages(type, context, text);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that they work without a display.
@@ -44,7 +64,17 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) argv[i] = argv[i + 1];
     --argc;
   }
+  qt_messages = qInstallMessageHandler(StartUpMessages);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qt_messages);
+  // Qt has taken its own options (-platform NAME, -geometry ...) out of argv; any
+  // other option is unknown.
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') {
+      std::fprintf(stderr, "winq47v: unknown option %s (winq47v --help lists the options)\n", argv[i]);
+      return 2;
+    }
+  }
   app.setApplicationName("winq47v");
   app.setDesktopFileName("winq47v");
   return RunWinQ47V(nullptr, open_file);

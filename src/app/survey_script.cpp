@@ -4,9 +4,9 @@
 #include <QLineEdit>
 #include <memory>
 
-#include "auto_azimuth_dialog.h"
-#include "menu_bar.h"
-#include "snapshot_dialog.h"
+#include "dialogs/auto_azimuth_dialog.h"
+#include "window/menu_bar.h"
+#include "dialogs/snapshot_dialog.h"
 
 std::function<void(QDialog&)> ScriptedSurveyHook(const std::string& survey) {
   auto answered = std::make_shared<bool>(false);

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "client_area.h"
+#include "window/client_area.h"
 #include "clock.h"
-#include "core_bridge.h"
-#include "main_window.h"
-#include "prompts.h"
-#include "qt_display.h"
+#include "bridge/core_bridge.h"
+#include "window/main_window.h"
+#include "dialogs/prompts.h"
+#include "bridge/qt_display.h"
 #include "app_state.h"
 
 struct ShownBox {

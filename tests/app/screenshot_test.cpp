@@ -5,8 +5,8 @@
 
 #include "../core/link/pty_pair.h"
 #include "app_fixture.h"
-#include "com_port_dialog.h"
-#include "setup_dialogs.h"
+#include "dialogs/com_port_dialog.h"
+#include "dialogs/setup_dialogs.h"
 
 namespace {
 

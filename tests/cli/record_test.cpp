@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "../core/webview/raw_client.h"
+#include "../webview/raw_client.h"
 #include "display.h"
 #include <fstream>
 

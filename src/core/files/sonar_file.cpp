@@ -72,13 +72,10 @@ bool SonarFileReader::Open(const std::string& path, std::string& error) {
     return false;
   }
   ::fcntl(handle.get(), F_SETFL, ::fcntl(handle.get(), F_GETFL) & ~O_NONBLOCK);
-  handle_ = std::move(handle);
+  Adopt(std::move(handle));
   return true;
 }
 
-void SonarFileReader::Adopt(FileHandle handle) { handle_ = std::move(handle); }
-
-void SonarFileReader::Close() { handle_.reset(); }
 
 int64_t SonarFileReader::Length() const {
   struct stat st {};
@@ -86,30 +83,67 @@ int64_t SonarFileReader::Length() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+void SonarFileReader::Adopt(FileHandle handle) {
+  handle_ = std::move(handle);
+  block_start_ = block_length_ = 0;
+  reads_ = 0;
+}
+
+void SonarFileReader::Close() {
+  handle_.reset();
+  block_start_ = block_length_ = 0;
+}
+
+int64_t SonarFileReader::FillBlock(int64_t start, int64_t n) {
+  block_start_ = start;
+  block_length_ = 0;
+  ++reads_;
+  const int64_t got = ReadAt(handle_.get(), start, std::span(scan_.data(), static_cast<size_t>(n)));
+  block_length_ = std::max<int64_t>(got, 0);
+  return got;
+}
+
+int64_t SonarFileReader::Fetch(int64_t offset, int64_t n, const uint8_t*& p) {
+  if (offset < 0 || !handle_.valid()) return -1;
+  const int64_t size = static_cast<int64_t>(scan_.size());
+  n = std::min(n, size);
+  if (offset < block_start_ || offset + n > block_start_ + block_length_) {
+    // Backward playback reads each record just before the last one: the new block
+    // ends past the record asked for, so the records before it follow from memory.
+    const int64_t start = offset < block_start_ ? std::max<int64_t>(0, offset + kMaxRecordSize - size) : offset;
+    if (FillBlock(start, size) < 0) return -1;
+  }
+  p = scan_.data() + (offset - block_start_);
+  return std::clamp<int64_t>(block_start_ + block_length_ - offset, 0, n);
+}
+
 RecordRead SonarFileReader::ReadRecordAt(int64_t offset) {
   last_read_ = 0;
-  const int64_t got = ReadAt(handle_.get(), offset, std::span(buffer_.data(), kRecordHeaderSize));
-  if (got < kRecordHeaderSize) return RecordRead::kEnd;
+  const uint8_t* p = nullptr;
+  if (Fetch(offset, kRecordHeaderSize, p) < kRecordHeaderSize) return RecordRead::kEnd;
   last_read_ = kRecordHeaderSize;
   SonarRecordFields fields;
-  if (!ParseRecordHeader(std::span(buffer_.data(), kRecordHeaderSize), fields)) return RecordRead::kDamaged;
-  const int rest = fields.record_size - kRecordHeaderSize;
-  const int64_t more = ReadAt(handle_.get(), offset + kRecordHeaderSize,
-                              std::span(buffer_.data() + kRecordHeaderSize, static_cast<size_t>(rest)));
-  if (more < rest) return RecordRead::kEnd;
-  last_read_ = fields.record_size;
-  ParseRecordTail(std::span(buffer_.data(), static_cast<size_t>(fields.record_size)), fields);
+  if (!ParseRecordHeader(std::span(p, kRecordHeaderSize), fields)) return RecordRead::kDamaged;
+  const int size = fields.record_size;
+  if (size < kRecordHeaderSize || size > static_cast<int>(buffer_.size())) return RecordRead::kDamaged;
+  if (Fetch(offset, size, p) < size) return RecordRead::kEnd;
+  // The record is copied out of the block: callers may change it (the copy command
+  // sets its back link) while the block must keep the file's bytes.
+  std::memcpy(buffer_.data(), p, static_cast<size_t>(size));
+  last_read_ = size;
+  ParseRecordTail(std::span(buffer_.data(), static_cast<size_t>(size)), fields);
   fields_ = std::move(fields);
   return RecordRead::kOk;
 }
 
 bool SonarFileReader::ValidRecordAt(int64_t offset) {
   if (offset < 0) return false;
-  uint8_t header[kRecordHeaderSize];
-  if (ReadAt(handle_.get(), offset, header) < kRecordHeaderSize) return false;
+  const uint8_t* p = nullptr;
+  if (Fetch(offset, kRecordHeaderSize, p) < kRecordHeaderSize) return false;
   RecordFrame frame;
-  if (CheckRecordHeader(header, frame) != HeaderCheck::kOk) return false;
-  return offset + frame.record_size <= Length();
+  if (CheckRecordHeader(std::span(p, kRecordHeaderSize), frame) != HeaderCheck::kOk) return false;
+  const int64_t end = offset + frame.record_size;
+  return end <= block_start_ + block_length_ || end <= Length();
 }
 
 namespace {
@@ -188,7 +222,7 @@ ForwardSearch SonarFileReader::FindForwardWithin(int64_t from, int64_t limit) {
     if (data > base) base = std::min<int64_t>(data, stop);
     if (base >= stop) break;
     const int64_t want = std::min(chunk, stop - base);
-    const int64_t got = ReadAt(handle_.get(), base, std::span(scan_.data(), static_cast<size_t>(want + kRecordHeaderSize - 1)));
+    const int64_t got = FillBlock(base, want + kRecordHeaderSize - 1);
     if (got <= 0) {
       base = stop;
       break;
@@ -213,8 +247,7 @@ std::optional<int64_t> SonarFileReader::FindBackward(int64_t before, int64_t lim
   int64_t high = std::min(before, length);  // candidates lie in [floor, high)
   while (high > floor) {
     const int64_t low = std::max(floor, high - chunk);
-    const int64_t got =
-        ReadAt(handle_.get(), low, std::span(scan_.data(), static_cast<size_t>(high - low + kRecordHeaderSize - 1)));
+    const int64_t got = FillBlock(low, high - low + kRecordHeaderSize - 1);
     if (got <= 0) return std::nullopt;
     const uint8_t* const start = scan_.data();
     size_t n = static_cast<size_t>(std::min(high - low, got));
@@ -235,20 +268,25 @@ std::optional<int64_t> SonarFileReader::FindBackward(int64_t before, int64_t lim
 std::optional<int64_t> SonarFileReader::LastRecordStart() {
   const int64_t length = Length();
   if (length < kRecordHeaderSize) return ValidRecordAt(0) ? std::optional<int64_t>(0) : std::nullopt;
-  uint8_t tail[2];
-  if (ReadAt(handle_.get(), length - 2, tail) == 2) {
+  // Read from the end backwards: the block then holds the last records.
+  const uint8_t* tail = nullptr;
+  const int64_t size = static_cast<int64_t>(scan_.size());
+  if (length - 2 < block_start_ || length > block_start_ + block_length_)
+    FillBlock(std::max<int64_t>(0, length - size), std::min(length, size));
+  if (Fetch(length - 2, 2, tail) == 2) {
     // The last back link covers the last two records: go back over it to the one
     // before the last, then forward over that record's size to the last one.
     const int back = (tail[0] << 8) | tail[1];
     const int64_t before_last = length - back;
-    uint8_t header[kRecordHeaderSize];
+    const uint8_t* header = nullptr;
     RecordFrame frame;
-    if (back > 0 && before_last >= 0 && ReadAt(handle_.get(), before_last, header) == kRecordHeaderSize &&
-        CheckRecordHeader(header, frame) == HeaderCheck::kOk) {
+    if (back > 0 && before_last >= 0 && Fetch(before_last, kRecordHeaderSize, header) == kRecordHeaderSize &&
+        CheckRecordHeader(std::span(header, kRecordHeaderSize), frame) == HeaderCheck::kOk) {
       if (before_last + frame.record_size == length) return before_last;  // a file of one record
       const int64_t last = before_last + frame.record_size;
-      if (ReadAt(handle_.get(), last, header) == kRecordHeaderSize &&
-          CheckRecordHeader(header, frame) == HeaderCheck::kOk && last + frame.record_size == length)
+      if (Fetch(last, kRecordHeaderSize, header) == kRecordHeaderSize &&
+          CheckRecordHeader(std::span(header, kRecordHeaderSize), frame) == HeaderCheck::kOk &&
+          last + frame.record_size == length)
         return last;
     }
   }

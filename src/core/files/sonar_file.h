@@ -61,8 +61,11 @@ enum class RecordRead {
   kDamaged,   // no valid header at the offset (no magic, bad sizes)
 };
 
-// A .47V file opened for reading. Owns its descriptor and one record buffer of the
-// largest record size, so memory does not grow with the file.
+// A .47V file opened for reading. Owns its descriptor, one block of the file (1 MiB,
+// read with one system call and parsed from memory, forwards and backwards) and one
+// record buffer of the largest record size, so memory does not grow with the file.
+// Bytes past the end of the block are read anew, so a file that grows while it is
+// read is seen as it grows.
 class SonarFileReader {
  public:
   // Opens for reading; false with `error` set when the file cannot be opened.
@@ -112,10 +115,24 @@ class SonarFileReader {
   // trunc(p x length / 100); when none follows, the last record start before it.
   std::optional<int64_t> SeekPercent(int percent);
 
+  // System calls that read the file since it was opened (for tests and benchmarks).
+  int64_t reads() const { return reads_; }
+
  private:
+  // Makes [offset, offset + n) available from the block when the file holds it; returns
+  // the bytes available at `offset` (fewer at the end of the file, -1 on an error) and
+  // points `p` at them. A miss reads a new block starting at `offset`, or, when the
+  // reads go backwards, ending one largest record after it.
+  int64_t Fetch(int64_t offset, int64_t n, const uint8_t*& p);
+  // Reads the block at `start` with `n` bytes (at most the block size).
+  int64_t FillBlock(int64_t start, int64_t n);
+
   FileHandle handle_;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kMaxRecordSize);
   std::vector<uint8_t> scan_ = std::vector<uint8_t>(1 << 20);
+  int64_t block_start_ = 0;  // file offset of scan_[0]
+  int64_t block_length_ = 0; // bytes of the file in scan_
+  int64_t reads_ = 0;
   SonarRecordFields fields_;
   int last_read_ = 0;
 };

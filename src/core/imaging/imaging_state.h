@@ -33,6 +33,7 @@ struct ImagingState {
   ProfilePointTable PointTable{};       // per head position
   RecentProfilePoints RecentPoints;     // Mix modes
   DredgeLineState Dredge;
+  WedgePlans WedgePlanCache;            // pixels of the wedges of positions already drawn
   // False for a player that makes no picture (q47v xyz): the echoes are not painted,
   // while every other step of ping processing (sweep watch, profile points) runs.
   bool PaintEchoes = true;

@@ -33,7 +33,8 @@ void Blit(PingImage& image, ImagingDisplay& display) {
 // Caller holds the image lock.
 void ShowGridLocked(AppState& state) {
   state.GridShown = false;
-  if (state.Grid.load()) {
+  // A player that paints no echoes makes no picture: no grid is drawn into it.
+  if (state.Grid.load() && state.PaintEchoes) {
     state.GridShownParams = CurrentGridParams(state);
     DrawGrid(state.Image, state.GridShownParams, true);
     state.GridShown = true;
@@ -43,7 +44,7 @@ void ShowGridLocked(AppState& state) {
 
 // Caller holds the image lock.
 void ClearImageLocked(AppState& state) {
-  std::memset(state.Image.Pixels(), 0, kImageBytes);
+  if (state.PaintEchoes) std::memset(state.Image.Pixels(), 0, kImageBytes);
   ShowGridLocked(state);
 }
 
@@ -310,7 +311,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
             wp.ImageFlip = flip;
             wp.SampleCount = ping.SampleCount;
             wp.GridOn = grid_on;
-            DrawWedge(state.Image, state.Echo, wp);
+            DrawWedge(state.Image, state.Echo, wp, &state.WedgePlanCache);
             if (profile >= 2) DrawRecentPoints(state.Image, state.RecentPoints, pp);
           }
           DredgeParams dp;
@@ -341,7 +342,7 @@ PingResult ProcessPing(AppState& state, Display& display, const PingInput& in) {
       }
       // Every ping of an active scan is a point of it, waiting or not, drawn or not.
       if (scanning) StoreProfilePoint(state.ProfilePoints, PointInputs(state, ping, in, gps));
-    } else {
+    } else if (state.PaintEchoes) {
       {
         std::lock_guard lock(state.Image.Lock());
         DrawWaterfallLine(state.Image, ping.Samples.data(), ping.SampleCount, state.SSTrain.load(),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -295,17 +297,11 @@ WedgeKernels ChooseKernels() {
 #endif
 }
 
-}  // namespace
-
-DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p) {
-  static const WedgeKernels kernels = ChooseKernels();
-  const WedgeGeometry g = SelectWedgeGeometry(p);
+// The selected sub-rays and their weights in lanes, and the origin.
+void FillLanes(const WedgeParams& p, const WedgeGeometry& g, WedgeLanes& w) {
   std::array<SubRay, 41> table;
   BuildSubRayTable(p, g, table);
-
-  WedgeLanes w;
-  const int n_rays = g.SubRays;
-  for (int j = 0; j < n_rays; ++j) {
+  for (int j = 0; j < g.SubRays; ++j) {
     w.a[j] = table[g.FirstRow + j].A;
     w.b[j] = table[g.FirstRow + j].B;
     w.wp[j] = static_cast<int16_t>(g.Weights[j].Previous);
@@ -314,6 +310,16 @@ DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams&
   }
   w.x0 = static_cast<float>(kSectorOriginX);
   w.y0 = static_cast<float>(SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown));
+}
+
+}  // namespace
+
+DirtyRect DrawWedgeDirect(PingImage& image, const EchoLines& lines, const WedgeParams& p) {
+  static const WedgeKernels kernels = ChooseKernels();
+  const WedgeGeometry g = SelectWedgeGeometry(p);
+  WedgeLanes w;
+  FillLanes(p, g, w);
+  const int n_rays = g.SubRays;
   // With both coordinates monotonic along the fan (the usual case: a few degrees
   // that do not straddle an axis) the first and last sub-ray of a radius bound it,
   // so the bounds test and the box need only those two.
@@ -359,6 +365,264 @@ DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams&
     }
   }
   image.Dirty.Merge(box);
+  return box;
+}
+
+// --- Wedge plans -----------------------------------------------------------------
+
+namespace {
+
+// What an entry for a geometry not yet planned costs in the budget.
+constexpr size_t kEntryOverhead = 96;
+
+// The inputs the pixels of a wedge depend on: the sub-ray table (head angle, step,
+// spacing, rows, direction of the fan), the origin and the sample count. The levels
+// and the grid are applied when drawing.
+uint64_t PlanKey(const WedgeParams& p, const WedgeGeometry& g, int count) {
+  uint32_t beam;
+  std::memcpy(&beam, &p.BeamAngleRad, sizeof beam);
+  const bool down = p.ProfileGrid && !p.ZeroDown && p.GridMode == kGridSector;
+  const int y0 = SectorOriginY(p.GridMode, p.ProfileGrid, p.ZeroDown);
+  uint64_t k = beam;
+  k |= static_cast<uint64_t>(std::clamp(p.Speed, 0, 4)) << 32;
+  k |= static_cast<uint64_t>(p.GridMode == kGridPolar) << 35;
+  k |= static_cast<uint64_t>(down) << 36;
+  k |= static_cast<uint64_t>(p.ImageFlip) << 37;
+  k |= static_cast<uint64_t>(g.StepAngle == 0.0) << 38;
+  k |= static_cast<uint64_t>(y0 & 0x1FF) << 39;
+  k |= static_cast<uint64_t>(count & 0x3FF) << 48;
+  return k;
+}
+
+}  // namespace
+
+// The levels table of a wedge: for each distinct row of weights r and sample i the
+// blended level, at levels[r * kEchoLineLength + i].
+constexpr int kMaxWeightRows = 41;
+constexpr int kLevelsBytes = kMaxWeightRows * kEchoLineLength;
+
+struct WedgePlans::Plan {
+  int uses = 0;
+  bool built = false;
+  int count = 0;
+  int rows = 0;                            // distinct rows of weights
+  alignas(16) int16_t wp[kMaxWeightRows] = {};
+  alignas(16) int16_t wc[kMaxWeightRows] = {};
+  alignas(16) int16_t wn[kMaxWeightRows] = {};
+  std::vector<uint32_t> pixels;            // each pixel the wedge writes, once
+  std::vector<uint16_t> levels;            // its level: r * kEchoLineLength + i
+  DirtyRect box;
+  size_t Bytes() const { return kEntryOverhead + sizeof(Plan) + pixels.capacity() * 4 + levels.capacity() * 2; }
+};
+
+struct WedgePlans::Store {
+  std::unordered_map<uint64_t, Plan> plans;
+  std::vector<int32_t> last;        // per pixel: i << 6 | j of its last writer, -1 none
+  std::vector<uint32_t> touched;
+  std::vector<uint8_t> levels = std::vector<uint8_t>(kLevelsBytes + 64);  // one wedge's levels table
+};
+
+WedgePlans::WedgePlans(int uses_before_plan, size_t byte_budget)
+    : store_(std::make_unique<Store>()), uses_before_plan_(std::max(uses_before_plan, 0)), byte_budget_(byte_budget) {}
+
+WedgePlans::~WedgePlans() = default;
+
+void WedgePlans::Clear() {
+  store_->plans.clear();
+  bytes_ = 0;
+}
+
+size_t WedgePlans::Plans() const {
+  size_t n = 0;
+  for (const auto& [key, plan] : store_->plans) n += plan.built ? 1 : 0;
+  return n;
+}
+
+namespace {
+
+// Follows the drawing order of the direct drawer (radius by radius, sub-rays in table
+// order, the same float arithmetic and bounds test) and keeps for every pixel only its
+// last writer: the pixel and where its level is in the levels table.
+template <typename Plan>
+void BuildPlan(Plan& plan, const WedgeParams& p, const WedgeGeometry& g, int count, std::vector<int32_t>& last,
+               std::vector<uint32_t>& touched) {
+  WedgeLanes w;
+  FillLanes(p, g, w);
+  plan.count = count;
+  // Equal rows of weights give equal levels: each distinct row once.
+  int row_of[kMaxWeightRows];
+  plan.rows = 0;
+  for (int j = 0; j < g.SubRays; ++j) {
+    int r = 0;
+    while (r < plan.rows && !(plan.wp[r] == w.wp[j] && plan.wc[r] == w.wc[j] && plan.wn[r] == w.wn[j])) ++r;
+    if (r == plan.rows) {
+      plan.wp[r] = w.wp[j], plan.wc[r] = w.wc[j], plan.wn[r] = w.wn[j];
+      ++plan.rows;
+    }
+    row_of[j] = r;
+  }
+  if (last.size() != static_cast<size_t>(kImageBytes)) last.assign(kImageBytes, -1);
+  touched.clear();
+  const int n_rays = g.SubRays;
+  for (int i = 0; i < count; ++i) {
+    const float r = static_cast<float>(i);
+    const int n = std::min(n_rays, n_rays / 4 + i / 2);
+    for (int j = 0; j < n; ++j) {
+      const int x = static_cast<int>(w.x0 + r * w.b[j]);
+      const int y = static_cast<int>(w.y0 + r * w.a[j]);
+      if (static_cast<unsigned>(x) >= static_cast<unsigned>(kImageWidth) ||
+          static_cast<unsigned>(y) >= static_cast<unsigned>(kImageHeight))
+        continue;
+      const int at = y * kImageWidth + x;
+      if (last[at] < 0) touched.push_back(static_cast<uint32_t>(at));
+      last[at] = i << 6 | j;
+    }
+  }
+  plan.pixels.assign(touched.begin(), touched.end());
+  plan.levels.resize(touched.size());
+  plan.box = DirtyRect{};
+  for (size_t k = 0; k < touched.size(); ++k) {
+    const uint32_t at = touched[k];
+    const int i = last[at] >> 6, j = last[at] & 63;
+    plan.levels[k] = static_cast<uint16_t>(row_of[j] * kEchoLineLength + i);
+    plan.box.Add(static_cast<int>(at) % kImageWidth, static_cast<int>(at) / kImageWidth);
+    last[at] = -1;
+  }
+  plan.built = true;
+}
+
+// The levels table: trunc((wp x previous + wc x current + wn x next) / 200), at most
+// 107, for every distinct row and every sample. Rows are padded to whole blocks
+// (the echo lines are 640 long, a multiple of every block).
+template <typename Plan>
+void LevelsScalar(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  for (int r = 0; r < plan.rows; ++r)
+    for (int i = 0; i < plan.count; ++i) {
+      const int v = ((plan.wp[r] * lines.Previous[i] + plan.wc[r] * lines.Current[i] + plan.wn[r] * lines.Next[i]) *
+                     kDiv200Magic) >> kDiv200Shift;
+      out[r * kEchoLineLength + i] = static_cast<uint8_t>(v > 107 ? 107 : v);
+    }
+}
+
+#if defined(__SSE2__)
+template <typename Plan>
+void LevelsSse2(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128(), magic = _mm_set1_epi16(static_cast<int16_t>(kDiv200Magic));
+  const __m128i top = _mm_set1_epi16(107);
+  for (int i = 0; i < plan.count; i += 8) {
+    const __m128i p = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Previous.data() + i)), zero);
+    const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Current.data() + i)), zero);
+    const __m128i n = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lines.Next.data() + i)), zero);
+    for (int r = 0; r < plan.rows; ++r) {
+      const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_set1_epi16(plan.wp[r]), p),
+                                                      _mm_mullo_epi16(_mm_set1_epi16(plan.wc[r]), c)),
+                                        _mm_mullo_epi16(_mm_set1_epi16(plan.wn[r]), n));
+      const __m128i v = _mm_min_epi16(_mm_srli_epi16(_mm_mulhi_epu16(sum, magic), kDiv200Shift - 16), top);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * kEchoLineLength + i), _mm_packus_epi16(v, v));
+    }
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Widen(const uint8_t* q) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
+}
+
+__attribute__((target("avx2"))) inline __m256i Level(__m256i wp, __m256i wc, __m256i wn, __m256i p, __m256i c,
+                                                     __m256i n) {
+  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(wp, p), _mm256_mullo_epi16(wc, c)),
+                                       _mm256_mullo_epi16(wn, n));
+  return _mm256_min_epi16(
+      _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(static_cast<int16_t>(kDiv200Magic))),
+                        kDiv200Shift - 16),
+      _mm256_set1_epi16(107));
+}
+
+template <typename Plan>
+__attribute__((target("avx2"))) void LevelsAvx2(const Plan& plan, const EchoLines& lines, uint8_t* out) {
+  for (int i = 0; i < plan.count; i += 32) {
+    const __m256i p0 = Widen(lines.Previous.data() + i), p1 = Widen(lines.Previous.data() + i + 16);
+    const __m256i c0 = Widen(lines.Current.data() + i), c1 = Widen(lines.Current.data() + i + 16);
+    const __m256i n0 = Widen(lines.Next.data() + i), n1 = Widen(lines.Next.data() + i + 16);
+    for (int r = 0; r < plan.rows; ++r) {
+      const __m256i wp = _mm256_set1_epi16(plan.wp[r]), wc = _mm256_set1_epi16(plan.wc[r]);
+      const __m256i wn = _mm256_set1_epi16(plan.wn[r]);
+      // packus interleaves the 128-bit halves; the permute puts the samples in order.
+      const __m256i packed = _mm256_permute4x64_epi64(
+          _mm256_packus_epi16(Level(wp, wc, wn, p0, c0, n0), Level(wp, wc, wn, p1, c1, n1)), 0xD8);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + r * kEchoLineLength + i), packed);
+    }
+  }
+}
+#endif
+
+// Each pixel of the plan once, its grid bit kept with the grid on; with the grid off
+// no pixel needs to be read.
+template <typename Plan>
+void StorePlan(uint8_t* px, const Plan& plan, const uint8_t* levels, bool grid_on) {
+  const uint32_t* at = plan.pixels.data();
+  const uint16_t* lv = plan.levels.data();
+  const size_t n = plan.pixels.size();
+  if (grid_on) {
+    for (size_t k = 0; k < n; ++k) px[at[k]] = static_cast<uint8_t>(levels[lv[k]] | (px[at[k]] & 0x80));
+  } else {
+    for (size_t k = 0; k < n; ++k) px[at[k]] = levels[lv[k]];
+  }
+}
+
+}  // namespace
+
+DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p, WedgePlans* plans) {
+  if (!plans) return DrawWedgeDirect(image, lines, p);
+  using Plan = WedgePlans::Plan;
+  const WedgeGeometry g = SelectWedgeGeometry(p);
+  const int count = std::clamp(p.SampleCount, 0, kEchoLineLength);
+  const uint64_t key = PlanKey(p, g, count);
+  WedgePlans::Store& store = *plans->store_;
+  auto [it, inserted] = store.plans.try_emplace(key);
+  Plan& plan = it->second;
+  if (inserted) plans->bytes_ += plan.Bytes();
+  if (!plan.built) {
+    if (plan.uses < plans->uses_before_plan_) {
+      ++plan.uses;
+      ++plans->direct_draws_;
+      if (plans->bytes_ > plans->byte_budget_) {
+        plans->bytes_ -= plan.Bytes();
+        store.plans.erase(it);
+      }
+      return DrawWedgeDirect(image, lines, p);
+    }
+    plans->bytes_ -= plan.Bytes();
+    BuildPlan(plan, p, g, count, store.last, store.touched);
+    plans->bytes_ += plan.Bytes();
+    // Over the budget other plans make room (in the table's order, which has nothing
+    // to do with the sweep, so that a sweep larger than the budget still finds most
+    // of its plans).
+    for (auto e = store.plans.begin(); plans->bytes_ > plans->byte_budget_ && e != store.plans.end();) {
+      if (e == it) {
+        ++e;
+        continue;
+      }
+      plans->bytes_ -= e->second.Bytes();
+      e = store.plans.erase(e);
+    }
+  }
+  ++plans->planned_draws_;
+  static const auto levels = [] {
+#if defined(__SSE2__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? LevelsAvx2<Plan> : LevelsSse2<Plan>;
+#else
+    return LevelsScalar<Plan>;
+#endif
+  }();
+  levels(plan, lines, store.levels.data());
+  StorePlan(image.Pixels(), plan, store.levels.data(), p.GridOn);
+  const DirtyRect box = plan.box;
+  image.Dirty.Merge(box);
+  if (plans->bytes_ > plans->byte_budget_) {  // one plan larger than the whole budget
+    plans->bytes_ -= plan.Bytes();
+    store.plans.erase(it);
+  }
   return box;
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "imaging/ping_image.h"
 
@@ -75,9 +77,50 @@ struct SubRay {
 };
 int BuildSubRayTable(const WedgeParams& p, const WedgeGeometry& g, std::array<SubRay, 41>& table);
 
+class WedgePlans;
+
 // Draws the wedge of the current ping from the three echo lines. The caller holds
-// the image lock. Returns the ping's bounding box (empty when nothing landed).
-DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p);
+// the image lock (which also guards `plans`). Returns the ping's bounding box (empty
+// when nothing landed). With `plans` the wedge is drawn from its geometry's plan
+// when it has one; the pixels are the same either way.
+DirtyRect DrawWedge(PingImage& image, const EchoLines& lines, const WedgeParams& p, WedgePlans* plans = nullptr);
+
+// The wedge computed sub-ray by sub-ray for every radius, without plans (the
+// drawer for a geometry seen the first time, and the reference of the tests).
+DirtyRect DrawWedgeDirect(PingImage& image, const EchoLines& lines, const WedgeParams& p);
+
+// The pixels of wedges already seen: per geometry (head angle, speed, display mode,
+// flip, sample count) the pixels the wedge writes, each once, with the sample and the
+// sub-ray whose value ends up there (the last writer in drawing order). The head
+// visits the same few hundred positions sweep after sweep, so a wedge drawn from its
+// plan costs one store per changed pixel instead of one per sub-ray and radius.
+// A geometry gets a plan on its second wedge (`uses_before_plan` 1); plans are
+// dropped when they would pass `byte_budget`, so memory stays bounded.
+class WedgePlans {
+ public:
+  explicit WedgePlans(int uses_before_plan = 1, size_t byte_budget = size_t{48} << 20);
+  ~WedgePlans();
+  WedgePlans(const WedgePlans&) = delete;
+  WedgePlans& operator=(const WedgePlans&) = delete;
+
+  void Clear();
+  size_t Bytes() const { return bytes_; }
+  size_t Plans() const;
+  // Wedges drawn from a plan / drawn directly (for tests and benchmarks).
+  long PlannedDraws() const { return planned_draws_; }
+  long DirectDraws() const { return direct_draws_; }
+
+ private:
+  friend DirtyRect DrawWedge(PingImage&, const EchoLines&, const WedgeParams&, WedgePlans*);
+  struct Plan;
+  struct Store;
+  std::unique_ptr<Store> store_;
+  int uses_before_plan_;
+  size_t byte_budget_;
+  size_t bytes_ = 0;
+  long planned_draws_ = 0;
+  long direct_draws_ = 0;
+};
 
 // Column layout of one waterfall line.
 struct WaterfallLayout {

@@ -384,9 +384,9 @@ void CommThread::TryReopen() {
   Send();
 }
 
-bool OpenHeadPort(AppState& state, const std::string& devicePath) {
+bool OpenHeadPort(AppState& state, const std::string& devicePath, std::string* error) {
   StopLink(state);
-  std::shared_ptr<HeadPort> port = SerialPort::Open(devicePath, kHeadBaud);
+  std::shared_ptr<HeadPort> port = SerialPort::Open(devicePath, kHeadBaud, SerialPort::Access::ReadWrite, error);
   if (!port) return false;
   state.HeadPortHandle = std::move(port);
   state.HeadPortPath = devicePath;

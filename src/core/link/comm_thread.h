@@ -79,8 +79,9 @@ class CommThread {
 };
 
 // Opens the head port at `devicePath` (115200 8N1, exclusive). A port already open
-// is closed first (stopping its link). False when the device cannot be opened.
-bool OpenHeadPort(AppState& state, const std::string& devicePath);
+// is closed first (stopping its link). False when the device cannot be opened;
+// `error` (when given) then says why.
+bool OpenHeadPort(AppState& state, const std::string& devicePath, std::string* error = nullptr);
 // Starts `CommThread` on the open port; false (and "Failed to create thread!"
 // shown) when it cannot run. The display, sink and clock must outlive the link.
 bool StartLink(AppState& state, Display& display, LinkSink& sink, const Clock& clock);

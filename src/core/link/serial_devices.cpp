@@ -194,3 +194,16 @@ std::string PermissionAdvice(const std::string& path) {
          "    sudo usermod -aG " + group_name + " $USER\n"
          "then log out and in again.";
 }
+
+std::string PortProblemText(int number, const std::string& path, const std::string& error) {
+  const std::string port = "COM" + std::to_string(number);
+  if (path.empty()) return port + " has no device";
+  switch (CheckDeviceAccess(path)) {
+    case DeviceAccess::kMissing: return port + ": " + path + " does not exist";
+    case DeviceAccess::kNoPermission: return port + ": " + path + " cannot be opened: permission denied";
+    case DeviceAccess::kOpenable: break;
+  }
+  std::string why = error;
+  if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);
+  return port + ": " + path + " cannot be opened" + (why.empty() ? std::string() : ": " + why);
+}

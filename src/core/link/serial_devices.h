@@ -40,3 +40,8 @@ std::string DeviceLabel(const SerialDevice& device);
 // The message for a device this user may not open: what is wrong and how to get
 // access (the group that owns the device, usually "dialout").
 std::string PermissionAdvice(const std::string& path);
+
+// One line on why port COM`number` (device `path`) did not open, from the open's
+// own `error` ("path: reason"): "COM1: /dev/ttyUSB0 does not exist", "COM1:
+// /dev/ttyUSB0 cannot be opened: in use", "COM1 has no device".
+std::string PortProblemText(int number, const std::string& path, const std::string& error);

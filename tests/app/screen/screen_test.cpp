@@ -12,11 +12,16 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "app_fixture.h"
-#include "diagnostics_window.h"
-#include "screen_capture.h"
-#include "tool_windows.h"
+#include "bridge/screen_capture.h"
+#include "files/file_display.h"
+#include "files/recorder.h"
+#include "imaging/color_tables.h"
+#include "tool_windows/diagnostics_window.h"
+#include "tool_windows/tool_windows.h"
+#include "window/entry_box.h"
 #include "x_display.h"
 
 namespace {
@@ -32,11 +37,18 @@ void PumpFor(int ms) {
   PumpUntil([&] { return t.elapsed() >= ms; }, ms + 1000);
 }
 
+// A smaller screen, where the tool windows do not all fit beside the main window.
+XDisplay& SmallServer() {
+  static XDisplay server(true, 1280, 1000);
+  return server;
+}
+
 class ScreenTest : public AppTest {
  protected:
+  virtual XDisplay& X() { return Server(); }
   void SetUp() override {
-    ASSERT_TRUE(Server().ok()) << Server().why();
-    qputenv("DISPLAY", QByteArray::fromStdString(Server().name()));
+    ASSERT_TRUE(X().ok()) << X().why();
+    qputenv("DISPLAY", QByteArray::fromStdString(X().name()));
     qputenv("QT_QPA_PLATFORM", "xcb");
     AppTest::SetUp();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
@@ -179,8 +191,8 @@ TEST_F(ScreenTest, LivePictureOnTheScreenFollowsTheImage) {
 }
 
 // Echoes go on being drawn and shown after dialogs opened from the keyboard and
-// the menus: a menu title clicked, Esc (the menu bar keeps the keyboard), R and
-// Enter open Com Ports, Cancel; then Rotate, Profile Setup and a profile mode.
+// the menus: a menu title clicked, Esc, Alt+R opens Com Ports, Cancel; then
+// Rotate, Profile Setup and a profile mode.
 TEST_F(ScreenTest, EchoesGoOnAfterMenusAndDialogs) {
   WriteIni("RunMode=0\nGridMode=0\nRange=5\nSpeed=4\nAzimuthDriveEnable=0\n"
            "[Orientation Module Settings]\nEnableOrientationModule=0\n");
@@ -210,8 +222,7 @@ TEST_F(ScreenTest, EchoesGoOnAfterMenusAndDialogs) {
   x({"mousemove", std::to_string(title.x()), std::to_string(title.y())});
   x({"click", "1"});
   x({"key", "Escape"});
-  x({"key", "r"});
-  x({"key", "Return"});
+  x({"key", "alt+r"});
   PumpUntil([&] { return !dialogs.empty(); }, 3000);
   ASSERT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(dialogs[0], "ComPort Setup");
@@ -375,6 +386,385 @@ TEST(ScreenProgramTest, ClosingTheMainWindowEndsTheProgramWithToolWindowsOpen) {
   if (rc == -1) StopProcess(app);
   EXPECT_EQ(rc, 0) << "the program did not end when its main window was closed";
   EXPECT_NE(ReadText("WINQ47V.INI").find("AzimuthWindow=1"), std::string::npos);
+}
+
+// The one-key commands reach the sonar whatever was opened or clicked before. A
+// menu opened with the mouse and closed with Escape gives the keys back: H H
+// toggles Hold twice instead of opening the Heads menu and starting the head scan,
+// R opens the range entry instead of Com Ports. Alt still opens the menus. After a
+// click into a tool window H still toggles Hold.
+TEST_F(ScreenTest, OneKeyCommandsReachTheSonarAfterAMenuOrAToolWindow) {
+  WriteIni("RunMode=0\nAzimuthDriveEnable=0\n[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  QWidget* orientation = window->Tool(2);
+  ASSERT_TRUE(PumpUntil([&] { return orientation->isVisible(); }, 10000));
+  std::vector<std::string> dialogs;
+  window->SetDialogHook([&](QDialog& d) {
+    dialogs.push_back(d.windowTitle().toStdString());
+    d.reject();
+  });
+  auto x = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    EXPECT_EQ(Server().Run(args), 0);
+    PumpFor(300);
+  };
+  auto at = [&](QPoint p) {
+    x({"mousemove", std::to_string(p.x()), std::to_string(p.y())});
+    x({"click", "1"});
+  };
+  QMenuBar* bar = window->menuBar();
+  const QPoint file_title = bar->mapToGlobal(bar->actionGeometry(bar->actions().at(0)).center());
+  const bool held = state.HoldActive.load();
+
+  at(file_title);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr) << "the File menu did not open";
+  x({"key", "Escape"});
+  ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+  x({"key", "h"});
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "H opened a menu";
+  EXPECT_NE(state.HoldActive.load(), held) << "H did not reach the main window";
+  x({"key", "h"});
+  EXPECT_EQ(state.HoldActive.load(), held);
+  EXPECT_FALSE(state.HeadScanActive.load()) << "the second H started the head scan";
+  Server().Run({"import", "-window", "root", "after-menu-h-h.png"});
+
+  at(file_title);
+  x({"key", "Escape"});
+  x({"key", "r"});
+  EXPECT_EQ(window->Entry().Mode(), 1) << "R did not open the range entry";
+  EXPECT_TRUE(dialogs.empty()) << dialogs.front();
+  x({"key", "Escape"});
+  EXPECT_EQ(window->Entry().Mode(), 0);
+
+  x({"key", "alt+h"});
+  EXPECT_NE(QApplication::activePopupWidget(), nullptr) << "Alt+H did not open the Heads menu";
+  x({"key", "Escape"});
+  x({"key", "Escape"});
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  at(orientation->mapToGlobal(orientation->rect().center()));
+  x({"key", "h"});
+  EXPECT_NE(state.HoldActive.load(), held) << "H after a click into the Orientation window";
+  x({"key", "space"});
+  x({"key", "h"});
+  EXPECT_EQ(state.HoldActive.load(), held);
+  Server().Run({"import", "-window", "root", "after-tool-window-h.png"});
+}
+
+// The colour table stored in WINQ47V.INI is the one on the screen from the start:
+// with Colors=5 the played echoes show in Brown/Yellow, not in Norm Hi.
+TEST_F(ScreenTest, StoredColourTableIsOnTheScreenFromTheStart) {
+  WriteIni("RunMode=1\nColors=5\nPlotSpeed=10\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=0\n");
+  files.push_back(Q47V_TESTDATA_DIR "/imaging/harbour_sector.47V");
+  OpenShown();
+  ASSERT_TRUE(state.PlaybackFileOpen.load());
+  ASSERT_TRUE(PumpUntil([&] {
+    int lit = 0;
+    for (uint8_t v : Snapshot()) lit += (v & 0x7F) != 0 && v < 108;
+    return lit > 2000;
+  }, 30000));
+  ClickAt(750, 9);  // Hold: the picture stands still
+  PumpFor(300);
+  const std::vector<uint8_t> image = Snapshot();
+  const QImage shot = ScreenPicture();
+  ASSERT_EQ(shot.size(), QSize(kImageWidth, kImageHeight));
+  shot.save("screen-colors5.png");
+  const PaletteTable brown = BuildPalette(5);
+  int brown_pixels = 0, other = 0;
+  for (int y = 0; y < kImageHeight; ++y) {
+    for (int x = 0; x < kImageWidth; ++x) {
+      const uint8_t v = image[static_cast<size_t>(y) * kImageWidth + x];
+      if ((v & 0x7F) == 0 || v >= 108) continue;  // echo levels only
+      const QRgb want = qRgb(brown[v].Red, brown[v].Green, brown[v].Blue);
+      if ((shot.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF)) ++brown_pixels; else ++other;
+    }
+  }
+  EXPECT_GT(brown_pixels, 2000);
+  EXPECT_EQ(other, 0) << "echo pixels not in Brown/Yellow";
+}
+
+// An "O" reply of the orientation module with raw pitch, roll and heading.
+std::vector<uint8_t> OReply(int pitch, int roll, int heading) {
+  std::vector<uint8_t> r(29, 0);
+  r[0] = 'I';
+  r[1] = 'O';
+  r[2] = 'X';
+  r[3] = 0x18;
+  const int raw[3] = {pitch, roll, heading};
+  for (int i = 0; i < 3; ++i) {
+    r[static_cast<size_t>(18 + 2 * i)] = static_cast<uint8_t>(raw[i] & 0x7F);
+    r[static_cast<size_t>(19 + 2 * i)] = static_cast<uint8_t>((raw[i] >> 7) & 0x7F);
+  }
+  r[28] = 0xFC;
+  return r;
+}
+
+// A played file's "O" records reach the Orientation window on the screen: it shows
+// their pitch, roll and heading, as it does live, and what the X server holds of
+// the window is what the window paints for them.
+TEST_F(ScreenTest, PlayedOrientationRecordsShowInTheOrientationWindow) {
+  {
+    AppState rec;
+    rec.DataBits = 8;
+    rec.GridMode = 0;
+    FileDisplay quiet;
+    ASSERT_TRUE(StartRecording(rec, quiet, "attitude.47V"));
+    for (int i = 0; i < 400; ++i) {
+      const std::vector<uint8_t> g = GReply(400 + i % 400, i);
+      RecordedPing ping;
+      ping.reply = g;
+      ASSERT_TRUE(WriteSonarRecord(rec, quiet, ping));
+      if (i % 4 == 0) {
+        // Pitch 12.5 to 20.4, roll -7.5, heading 123.4 to 202.4 degrees.
+        const std::vector<uint8_t> o = OReply(1025 + i / 5, 825, 1234 + 2 * i);
+        RecordedPing att;
+        att.reply = o;
+        ASSERT_TRUE(WriteSonarRecord(rec, quiet, att));
+      }
+    }
+    StopRecording(rec, quiet);
+  }
+  WriteIni("RunMode=1\nPlotSpeed=60\nAzimuthDriveEnable=0\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  files.push_back("attitude.47V");
+  OpenShown();
+  ASSERT_TRUE(state.PlaybackFileOpen.load());
+  QWidget* orientation = window->Tool(2);
+  ASSERT_TRUE(PumpUntil([&] { return orientation->isVisible() && state.OrientationUnanswered.load() == 0; }, 30000));
+  PumpFor(1500);
+  ClickAt(750, 9);  // Hold: the window's values stand still
+  PumpFor(400);
+  const std::vector<std::string> lines = OrientationWindowLines(state);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].find("n/a"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("-7.5 Deg"), std::string::npos) << lines[2];
+  const QImage painted = orientation->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QPoint at = orientation->mapToGlobal(QPoint(0, 0));
+  const QImage screen = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, at.x(), at.y(), orientation->width(), orientation->height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+  Server().Run({"import", "-window", "root", "orientation-playback.png"});
+  EXPECT_EQ(screen, painted) << "the Orientation window on the screen is not what it paints for "
+                             << lines[0] << ", " << lines[1] << ", " << lines[2];
+}
+
+class SmallScreenTest : public ScreenTest {
+ protected:
+  XDisplay& X() override { return SmallServer(); }
+};
+
+// On a 1280 x 1000 screen, with the other tool windows open down the side of the
+// main window, the head-scan window has no room beside it: it opens inside the
+// screen over the picture (which the scan freezes), not over the panels or another
+// tool window. While the scan runs the status line under the picture shows its
+// message or, when the no-data blink erases it, nothing: never the grid label.
+TEST_F(SmallScreenTest, HeadScanWindowOpensInsideTheScreenOverThePicture) {
+  WriteIni("RunMode=1\nAzimuthDriveEnable=1\nAzimuthWindow=1\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  ASSERT_EQ(window->screen()->geometry().size(), QSize(1280, 1000));
+  window->OnCommand(cmd::kDiagnostics);
+  PumpFor(500);
+  window->OnCommand(cmd::kHeadScan);
+  QWidget* scan = window->Tool(0);
+  ASSERT_TRUE(PumpUntil([&] { return scan->isVisible() && scan->frameGeometry() != scan->geometry(); }, 10000));
+  PumpFor(500);
+  const QRect area = window->screen()->availableGeometry();
+  const QRect f = scan->frameGeometry();
+  const QRect panels(window->Client()->mapToGlobal(QPoint(600, 0)), QSize(210, 569));
+  EXPECT_TRUE(area.contains(f)) << "scan window at " << f.x() << "," << f.y() << " " << f.width() << "x"
+                                << f.height();
+  const QRect menus(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+  EXPECT_FALSE(f.intersects(menus)) << "over the menu bar";
+  EXPECT_FALSE(f.intersects(panels)) << "over the panels: " << f.x() << "," << f.y() << " " << f.width() << "x"
+                                     << f.height();
+  for (QWidget* other : {static_cast<QWidget*>(window->Diagnostics()), static_cast<QWidget*>(window->Tool(1)),
+                         static_cast<QWidget*>(window->Tool(2))}) {
+    ASSERT_TRUE(other->isVisible()) << other->windowTitle().toStdString();
+    EXPECT_FALSE(f.intersects(other->frameGeometry())) << "over " << other->windowTitle().toStdString();
+  }
+  X().Run({"import", "-window", "root", "head-scan-window.png"});
+
+  EXPECT_EQ(window->StatusText(), "Scanning Head ID's . . .");
+  // The line under the picture, uncovered.
+  scan->move(area.right() + 1 - f.width(), area.bottom() + 1 - f.height());
+  PumpFor(300);
+  display.EraseStatus();  // as the no-data blink does each other second
+  PumpFor(400);
+  const QRect label(200, 512, 203, window->GetLayout().LineH + 2);  // where the label is drawn
+  const QPoint at = window->Client()->mapToGlobal(label.topLeft());
+  const QImage shot = QGuiApplication::primaryScreen()
+                          ->grabWindow(0, at.x(), at.y(), label.width(), label.height())
+                          .toImage()
+                          .convertToFormat(QImage::Format_RGB32);
+  int not_panel = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) not_panel += (shot.pixel(x, y) & 0xFFFFFF) != (window->ImageColour(121) & 0xFFFFFF);
+  EXPECT_EQ(not_panel, 0) << "the grid label is drawn during the head scan";
+}
+
+// A 1024 x 768 screen: the main window leaves a strip too narrow for the wider
+// tool windows.
+XDisplay& XgaServer() {
+  static XDisplay server(true, 1024, 768);
+  return server;
+}
+
+class XgaScreenTest : public ScreenTest {
+ protected:
+  XDisplay& X() override { return XgaServer(); }
+};
+
+// On a 1024 x 768 screen the tool windows that find no room beside the main
+// window (Diagnostics, Azimuth, Orientation) cover the least of it: not the
+// panels (Mode, Speed, Train), not the menu bar, nor each other, and they stay
+// inside the screen.
+TEST_F(XgaScreenTest, ToolWindowsCoverTheLeastOfTheMainWindow) {
+  WriteIni("RunMode=1\nAzimuthDriveEnable=1\nAzimuthWindow=1\n"
+           "[Orientation Module Settings]\nEnableOrientationModule=1\n");
+  OpenShown();
+  ASSERT_EQ(window->screen()->geometry().size(), QSize(1024, 768));
+  window->OnCommand(cmd::kDiagnostics);
+  const std::vector<QWidget*> tools = {window->Diagnostics(), window->Tool(1), window->Tool(2)};
+  ASSERT_TRUE(PumpUntil([&] {
+    for (QWidget* w : tools)
+      if (!w->isVisible() || w->frameGeometry() == w->geometry()) return false;
+    return true;
+  }, 10000));
+  PumpFor(500);
+  X().Run({"import", "-window", "root", "tool-windows-1024x768.png"});
+  const QRect area = window->screen()->availableGeometry();
+  const QRect panels(window->Client()->mapToGlobal(QPoint(600, 0)), QSize(210, 569));
+  const QRect menus(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+  for (size_t i = 0; i < tools.size(); ++i) {
+    const QRect f = tools[i]->frameGeometry();
+    const std::string name = tools[i]->windowTitle().toStdString();
+    EXPECT_TRUE(area.contains(f)) << name << " at " << f.x() << "," << f.y();
+    EXPECT_FALSE(f.intersects(panels)) << name << " over the panels at " << f.x() << "," << f.y();
+    EXPECT_FALSE(f.intersects(menus)) << name << " over the menu bar";
+    for (size_t j = i + 1; j < tools.size(); ++j)
+      EXPECT_FALSE(f.intersects(tools[j]->frameGeometry())) << name << " over " << tools[j]->windowTitle().toStdString();
+  }
+}
+
+// Openbox placing new windows in the middle of the free screen, as most desktops
+// do: the main window is then nowhere near the top left corner.
+XDisplay& CentringServer() {
+  static XDisplay server(true, 1920, 1080,
+                         "<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
+                         "<placement><policy>Smart</policy><center>yes</center></placement></openbox_config>\n");
+  return server;
+}
+
+struct ListedWindow {
+  QRect place;
+  std::string title;
+};
+
+// The windows the window manager holds, as wmctrl lists them with their places.
+std::vector<ListedWindow> ListWindows(const XDisplay& x) {
+  std::string out;
+  std::vector<ListedWindow> list;
+  if (x.Run({"wmctrl", "-lG"}, &out) != 0) return list;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string id, desktop, host;
+    int px = 0, py = 0, w = 0, h = 0;
+    if (!(in >> id >> desktop >> px >> py >> w >> h >> host)) continue;
+    std::string title;
+    std::getline(in, title);
+    title.erase(0, title.find_first_not_of(' '));
+    list.push_back({QRect(px, py, w, h), title});
+  }
+  return list;
+}
+
+const ListedWindow* Find(const std::vector<ListedWindow>& list, const std::string& prefix) {
+  for (const ListedWindow& w : list)
+    if (w.title.rfind(prefix, 0) == 0) return &w;
+  return nullptr;
+}
+
+// Runs the program until a window titled `wanted` is listed (at most 20 s); the
+// main window's place as listed then, and the first other window seen meanwhile
+// (the logo) in *logo.
+struct StartUpSeen {
+  QRect main, wanted, logo;
+};
+
+StartUpSeen WatchStartUp(const XDisplay& x, pid_t app, const std::string& wanted) {
+  StartUpSeen seen;
+  for (int i = 0; i < 400 && seen.wanted.isNull(); ++i) {
+    const std::vector<ListedWindow> list = ListWindows(x);
+    if (const ListedWindow* m = Find(list, "WinQ47V Digital Sonar")) seen.main = m->place;
+    if (const ListedWindow* w = Find(list, wanted)) seen.wanted = w->place;
+    for (const ListedWindow& w : list)
+      if (seen.logo.isNull() && w.title.rfind("WinQ47V", 0) != 0 && w.title.rfind(wanted, 0) != 0) seen.logo = w.place;
+    if (WaitExit(app, 0) != -1) break;
+    if (seen.wanted.isNull()) QTest::qSleep(50);
+  }
+  return seen;
+}
+
+void ExpectOver(const QRect& box, const QRect& main, const char* what) {
+  const QRect screen(0, 0, 1920, 1080);
+  EXPECT_TRUE(screen.contains(box)) << what << " at " << box.x() << "," << box.y();
+  EXPECT_TRUE(main.contains(box.center())) << what << " centred at " << box.center().x() << "," << box.center().y()
+                                           << ", the main window at " << main.x() << "," << main.y() << " "
+                                           << main.width() << "x" << main.height();
+}
+
+// The windows of the start-up are centred on the main window where the window
+// manager put it (here in the middle of the screen), not where it would be at the
+// top left: the logo and the playback dialog of a start in playback.
+TEST(ScreenProgramTest, LogoAndPlaybackDialogOpenOverThePlacedMainWindow) {
+  const XDisplay& x = CentringServer();
+  ASSERT_TRUE(x.ok()) << x.why();
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nAzimuthDriveEnable=0\n"
+                                  "[Orientation Module Settings]\nEnableOrientationModule=0\n";
+  const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v"}, x.name());
+  ASSERT_GT(app, 0);
+  const StartUpSeen seen = WatchStartUp(x, app, "Open a Sonar File For Playback");
+  x.Run({"import", "-window", "root", "start-up-dialog.png"});
+  ASSERT_FALSE(seen.main.isNull());
+  ASSERT_FALSE(seen.wanted.isNull()) << "no playback dialog";
+  EXPECT_GT(seen.main.left(), 200) << "the window manager did not centre the main window";
+  ExpectOver(seen.wanted, seen.main, "the playback dialog");
+  ASSERT_FALSE(seen.logo.isNull()) << "no logo seen";
+  EXPECT_LT((seen.logo.center() - seen.main.center()).manhattanLength(), 60)
+      << "logo centred at " << seen.logo.center().x() << "," << seen.logo.center().y() << ", the main window at "
+      << seen.main.center().x() << "," << seen.main.center().y();
+  x.Run({"wmctrl", "-c", "Open a Sonar File For Playback"});
+  QTest::qSleep(300);
+  x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
+  if (WaitExit(app, 10000) == -1) StopProcess(app);
+}
+
+// The boxes about a file named at start (missing, or not a sonar file) open over the
+// main window too.
+TEST(ScreenProgramTest, BoxesAboutTheStartFileOpenOverThePlacedMainWindow) {
+  const XDisplay& x = CentringServer();
+  ASSERT_TRUE(x.ok()) << x.why();
+  std::ofstream("WINQ47V.INI") << "[Settings]\nRunMode=1\nAzimuthDriveEnable=0\n"
+                                  "[Orientation Module Settings]\nEnableOrientationModule=0\n";
+  std::ofstream("notsonar.47V") << "this is not a sonar recording\n";
+  for (const char* file : {"missing.47V", "notsonar.47V"}) {
+    const pid_t app = Spawn({Q47V_BINARY_DIR "/src/app/winq47v", file}, x.name());
+    ASSERT_GT(app, 0);
+    const StartUpSeen seen = WatchStartUp(x, app, "Open a Sonar File For Playback");
+    x.Run({"import", "-window", "root", std::string("start-up-box-") + file + ".png"});
+    ASSERT_FALSE(seen.main.isNull()) << file;
+    ASSERT_FALSE(seen.wanted.isNull()) << "no box about " << file;
+    ExpectOver(seen.wanted, seen.main, file);
+    x.Run({"wmctrl", "-c", "Open a Sonar File For Playback"});
+    QTest::qSleep(300);
+    x.Run({"wmctrl", "-c", "WinQ47V Digital Sonar"});
+    if (WaitExit(app, 10000) == -1) StopProcess(app);
+  }
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ void StopProcess(pid_t pid) {
   }
 }
 
-XDisplay::XDisplay(bool window_manager, int width, int height) {
+XDisplay::XDisplay(bool window_manager, int width, int height, const std::string& openbox_config) {
   int fds[2];
   if (::pipe(fds) != 0) {
     why_ = "no pipe";
@@ -112,7 +112,21 @@ XDisplay::XDisplay(bool window_manager, int width, int height) {
   }
   name_ = ":" + number.substr(0, number.find('\n'));
   if (window_manager) {
-    wm_ = Spawn({"openbox", "--sm-disable"}, name_);
+    std::vector<std::string> wm = {"openbox", "--sm-disable"};
+    if (!openbox_config.empty()) {
+      char path[] = "/tmp/q47v-openbox-XXXXXX";
+      const int fd = ::mkstemp(path);
+      if (fd >= 0) {
+        const ssize_t n = ::write(fd, openbox_config.data(), openbox_config.size());
+        ::close(fd);
+        config_path_ = path;
+        if (n == static_cast<ssize_t>(openbox_config.size())) {
+          wm.push_back("--config-file");
+          wm.push_back(config_path_);
+        }
+      }
+    }
+    wm_ = Spawn(wm, name_);
     // The window manager is up once it has announced itself on the root window.
     bool up = false;
     for (int i = 0; i < 200 && !up; ++i) {
@@ -131,6 +145,7 @@ XDisplay::XDisplay(bool window_manager, int width, int height) {
 XDisplay::~XDisplay() {
   StopProcess(wm_);
   StopProcess(xvfb_);
+  if (!config_path_.empty()) ::unlink(config_path_.c_str());
 }
 
 int XDisplay::Run(const std::vector<std::string>& args, std::string* out) const {

@@ -12,7 +12,8 @@
 class XDisplay {
  public:
   // Starts Xvfb (and openbox when `window_manager`); ok() tells whether it runs.
-  XDisplay(bool window_manager, int width = 1920, int height = 1080);
+  // `openbox_config`: the text of an rc.xml for openbox (its defaults when empty).
+  XDisplay(bool window_manager, int width = 1920, int height = 1080, const std::string& openbox_config = {});
   ~XDisplay();
   XDisplay(const XDisplay&) = delete;
   XDisplay& operator=(const XDisplay&) = delete;
@@ -26,7 +27,7 @@ class XDisplay {
 
  private:
   pid_t xvfb_ = -1, wm_ = -1;
-  std::string name_, why_;
+  std::string name_, why_, config_path_;
   bool ok_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -290,6 +291,55 @@ TEST_F(Pipeline, UnpaintedPingsStillStartSweepsAndStorePoints) {
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);
   EXPECT_EQ(state->ProfilePoints.Count, 2);
   for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 0);
+}
+
+// A player that paints nothing (q47v xyz) does no picture work either: the clear at
+// a sweep start, the clear of a record with another range, the grid moved by a new
+// sound velocity and the waterfall leave the pixels as they are, while the sweep
+// watch, the points and the display's notices go on.
+TEST_F(Pipeline, UnpaintedPlayerLeavesThePixelsAloneOnClearsGridAndWaterfall) {
+  state->PaintEchoes = false;
+  state->Grid = 1;
+  state->RunMode = 1;
+  state->PlotSpeed = 100;
+  {
+    std::lock_guard lock(state->Image.Lock());
+    std::memset(state->Image.Pixels(), 7, kImageBytes);
+  }
+  state->AutoProfileScanActive = true;
+  state->AutoProfileWaitSweepStart = true;
+  state->AutoProfileStartPosition = 500;
+  SonarRecordFields rec;
+  rec.sound_velocity_tenths = 15000;
+  PingInput in{true, 'G', false, &rec};
+  SectorPing(*state, 490, 30);
+  state->Ping.StepDirection = 1;
+  ProcessPing(*state, display, in);
+  SectorPing(*state, 503, 30);  // the sweep starts: echo lines and points reset
+  state->Ping.StepDirection = 1;
+  rec.sound_velocity_tenths = 14000;  // the grid moves
+  ProcessPing(*state, display, in);
+  EXPECT_FALSE(state->AutoProfileWaitSweepStart);
+  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_FLOAT_EQ(state->SoundVelocityMeters.load(), 1400.0f);
+  SectorPing(*state, 506, 30);
+  state->Ping.RangeMetres = 20;  // another range: a clear
+  ProcessPing(*state, display, in);
+  EXPECT_EQ(state->ProfilePoints.Count, 2);
+  state->GridMode = 2;  // and a side-scan record
+  ProcessPing(*state, display, in);
+  ClearImage(*state, display);
+  RedrawGrid(*state, display);
+  EXPECT_GT(display.images, 0);
+  EXPECT_FALSE(state->GridShown);
+  for (uint8_t v : Pixels(*state)) ASSERT_EQ(v, 7);
+  // Painting again, the next clear makes the picture with its grid.
+  state->PaintEchoes = true;
+  state->GridMode = 0;
+  ClearImage(*state, display);
+  EXPECT_TRUE(state->GridShown);
+  EXPECT_GE(state->Image.At(404, 505), 128);  // the arc at 1400 m/s
+  EXPECT_EQ(state->Image.At(300, 300), 0);
 }
 
 // The GPS thread may change the fix while a ping is processed: the ping's record
