@@ -13,7 +13,7 @@
 #include "files/file_display.h"
 #include "files/playback.h"
 #include "files/sonar_scan.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "clock.h"
 #include "link/reply_decoder.h"
-#include "settings/app_state.h"
+#include "app_state.h"
 
 namespace {
 constexpr char kKinds[] = {'G', 'M', 'P', 'T', 'A', 'O', 'Q'};

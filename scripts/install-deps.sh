@@ -9,6 +9,7 @@ packages=(
   xvfb xauth openbox x11-utils x11-apps wmctrl xdotool imagemagick clang libclang-rt-14-dev
   libcivetweb-dev zlib1g-dev python3-websockets python3-meshio
   libgdal-dev libproj-dev gdal-bin python3-pyproj python3-pandas
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,6 +16,7 @@ int RunPortsVerb(int argc, char** argv);     // verb_ports.cpp
 int RunXyzVerb(int argc, char** argv);       // verb_xyz.cpp
 int RunExportVerb(int argc, char** argv);    // verb_export.cpp
 int RunTrackVerb(int argc, char** argv);     // verb_track.cpp
+int RunVideoVerb(int argc, char** argv);     // verb_video.cpp
 
 namespace {
 
@@ -29,6 +30,7 @@ struct Verb {
 constexpr Verb kVerbs[] = {
     {"settings", "show or rewrite a WINQ47V.INI settings file as the program loads it", RunSettingsVerb},
     {"render", "draw the sonar pictures of a .47V file into PNG or BMP files", RunRenderVerb},
+    {"video", "make a video (MP4, MKV, WebM) of a .47V file, with the readouts as subtitles", RunVideoVerb},
     {"info", "summarise a .47V sonar data file: records, kinds, times, GPS, damage", RunInfoVerb},
     {"dump", "one row per record of a .47V file (text, --csv or --json)", RunDumpVerb},
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},

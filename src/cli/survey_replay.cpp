@@ -36,7 +36,8 @@ class ReplayDisplay final : public Display {
   void PlaybackRestarted() override { state_.FirstPing = true; }
   void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
   void ShowOutputFailure(const std::string& text, const std::string&) override {
-    std::string line = text;
+    // Without the window's advice to go on: the run ends with a failure.
+    std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
     for (char& c : line)
       if (c == '\n') c = ' ';
     std::fprintf(stderr, "q47v %s: %s\n", verb_.c_str(), line.c_str());
@@ -57,8 +58,11 @@ bool MakeDirectory(const std::string& path, std::string& why) {
     why = "not a directory";
     return false;
   }
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  why = std::strerror(errno);
+  // The whole path, as the help says: every missing folder on the way is made.
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (!ec) return true;
+  why = ec.message();
   return false;
 }
 
@@ -132,6 +136,8 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
   state->PlotSpeed = 100;
   state->PixelZoom = 0;
   state->SurveyDirectory = directory;
+  state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
+  state->SurveyFilesInPlace = false;
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, options.File)) {
@@ -168,10 +174,16 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
   std::vector<bool> oriented(kMaxProfilePoints + 1);
   bool orientation_seen = false;
   bool stopped = false;
+  long long damaged_bytes = 0, damaged_stretches = 0, end_of_records = 0;
   for (;;) {
     const PlaybackStepResult r = PlaybackStep(*state, display, hooks);
+    if (r.skipped_bytes > 0) {
+      damaged_bytes += r.skipped_bytes;
+      ++damaged_stretches;
+    }
     if (r.outcome == PlaybackOutcome::kSearching) continue;
     if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
+    end_of_records = r.record_offset + r.record_size;
     ++summary.Records;
     if (!r.accepted) continue;
     // The orientation module's replies play as records of their own.
@@ -223,8 +235,12 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
   }
   if (geometry == SurveyGeometry::kAzimuth) {
     const std::string path = state->LastXyzPath.get();
+    const int files_before = state->XyzFilesWritten.load();
     FinishReplaySurvey(*state, display);
-    if (azimuth_open && summary.Sweeps > 0 && keep_xyz) {
+    if (azimuth_open && state->XyzFilesWritten.load() == files_before) {
+      // Not whole (told): what reached the disk of it is removed.
+      std::remove(path.c_str());
+    } else if (azimuth_open && summary.Sweeps > 0 && keep_xyz) {
       ++summary.Files;
       summary.AzimuthPath = path;
       summary.AzimuthInfo = InfoNow(*state, geometry);
@@ -232,7 +248,23 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
       std::remove(path.c_str());  // no sweep (or no file kept): no file
     }
   }
+  // Damage passed over (and what follows the last whole record) is said, as
+  // q47v info says it: the sweeps there are missing from the outputs.
+  const long long length = state->PlaybackFileLength.load();
+  if (length > end_of_records && summary.Records > 0) {
+    damaged_bytes += length - end_of_records;
+    ++damaged_stretches;
+  }
+  if (damaged_bytes > 0)
+    std::fprintf(stderr,
+                 "q47v %s: %s: %lld damaged bytes in %lld stretch%s passed over; the points there are missing "
+                 "(q47v info lists them)\n",
+                 verb, PrintableText(options.File).c_str(), damaged_bytes, damaged_stretches,
+                 damaged_stretches == 1 ? "" : "es");
   ClosePlayback(*state);
+  if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
+    std::fprintf(stderr, "q47v %s: %d sweep%s could not be written: the numbering of the date is used up\n", verb,
+                 unnumbered, unnumbered == 1 ? "" : "s");
   if (display.failed || stopped) summary.Failed = true;
   return 0;
 }

@@ -1,6 +1,8 @@
 #include "survey_run.h"
 
 #include <cerrno>
+#include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -14,22 +16,30 @@ namespace q47v::cli {
 
 namespace {
 
-// The whole text is one number (white space around it allowed).
-bool WholeNumber(const std::string& text, bool integer) {
+// Whether the whole text is one number (white space around it allowed): "" when
+// it is, otherwise what is wrong with it. A number too small to tell from zero is
+// a number (it reads as 0, as in the file); one too large for the setting is not.
+std::string NumberProblem(const std::string& text, bool integer) {
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
+  bool too_large = false;
   if (integer) {
     const long v = std::strtol(begin, &end, 10);
-    (void)v;
+    too_large = errno == ERANGE || v > INT_MAX || v < INT_MIN;
   } else {
     const double v = std::strtod(begin, &end);
-    if (end != begin && !std::isfinite(v)) return false;
+    too_large = (errno == ERANGE && std::fabs(v) > 1.0) || (end != begin && std::fabs(v) > FLT_MAX);
+    if (end != begin && std::isnan(v)) return "is not a number";
   }
-  if (end == begin || errno == ERANGE) return false;
+  if (end == begin) return integer ? "is not a whole number" : "is not a number";
   while (*end == ' ' || *end == '\t') ++end;
-  return *end == '\0';
+  if (*end != '\0') return integer ? "is not a whole number" : "is not a number";
+  if (too_large) return "is out of range for the setting";
+  return "";
 }
+
+bool WholeNumber(const std::string& text, bool integer) { return NumberProblem(text, integer).empty(); }
 
 }  // namespace
 
@@ -69,11 +79,13 @@ bool LoadSurveySettings(AppState& state, const std::string& ini_path, const std:
       error = "--set " + set + ": there is no setting '" + name + "' (q47v settings lists them)";
       return false;
     }
-    if (key->type != KeyType::Text && !WholeNumber(value, key->type == KeyType::Int)) {
-      error = "--set " + set + ": '" + value + "' is not " +
-              (key->type == KeyType::Int ? "a whole number" : "a number") + " (" + key->key + " takes " +
-              AcceptedText(*key) + ")";
-      return false;
+    if (key->type != KeyType::Text) {
+      const std::string problem = NumberProblem(value, key->type == KeyType::Int);
+      if (!problem.empty()) {
+        error = "--set " + set + ": '" + value + "' " + problem + " (" + key->key + " takes " + AcceptedText(*key) +
+                ")";
+        return false;
+      }
     }
     ini.Set(key->section, key->key, value);
     overridden.push_back(key);

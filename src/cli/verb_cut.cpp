@@ -12,6 +12,7 @@
 #include <string>
 
 #include "clock.h"
+#include "files/output_file.h"
 #include "files/progress_meter.h"
 #include "files/sonar_file.h"
 #include "files/sonar_scan.h"
@@ -31,8 +32,9 @@ constexpr const char* kUsage =
     "  --from N   first record to copy (default 0)\n"
     "  --to M     last record to copy (default the last record of FILE)\n"
     "\n"
-    "OUT is replaced if it exists; it must not be FILE. If a record cannot be written\n"
-    "(disk full ...) the copy stops and OUT keeps the whole records written before.\n"
+    "OUT is replaced if it exists (a link: the file it names); it must not be FILE,\n"
+    "a device or a FIFO. If a record cannot be written (disk full ...) the copy\n"
+    "stops and OUT keeps the whole records written before.\n"
     "\n"
     "Exit status: 0 success, 1 a file cannot be read or written, or the records asked\n"
     "for are not in FILE (an existing OUT is then left as it was), 2 usage error.\n";
@@ -108,23 +110,14 @@ int RunCutVerb(int argc, char** argv) {
     std::fprintf(stderr, "q47v cut: OUT must be another file than FILE\n");
     return 2;
   }
-  // The records go to a new file beside OUT that takes OUT's name only when whole:
-  // a bad range or a failed write never touches an existing OUT.
-  std::string temp_path = out_path + ".XXXXXX";
-  FileHandle out(::mkostemp(temp_path.data(), O_CLOEXEC));
-  if (!out.valid()) {
-    std::fprintf(stderr, "q47v cut: cannot create %s: %s\n", out_path.c_str(), std::strerror(errno));
+  // The records go to a new file beside OUT (beside the file a link names) that
+  // takes OUT's name only when whole: a bad range or a failed write never touches
+  // an existing OUT, and a device or a FIFO is never replaced.
+  WholeOutputFile out;
+  if (!out.Open(out_path, OutputMode::kThroughLinks, &error)) {
+    std::fprintf(stderr, "q47v cut: cannot write %s: %s\n", out_path.c_str(), error.c_str());
     return 1;
   }
-  ::fchmod(out.get(), 0644);
-  struct TempGuard {
-    std::string path;
-    bool keep = false;
-    ~TempGuard() {
-      if (!keep) ::unlink(path.c_str());
-    }
-  } guard{temp_path};
-
   Clock clock;
   ProgressMeter progress(clock, stderr, "q47v cut");
   const int64_t length = reader.Length();
@@ -137,7 +130,7 @@ int RunCutVerb(int argc, char** argv) {
     if (index >= from) {
       std::span<uint8_t> record = reader.mutable_record();
       SetRecordBackLink(record, static_cast<int>(record.size()) + previous_size);
-      if (!AppendRecord(out.get(), record, bytes, error)) {
+      if (!AppendRecord(out.fd(), record, bytes, error)) {
         std::fprintf(stderr, "q47v cut: writing %s failed after %lld records: %s\n", out_path.c_str(),
                      static_cast<long long>(written), error.c_str());
         failed = true;
@@ -153,17 +146,16 @@ int RunCutVerb(int argc, char** argv) {
   progress.Finish();
   if (failed) return 1;
   if (written == 0 || (to && index <= *to)) {
-    out.reset();
+    out.Abandon();
     std::fprintf(stderr, "q47v cut: %s has %lld records (0 to %lld); records %lld to %s are not all in it\n",
                  in_path.c_str(), static_cast<long long>(index), static_cast<long long>(index - 1),
                  static_cast<long long>(from), to ? std::to_string(*to).c_str() : "the end");
     return 1;
   }
-  if (::fsync(out.get()) != 0 || ::close(out.release()) != 0 || ::rename(temp_path.c_str(), out_path.c_str()) != 0) {
-    std::fprintf(stderr, "q47v cut: writing %s failed: %s\n", out_path.c_str(), std::strerror(errno));
+  if (!out.Commit(&error)) {
+    std::fprintf(stderr, "q47v cut: writing %s failed: %s\n", out_path.c_str(), error.c_str());
     return 1;
   }
-  guard.keep = true;
   std::fprintf(stderr, "q47v cut: %lld records (%lld bytes) written to %s\n", static_cast<long long>(written),
                static_cast<long long>(bytes), out_path.c_str());
   return 0;

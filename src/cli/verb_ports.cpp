@@ -13,6 +13,7 @@
 #include "settings/ini_file.h"
 #include "settings/port_paths.h"
 #include "settings/settings_io.h"
+#include "text_output.h"
 
 namespace q47v::cli {
 
@@ -130,6 +131,11 @@ int RunPortsVerb(int argc, char** argv) {
     if (d.access == DeviceAccess::kNoPermission && !role.empty() && denied.empty()) denied = d.path;
   }
   if (!denied.empty()) std::printf("\n%s\n", PermissionAdvice(denied).c_str());
+  if (!FinishOutput("ports")) {
+    // The file was changed all the same: a script must not take it for untouched.
+    if (!sets.empty()) std::fprintf(stderr, "q47v ports: the ports were set in %s nevertheless\n", path.c_str());
+    return 1;
+  }
   return 0;
 }
 

@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 
 #include "clock.h"
 #include "display.h"
+#include "files/output_file.h"
 #include "files/recorder.h"
 #include "gps/gps_reader.h"
 #include "link/azimuth_drive.h"
@@ -49,7 +51,8 @@ constexpr const char* kUsage =
     "the program does it live.\n"
     "\n"
     "  --ini FILE     the settings file to use (read only)\n"
-    "  --out FILE     the .47V file to write (replaced if it exists)\n"
+    "  --out FILE     the .47V file to write (replaced if it exists; a link: the\n"
+    "                 file it names; never a device or a FIFO)\n"
     "  --pings N      stop after N recorded sonar pings (the file holds exactly N)\n"
     "  --seconds S    stop after S seconds\n"
     "  --serve ADDR:PORT\n"
@@ -117,7 +120,8 @@ class HeadlessDisplay : public Display {
     return survey->Azimuth(form);
   }
   void ShowOutputFailure(const std::string& text, const std::string& caption) override {
-    std::string line = text;
+    // Without the window's advice to go on: the run ends with a failure.
+    std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
     for (char& c : line)
       if (c == '\n') c = ' ';
     std::fprintf(stderr, "q47v record: %s: %s\n", caption.c_str(), line.c_str());
@@ -177,6 +181,9 @@ class SurveySink final : public LinkSink {
   bool running_ = false;
 };
 
+constexpr double kLargestCount = 2147483647.0;
+constexpr double kLargestPayout = 999.99;
+
 bool ParsePositive(const char* text, double& out) {
   char* end = nullptr;
   errno = 0;
@@ -206,11 +213,24 @@ int RunRecordVerb(int argc, char** argv) {
     else if (a == "--auto-profile") profile = v;
     else if (a == "--auto-azimuth") azimuthText = v;
     else if (a == "--xyz-dir") xyzDir = v;
-    else if (a == "--sweeps" && ParsePositive(v, sweeps) && sweeps == static_cast<int>(sweeps)) continue;
-    else if (a == "--payout" && ParsePositive(v, payout)) continue;
-    else if (a == "--pings" && ParsePositive(v, pings)) continue;
-    else if (a == "--seconds" && ParsePositive(v, seconds)) continue;
-    else {
+    else if (a == "--sweeps" || a == "--payout" || a == "--pings" || a == "--seconds") {
+      // Limits the run can keep: counted in whole seconds, pings and sweeps of an
+      // int; a payout the dialog's field can show, which keeps every elevation
+      // a number.
+      double& value = a == "--sweeps" ? sweeps : a == "--payout" ? payout : a == "--pings" ? pings : seconds;
+      const double largest = a == "--payout" ? kLargestPayout : kLargestCount;
+      const bool whole = a == "--sweeps";
+      const bool payout_value = a == "--payout";
+      if (!ParsePositive(v, value) || value > largest || (!payout_value && value < 1) ||
+          (whole && value != std::floor(value))) {
+        std::fprintf(stderr, "q47v record: %s takes %s, not %s\n", a.c_str(),
+                     payout_value ? "metres, more than 0 and at most 999.99"
+                     : whole      ? "a whole number from 1 to 2147483647"
+                                  : "a number from 1 to 2147483647",
+                     v);
+        return 2;
+      }
+    } else {
       std::fprintf(stderr, "q47v record: bad option %s %s\n%s", a.c_str(), v, kUsage);
       return 2;
     }
@@ -241,8 +261,9 @@ int RunRecordVerb(int argc, char** argv) {
   }
   if (!xyzDir.empty()) {
     struct stat st {};
-    if (::stat(xyzDir.c_str(), &st) != 0 && ::mkdir(xyzDir.c_str(), 0777) != 0) {
-      std::fprintf(stderr, "q47v record: cannot make the directory %s: %s\n", xyzDir.c_str(), std::strerror(errno));
+    std::error_code ec;
+    if (::stat(xyzDir.c_str(), &st) != 0 && !std::filesystem::create_directories(xyzDir, ec) && ec) {
+      std::fprintf(stderr, "q47v record: cannot make the directory %s: %s\n", xyzDir.c_str(), ec.message().c_str());
       return 1;
     }
     if (::stat(xyzDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -251,11 +272,24 @@ int RunRecordVerb(int argc, char** argv) {
     }
   }
   webview::ServerOptions serveOptions = webview::LoadLiveViewOptions(ini);
-  if (!serve.empty() && !webview::ParseListenAddress(serve, serveOptions)) {
-    std::fprintf(stderr, "q47v record: --serve takes ADDR:PORT, [IPv6]:PORT or PORT, not %s\n", serve.c_str());
+  if (std::string why; !serve.empty() && !webview::ParseListenAddress(serve, serveOptions, &why)) {
+    if (!why.empty())
+      std::fprintf(stderr, "q47v record: --serve %s: %s\n", serve.c_str(), why.c_str());
+    else
+      std::fprintf(stderr, "q47v record: --serve takes ADDR:PORT or PORT%s, not %s\n",
+                   webview::IPv6Served() ? " ([IPv6]:PORT for IPv6)" : "", serve.c_str());
     return 2;
   }
 
+  // The recording must go to a regular file (or a new one): a FIFO would hold the
+  // open until a reader came, and a device would swallow the records.
+  {
+    const std::string refused = RefusedOutputReason(OutputTarget(out));
+    if (!refused.empty()) {
+      std::fprintf(stderr, "q47v record: cannot record to %s: %s\n", out.c_str(), refused.c_str());
+      return 1;
+    }
+  }
   // A settings file that was named must be there: the defaults would log with
   // ports and settings nobody chose.
   {
@@ -278,18 +312,11 @@ int RunRecordVerb(int argc, char** argv) {
     return 1;
   }
   if (!xyzDir.empty()) state.SurveyDirectory = xyzDir;
+  state.ReplaceLastNumber = false;  // a used-up numbering stops the survey
+  state.SurveyFilesInPlace = false;
   const ComPortPaths paths = LoadComPortPaths(ini);
   const int headIndex = state.ComPort.load();
   const std::string headPath = headIndex >= 0 && headIndex < kComPortCount ? paths[static_cast<std::size_t>(headIndex)] : "";
-
-  // SIGINT and SIGTERM are taken synchronously by the main thread below; the
-  // worker threads started later inherit the blocked mask.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGHUP);  // a closed terminal or session stops it the same way
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   HeadlessDisplay display;
   LivePingSink liveSink(display);
@@ -322,6 +349,15 @@ int RunRecordVerb(int argc, char** argv) {
     StopLink(state);
     return 1;
   }
+  // SIGINT and SIGTERM are taken synchronously by the main thread below; the
+  // worker threads started from here on inherit the blocked mask. (Only now: an
+  // open before this point stays stoppable by them.)
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);  // a closed terminal or session stops it the same way
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   if (survey) {
     // Held until the scan dialog is answered on the comm thread.
     state.RecordFileOpen = 0;
@@ -384,6 +420,11 @@ int RunRecordVerb(int argc, char** argv) {
       why = "survey complete";
       break;
     }
+    if (state.XyzSweepsNotNumbered.load() > 0) {
+      why = "stopped: the numbering of the survey files is used up";
+      failed = true;
+      break;
+    }
     // An auto-azimuth run starts once the drive has answered, so that every record
     // carries its position.
     if (!azimuthText.empty() && !display.surveyStarted.load() && state.AutoAzimuthRequest.load() == 0) {
@@ -436,9 +477,18 @@ int RunRecordVerb(int argc, char** argv) {
     state.RecordFileOpen = 1;  // held at the survey's end, or never begun: closed whole
   }
   StopRecording(state, display);
-  if (survey)
-    std::printf("q47v record: %d sweeps, %d .XYZ files in %s\n", state.SweepsCompleted.load(),
+  if (survey) {
+    // A survey file that could not be written whole (a full disk) fails the run.
+    const int lost = state.XyzWriteFailures.load() + state.XyzSweepsNotNumbered.load();
+    std::printf("q47v record: %d sweeps, %d .XYZ files in %s", state.SweepsCompleted.load(),
                 state.XyzFilesWritten.load(), state.SurveyDirectory.c_str());
+    if (lost > 0) std::printf("; %d could not be written", lost);
+    std::printf("\n");
+    if (lost > 0 && !failed) {
+      why = "survey incomplete";
+      failed = true;
+    }
+  }
   std::printf("q47v record: %s; %ld pings, %lld bytes in %s\n", why, state.RecordedSonarPings.load(), bytes,
               out.c_str());
   return failed ? 1 : 0;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 #include "clock.h"
 #include "display.h"
+#include "files/output_file.h"
 #include "files/playback.h"
 #include "imaging/color_tables.h"
 #include "imaging/ping_pipeline.h"
@@ -92,7 +94,10 @@ int ParseTime(const std::string& t) {
 bool MakeDirectory(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  return ::mkdir(path.c_str(), 0777) == 0;
+  // The whole path: every missing folder on the way is made.
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return !ec;
 }
 
 std::string Stem(const std::string& path) {
@@ -154,29 +159,25 @@ std::vector<uint8_t> EncodeBmp24(const uint8_t* rgb, int width, int height) {
 
 namespace {
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
+void AppendPngData(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 
-bool WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
+void FlushPngData(png_structp) {}
+
+// The picture as a PNG file's bytes; false when it cannot be encoded.
+bool EncodePng(const std::vector<uint8_t>& rgb, int width, int height, std::string& out) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(f);
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(f);
     return false;
   }
-  png_init_io(png, f);
+  png_set_write_fn(png, &out, AppendPngData, FlushPngData);
   png_set_compression_level(png, 3);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -185,7 +186,7 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int widt
     png_write_row(png, const_cast<png_bytep>(rgb.data() + static_cast<size_t>(y) * width * 3));
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
+  return true;
 }
 
 }  // namespace
@@ -305,17 +306,17 @@ int RunRenderVerb(int argc, char** argv) {
     std::snprintf(name, sizeof name, "-%04d.%s", frames + 1, format.c_str());
     const std::string path = stem + name;
     // Written under a temporary name and renamed when whole: a failed write (a
-    // full disk, a size limit) leaves no cut-off image behind.
-    const std::string temp = path + ".part";
-    errno = 0;
-    bool ok = format == "png" ? WritePng(temp, rgb, kImageWidth, kImageHeight)
-                              : WriteFile(temp, EncodeBmp24(rgb.data(), kImageWidth, kImageHeight));
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) {
-      const int err = errno;
-      std::remove(temp.c_str());
-      std::fprintf(stderr, "q47v render: cannot write %s: %s\n", path.c_str(),
-                   err ? std::strerror(err) : "the image could not be encoded");
+    // full disk, a size limit) leaves no cut-off image behind, and a device or a
+    // FIFO under the name is refused.
+    std::string data, error;
+    if (format == "png") {
+      if (!EncodePng(rgb, kImageWidth, kImageHeight, data)) error = "the image could not be encoded";
+    } else {
+      const std::vector<uint8_t> bmp = EncodeBmp24(rgb.data(), kImageWidth, kImageHeight);
+      data.assign(bmp.begin(), bmp.end());
+    }
+    if (!error.empty() || !WriteWholeOutput(path, data, OutputMode::kThroughLinks, &error)) {
+      std::fprintf(stderr, "q47v render: cannot write %s: %s\n", path.c_str(), error.c_str());
       return false;
     }
     ++frames;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 #include <sys/stat.h>
 
@@ -14,6 +15,7 @@
 #include "settings/settings_keys.h"
 #include "settings/user_config.h"
 #include "text_output.h"
+#include "webview/live_view_settings.h"
 
 namespace q47v::cli {
 
@@ -152,6 +154,26 @@ int RunSettingsVerb(int argc, char** argv) {
     if (!stored) mark = "missing: default";
     else if (stored->empty()) mark = "empty: default";
     PrintLine(ComPortKey(i), ComPortPath(ini, i), mark);
+  }
+
+  // The live view's keys, as the window's Live View dialog and --serve take them.
+  const webview::ServerOptions live = webview::LoadLiveViewOptions(ini);
+  std::printf("\n[%s]\n", webview::kLiveViewSection);
+  const std::pair<const char*, std::string> live_keys[] = {
+      {"Address", live.address}, {"Port", std::to_string(live.port)}, {"Viewers", std::to_string(live.maxViewers)}};
+  for (const auto& [key, value] : live_keys) {
+    const std::optional<std::string> stored = ini.Get(webview::kLiveViewSection, key);
+    std::string mark;
+    if (!stored) {
+      mark = "missing: default";
+    } else if (std::string why; std::string(key) == "Address" && !webview::ValidListenAddress(value, &why)) {
+      mark = "not valid: the live view will not start (" + why + ")";
+      problems = true;
+    } else if (*stored != value) {
+      mark = "not valid: default (the file holds " + *stored + ")";
+      problems = true;
+    }
+    PrintLine(key, value, mark);
   }
 
   if (!FinishOutput("settings")) return 1;

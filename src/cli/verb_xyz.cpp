@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files/output_file.h"
 #include "outputs/survey_plots.h"
 #include "survey_replay.h"
 #include "survey_run.h"
@@ -72,13 +73,6 @@ bool ReadWhole(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
-bool WriteWhole(const std::string& path, const std::string& data) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
-
 // "14mar2024-0001.xyz" gives "14-MAR-2024".
 std::string DateOfName(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -108,8 +102,12 @@ bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool pl
   PlotInfo info = info_in;
   info.DateText = DateOfName(xyz_path);
   info.FileName = BaseName(xyz_path);
-  if (ply && !WriteWhole(stem + ".ply", PlyFile(points, "survey points of " + info.FileName))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), std::strerror(errno));
+  // New files, whole or none: a link or anything else already under the name is
+  // left alone.
+  std::string error;
+  if (ply && !WriteWholeOutput(stem + ".ply", PlyFile(points, "survey points of " + info.FileName),
+                               OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), error.c_str());
     return false;
   }
   std::vector<SurveyPoint> drawn;
@@ -120,8 +118,8 @@ bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool pl
   } else {
     drawn = points;
   }
-  if (svg && !WriteWhole(stem + ".svg", SurveySvg(drawn, info))) {
-    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), std::strerror(errno));
+  if (svg && !WriteWholeOutput(stem + ".svg", SurveySvg(drawn, info), OutputMode::kNewName, &error)) {
+    std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), error.c_str());
     return false;
   }
   return true;

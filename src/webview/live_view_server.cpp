@@ -18,6 +18,7 @@
 #include "webview/live_view_page.h"
 #include "webview/live_view_protocol.h"
 #include "webview/live_view_readouts.h"
+#include "webview/live_view_settings.h"
 
 namespace webview {
 
@@ -26,6 +27,8 @@ namespace {
 constexpr const char* kStreamPath = "/stream";
 // Viewers send nothing but control frames; anything larger than this is hostile.
 constexpr std::size_t kLargestViewerMessage = 4096;
+// Connections that may wait for their request at once besides the viewers.
+constexpr int kIdleConnectionRoom = 200;
 
 struct Message {
   std::string data;
@@ -497,6 +500,9 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   if (options.port < 0 || options.port > 65535) return fail("the port must lie in 0..65535");
   if (options.address.empty() || options.address.find_first_of(" ,\t") != std::string::npos)
     return fail("the address is not valid");
+  // The library reads what it does not know loosely (999.1.1.1 as 231.1.1.1):
+  // only an address taken exactly is listened on.
+  if (std::string why; !ValidListenAddress(options.address, &why)) return fail(why);
   if (options.maxViewers < 1 || options.interval.count() < 1) return fail("invalid limits");
   d.options = options;
   d.tokenRequired = options.requireToken || !IsLoopbackAddress(options.address);
@@ -507,10 +513,13 @@ bool LiveViewServer::Start(const ServerOptions& options, std::string* error) {
   const bool v6 = address.find(':') != std::string::npos;
   if (v6 && address.front() != '[') address = "[" + address + "]";
   const std::string listening = address + ":" + std::to_string(options.port);
-  const std::string threads = std::to_string(options.maxViewers + 8);
+  // Every connection holds a worker thread until its request is in: beyond one
+  // per viewer and a few for pages, room for many connections that say nothing,
+  // each dropped after two seconds, so that idle ones cannot keep a viewer out.
+  const std::string threads = std::to_string(options.maxViewers + 8 + kIdleConnectionRoom);
   const char* config[] = {"listening_ports", listening.c_str(),
                           "num_threads", threads.c_str(),
-                          "request_timeout_ms", "5000",
+                          "request_timeout_ms", "2000",
                           "websocket_timeout_ms", "5000",
                           "enable_websocket_ping_pong", "yes",
                           "enable_keep_alive", "no",

@@ -1,5 +1,8 @@
 #include "webview/live_view_settings.h"
 
+#include <arpa/inet.h>
+#include <civetweb.h>
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -52,7 +55,22 @@ bool SaveLiveViewOptions(const std::string& ini_path, const ServerOptions& optio
   return ini.Save(ini_path, error);
 }
 
-bool ParseListenAddress(const std::string& text, ServerOptions& options) {
+bool IPv6Served() { return mg_check_feature(8) != 0; }
+
+bool ValidListenAddress(const std::string& address, std::string* why) {
+  if (address == "localhost") return true;
+  unsigned char bytes[16];
+  if (inet_pton(AF_INET, address.c_str(), bytes) == 1) return true;
+  if (inet_pton(AF_INET6, address.c_str(), bytes) == 1) {
+    if (IPv6Served()) return true;
+    if (why) *why = address + " is an IPv6 address, and this build's web server has no IPv6: use an IPv4 address";
+    return false;
+  }
+  if (why) *why = "'" + address + "' is not an IPv4 address (four numbers 0 to 255, e.g. 127.0.0.1)";
+  return false;
+}
+
+bool ParseListenAddress(const std::string& text, ServerOptions& options, std::string* why) {
   std::string address, port;
   if (!text.empty() && text.front() == '[') {
     const auto close = text.find(']');
@@ -72,6 +90,7 @@ bool ParseListenAddress(const std::string& text, ServerOptions& options) {
   int p = 0;
   if (!ParsePort(port, p)) return false;
   if (address.find_first_of(" ,\t[]") != std::string::npos) return false;
+  if (!address.empty() && !ValidListenAddress(address, why)) return false;
   options.address = address.empty() ? "127.0.0.1" : address;
   options.port = p;
   return true;

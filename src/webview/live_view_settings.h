@@ -23,7 +23,14 @@ void StoreLiveViewOptions(IniFile& ini, const ServerOptions& options);
 bool SaveLiveViewOptions(const std::string& ini_path, const ServerOptions& options, std::string* error = nullptr);
 
 // "ADDR:PORT", "[V6]:PORT" or ":PORT"/"PORT" (loopback) into options; false when
-// malformed.
-bool ParseListenAddress(const std::string& text, ServerOptions& options);
+// malformed or the address is not one that can be listened on (*why tells).
+bool ParseListenAddress(const std::string& text, ServerOptions& options, std::string* why = nullptr);
+
+// An address the live view can listen on: "localhost", an IPv4 address of four
+// numbers 0 to 255, or an IPv6 address where the web server library was built
+// with IPv6. False and *why otherwise.
+bool ValidListenAddress(const std::string& address, std::string* why = nullptr);
+// Whether this build's web server library can listen on IPv6 addresses.
+bool IPv6Served();
 
 }  // namespace webview

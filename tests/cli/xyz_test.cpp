@@ -404,7 +404,7 @@ TEST(XyzVerb, BadOptionsAndKeysFailClearly) {
       {"record --ini x.ini --out r.47V --auto-profile diagonal", 2, "--auto-profile takes vertical or horizontal"},
       {"record --ini x.ini --out r.47V --auto-profile vertical --payout 2", 2, "--payout goes with"},
       {"record --ini x.ini --out r.47V --sweeps 2", 2, "--sweeps goes with --auto-profile"},
-      {"record --ini x.ini --out r.47V --auto-profile vertical --sweeps 1.5", 2, "bad option --sweeps 1.5"},
+      {"record --ini x.ini --out r.47V --auto-profile vertical --sweeps 1.5", 2, "--sweeps takes a whole number from 1 to 2147483647, not 1.5"},
   };
   for (const Case& c : cases) {
     const FilesToolRun run = RunQ47v(c.args);

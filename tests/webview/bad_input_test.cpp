@@ -205,3 +205,20 @@ TEST_F(LiveSession, TwoHundredConnectionsOpenedAndDropped) {
   EXPECT_GE(late.Wholes(), 1);
   ExpectStillPingingAndRecording();
 }
+
+// Connections that open and say nothing hold the server's workers only briefly
+// and never all of them: a viewer arriving behind 150 of them gets in at once
+// (its handshake is answered within the client's 5 s).
+TEST_F(LiveSession, IdleConnectionsDoNotKeepAViewerOut) {
+  const int port = server_->Port();
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < 150; ++i) {
+    idle.push_back(std::make_unique<RawClient>());
+    ASSERT_TRUE(idle.back()->Connect(port)) << i;
+  }
+  std::this_thread::sleep_for(200ms);  // all of them accepted and waiting
+  TestViewer viewer(port, Q());
+  EXPECT_TRUE(viewer.Ok()) << "the viewer was kept out";
+  EXPECT_TRUE(viewer.WaitForSequence(server_->Flush()));
+  ExpectStillPingingAndRecording();
+}

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <random>
 
+#include "app_state.h"
+#include "clock.h"
 #include "imaging/ping_image.h"
 #include "settings/ini_file.h"
 #include "webview/live_view_protocol.h"
@@ -145,9 +147,22 @@ TEST(LiveViewSettings, SectionRoundTripAndListenAddresses) {
   EXPECT_TRUE(ParseListenAddress("192.0.2.7:8100", p));
   EXPECT_EQ(p.address, "192.0.2.7");
   EXPECT_EQ(p.port, 8100);
-  EXPECT_TRUE(ParseListenAddress("[::1]:0", p));
-  EXPECT_EQ(p.address, "::1");
-  EXPECT_EQ(p.port, 0);
+  // IPv6 only where the web server library can listen on it.
+  if (IPv6Served()) {
+    EXPECT_TRUE(ParseListenAddress("[::1]:0", p));
+    EXPECT_EQ(p.address, "::1");
+    EXPECT_EQ(p.port, 0);
+  } else {
+    std::string why;
+    EXPECT_FALSE(ParseListenAddress("[::1]:0", p, &why));
+    EXPECT_NE(why.find("no IPv6"), std::string::npos) << why;
+  }
+  // Addresses taken exactly, never read loosely into another one.
+  for (const char* loose : {"999.1.1.1:0", "127.0.0.300:0", "127.1:0", "0x7f.0.0.1:0", "host.example:80"}) {
+    std::string why;
+    EXPECT_FALSE(ParseListenAddress(loose, p, &why)) << loose;
+    EXPECT_NE(why.find("not an IPv4 address"), std::string::npos) << loose << ": " << why;
+  }
   EXPECT_TRUE(ParseListenAddress("8047", p));
   EXPECT_EQ(p.address, "127.0.0.1");
   for (const char* bad : {"", "host:", ":x", "1.2.3.4:70000", "::1:80", "[::1]80", "a b:80"})
@@ -159,4 +174,21 @@ TEST(LiveViewSettings, SectionRoundTripAndListenAddresses) {
   EXPECT_FALSE(IsLoopbackAddress("0.0.0.0"));
   EXPECT_FALSE(IsLoopbackAddress("192.168.1.5"));
   EXPECT_FALSE(IsLoopbackAddress("127.0.0.1.evil"));
+}
+
+// The server itself (as the window's Live View dialog starts it from the settings
+// file) listens only on an address taken exactly.
+TEST(LiveViewProtocol, ServerRefusesLooselyReadAddresses) {
+  auto state = std::make_unique<AppState>();
+  Clock clock;
+  for (const char* loose : {"999.1.1.1", "127.0.0.300", "127.1"}) {
+    LiveViewServer server(*state, clock);
+    ServerOptions o;
+    o.address = loose;
+    o.port = 0;
+    std::string error;
+    EXPECT_FALSE(server.Start(o, &error)) << loose << " listened on";
+    EXPECT_NE(error.find("not an IPv4 address"), std::string::npos) << error;
+    server.Stop();
+  }
 }

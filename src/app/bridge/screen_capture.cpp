@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "files/file_texts.h"
+#include "files/output_file.h"
 
 namespace {
 void Put16(std::vector<unsigned char>& b, size_t at, unsigned v) {
@@ -55,11 +56,11 @@ bool WriteBmp24(const std::string& path, const QImage& source) {
       dst[3 * x + 2] = src[3 * x];
     }
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(header.data()), 54);
-  out.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(size));
-  return static_cast<bool>(out.flush());
+  // Whole or not at all, through a link to its file; a device or a FIFO under the
+  // name is refused.
+  std::string data(reinterpret_cast<const char*>(header.data()), 54);
+  data.append(reinterpret_cast<const char*>(pixels.data()), size);
+  return WriteWholeOutput(path, data, OutputMode::kThroughLinks, nullptr);
 }
 
 bool HasBmpExtension(const std::string& path) {

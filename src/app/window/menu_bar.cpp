@@ -16,6 +16,7 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
   file->addSeparator();
   Add(file, cmd::kSaveScreen, "&Save Screen...");
   Add(file, cmd::kAutoFrameCapture, kCaptureStartText);
+  Add(file, cmd::kExportVideo, "Export &Video...");
   file->addSeparator();
   Add(file, cmd::kExit, "E&xit");
 

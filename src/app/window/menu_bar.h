@@ -27,6 +27,7 @@ enum : int {
   kSonarHead = 2000, kAzimuthDrive = 2001, kChangeAzimuth = 2002,
   kSimulateAzimuth = 2004, kOrientationModule = 2005,
   kLiveView = 2100,  // the live view in a browser
+  kExportVideo = 2110,  // a recording made into a video
 };
 }  // namespace cmd
 

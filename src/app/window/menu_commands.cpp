@@ -12,9 +12,11 @@
 #include "bridge/core_bridge.h"
 #include "tool_windows/diagnostics_window.h"
 #include "files/file_texts.h"
+#include "files/output_file.h"
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
+#include "dialogs/export_video_dialog.h"
 #include "dialogs/live_view_dialog.h"
 #include "display.h"
 #include "window/menu_bar.h"
@@ -72,6 +74,7 @@ MenuCommands::MenuCommands(AppState& state, CoreBridge& core, MenuBar& menu, She
   table_[cmd::kSoundVelocity] = &MenuCommands::SoundVelocity;
   table_[cmd::kUserText] = &MenuCommands::UserText;
   table_[cmd::kLiveView] = &MenuCommands::LiveView;
+  table_[cmd::kExportVideo] = &MenuCommands::ExportVideo;
   table_[cmd::kPrint] = &MenuCommands::Print;
   // Ids with no entry (the "Sonar Head" item among them) do nothing here.
 }
@@ -173,6 +176,11 @@ void MenuCommands::SaveScreen(int) {
   if (chosen.empty()) return;
   if (!HasBmpExtension(chosen)) {
     prompts.Warning("Save Screen As", "File extension must be .BMP");
+    return;
+  }
+  const std::string refused = RefusedOutputReason(OutputTarget(chosen));
+  if (!refused.empty()) {
+    prompts.Warning("Save Screen As", refused);
     return;
   }
   WriteBmp24(chosen, links_.capture_window());
@@ -372,6 +380,8 @@ void MenuCommands::About(int) {
 void MenuCommands::LiveView(int) {
   ShowLiveViewDialog(&window_, state_, core_.GetClock(), [this](bool on) { menu_.Check(cmd::kLiveView, on); });
 }
+
+void MenuCommands::ExportVideo(int) { ShowExportVideoDialog(&window_, state_); }
 
 // ---------------------------------------------------------------- tool windows
 

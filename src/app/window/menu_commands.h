@@ -88,6 +88,7 @@ class MenuCommands {
   void SoundVelocity(int id);
   void UserText(int id);
   void LiveView(int id);
+  void ExportVideo(int id);
   void Print(int id);
 
   AppState& state_;

@@ -249,8 +249,12 @@ bool OpenPlaybackFile(AppState& s, FileDisplay& display, const std::string& path
     }
   }
   if (!has_magic) {
+    // An empty file (a recording that never got its first record) says so, by name.
+    const bool empty = opened && s.PlaybackReader.Length() == 0;
     s.PlaybackReader.Close();
-    display.ShowFileMessage(opened ? std::string(kWrongMagicMessage) : "Cannot open " + path + ": " + error,
+    display.ShowFileMessage(!opened ? "Cannot open " + path + ": " + error
+                            : empty ? std::string(kWrongMagicMessage) + "\n" + path + " is empty: it holds no records."
+                                    : std::string(kWrongMagicMessage),
                             kPlaybackDialogTitle, FileMessageIcon::kWarning);
     display.SetFileTitle(NoFileTitle());
     display.PlaybackFileOpened(false);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -11,6 +12,7 @@
 
 #include "files/file_display.h"
 #include "files/file_texts.h"
+#include "files/output_file.h"
 #include "app_state.h"
 
 namespace {
@@ -101,8 +103,15 @@ FileHandle CreateSonarFile(FileDisplay& display, const std::string& path, const 
     return FileHandle();
   }
   // The path is opened and shown as chosen: lower-casing it would name another
-  // file on a case-sensitive file system.
-  return FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  // file on a case-sensitive file system. A device or a FIFO under the name is
+  // refused (and said so) before it is opened; a link is recorded through.
+  const std::string refused = RefusedOutputReason(OutputTarget(path));
+  if (!refused.empty()) {
+    display.ShowFileMessage(refused, caption, FileMessageIcon::kWarning);
+    errno = 0;
+    return FileHandle();
+  }
+  return FileHandle(OpenRegularOutput(path, nullptr));
 }
 
 bool StartRecording(AppState& state, FileDisplay& display, const std::string& path) {

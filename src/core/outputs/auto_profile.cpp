@@ -1,5 +1,7 @@
 #include "outputs/auto_profile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -35,13 +37,13 @@ std::string ScanDate(const AppState& state, const Clock& clock) {
 
 // A write that did not reach the file is told once per scan; pinging goes on.
 void ReportFailure(AppState& state, Display& display, const char* caption) {
-  ++state.XyzWriteFailures;
   if (state.XyzFailureShown) return;
   state.XyzFailureShown = true;
+  ++state.XyzWriteFailures;  // files, not writes: one file fails once
   const std::string path = state.Xyz.Path();
   const std::string why = state.Xyz.Error().empty() ? std::string("unknown error") : state.Xyz.Error();
-  display.ShowOutputFailure("The survey points of this scan could not be saved to " + path + ":\n" + why +
-                                ".\nCheck the disk; pinging goes on.",
+  display.ShowOutputFailure("The survey points of this scan could not be saved to " + path + ":\n" + why + ".\n" +
+                                kPingingGoesOnText,
                             caption);
 }
 
@@ -78,8 +80,32 @@ std::string DateText(const Clock& clock) {
 }
 
 bool OpenXyzFile(AppState& state, Display& display, const std::string& date_text, const char* caption) {
-  const std::string name = SurveyPath(state, state.XyzNames.Next(state.SurveyDirectory, date_text, "xyz"));
-  if (!state.Xyz.Create(name)) {
+  const std::string base = state.XyzNames.Next(state.SurveyDirectory, date_text, "xyz");
+  const std::string name = SurveyPath(state, base);
+  // A survey file is made new, never over something that is there. Only the last
+  // number of a date, once taken, is given again.
+  OutputMode mode = OutputMode::kNewName;
+  struct stat st {};
+  if (base.size() >= 8 && base.compare(base.size() - 8, 4, "9999") == 0 && ::lstat(name.c_str(), &st) == 0) {
+    const std::string stem = base.substr(0, base.size() - 9);
+    if (!state.ReplaceLastNumber) {
+      ++state.XyzSweepsNotNumbered;
+      state.XyzFileOpen = 0;
+      if (!state.LastNumberShown) {
+        state.LastNumberShown = true;
+        display.ShowOutputFailure("The numbering of " + stem + " is used up: " + name +
+                                      " exists, and no survey file is written over it.",
+                                  caption);
+      }
+      return false;
+    }
+    mode = OutputMode::kReplaceName;
+    if (!state.LastNumberShown) {
+      state.LastNumberShown = true;
+      display.ShowStatus("Numbering of " + stem + " used up: " + base + " is replaced", kStatusScanColours);
+    }
+  }
+  if (!state.Xyz.Create(name, mode, state.SurveyFilesInPlace)) {
     state.XyzFileOpen = 0;
     ReportFailure(state, display, caption);
     return false;
@@ -94,8 +120,13 @@ void CloseXyzFile(AppState& state, Display& display, const char* caption) {
     state.XyzFileOpen = 0;
     return;
   }
-  if (!state.Xyz.Close()) ReportFailure(state, display, caption);
+  // Counted only when whole under its name.
+  const bool whole = state.Xyz.Close();
   state.XyzFileOpen = 0;
+  if (!whole) {
+    ReportFailure(state, display, caption);
+    return;
+  }
   ++state.XyzFilesWritten;
 }
 

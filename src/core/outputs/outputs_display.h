@@ -47,6 +47,10 @@ struct AzimuthAnswer {
   bool Xyz = true;
 };
 
+// The last line of a survey file failure in the window; a tool that stops on the
+// failure leaves it out.
+inline constexpr const char* kPingingGoesOnText = "Check the disk; pinging goes on.";
+
 class OutputsDisplay {
  public:
   virtual ~OutputsDisplay() = default;

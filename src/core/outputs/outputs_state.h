@@ -39,10 +39,19 @@ struct OutputsState {
   bool XyzFailureShown = false;                  // once per scan (per file of a run)
   SharedText LastXyzPath;                        // the last .XYZ file written
   std::atomic<int> XyzFilesWritten{0};
-  std::atomic<int> XyzWriteFailures{0};
+  std::atomic<int> XyzWriteFailures{0};             // files that could not be written whole
   SharedText LastCapturePath;                    // the last after-scan capture
   // Where the .XYZ files and after-scan captures go; set before a run starts.
   std::string SurveyDirectory = ".";
+  // When a date's numbering is used up (…-9999.xyz exists): the window replaces
+  // that file, as it always did, and says so once; the tools set this off and
+  // write no more files rather than replace one.
+  bool ReplaceLastNumber = true;
+  // The window's survey files grow under their names; the tools' take their names
+  // only when whole.
+  bool SurveyFilesInPlace = true;
+  bool LastNumberShown = false;
+  std::atomic<int> XyzSweepsNotNumbered{0};      // sweeps not written for want of a number
   DatedNames XyzNames;                           // the comm thread's (the player's in a replay)
   DatedNames CaptureNames;
 };

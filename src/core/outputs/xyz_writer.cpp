@@ -1,6 +1,7 @@
 #include "outputs/xyz_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,12 +203,14 @@ std::string DatedNames::Next(const std::string& dir, const std::string& date_tex
   };
   const fs::path folder(dir.empty() ? "." : dir);
   std::error_code ec;
+  // Anything under a name takes it, a dangling link too.
+  auto taken = [&](const std::string& name) { return fs::exists(fs::symlink_status(folder / name, ec)); };
   // The last name counts only when its file was made (a failed creation or
   // capture leaves its number free, as a listing would find it).
-  if (key == key_ && last_ > 0 && fs::exists(folder / named(last_), ec)) {
+  if (key == key_ && last_ > 0 && taken(named(last_))) {
     const unsigned long n = std::min(last_ + 1, 9999UL);
     const std::string name = named(n);
-    if (n == 9999 || !fs::exists(folder / name, ec)) {
+    if (n == 9999 || !taken(name)) {
       last_ = n;
       return name;
     }
@@ -218,40 +221,75 @@ std::string DatedNames::Next(const std::string& dir, const std::string& date_tex
   return name;
 }
 
-bool XyzFile::Create(const std::string& path) {
+XyzFile::~XyzFile() {
+  if (fd_ >= 0) Close();
+  file_.Abandon();
+}
+
+bool XyzFile::Create(const std::string& path, OutputMode mode, bool in_place) {
   Close();
   error_.clear();
   path_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  whole_ = 0;
+  failed_ = false;
+  if (!in_place) return file_.Open(path, mode, &error_);
+  // Only a regular file or a link is replaced at the last number, never through
+  // the link; anything else there is left alone.
+  struct stat st {};
+  if (mode == OutputMode::kReplaceName && ::lstat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      error_ = RefusedOutputReason(path);
+      return false;
+    }
+    ::unlink(path.c_str());
+  }
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd_ < 0) {
-    error_ = std::strerror(errno);
+    error_ = errno == EEXIST ? path + " exists already; it is left as it is" : std::strerror(errno);
     return false;
   }
   return true;
 }
 
 bool XyzFile::Write(const std::string& text) {
-  if (fd_ < 0) return false;
+  if (!IsOpen() || failed_) return false;
   std::size_t done = 0;
   while (done < text.size()) {
-    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+    const ssize_t n = ::write(Fd(), text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error_ = n < 0 ? std::strerror(errno) : "nothing written";
+      failed_ = true;
+      // Cut back to the last whole write: what the file keeps is whole.
+      if (::ftruncate(Fd(), static_cast<off_t>(whole_)) == 0) ::lseek(Fd(), static_cast<off_t>(whole_), SEEK_SET);
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
+  whole_ += static_cast<long long>(text.size());
   return true;
 }
 
 bool XyzFile::Close() {
-  if (fd_ < 0) return true;
-  const int rc = ::close(fd_);
-  fd_ = -1;
-  if (rc != 0 && errno != EINTR) {
-    error_ = std::strerror(errno);
+  if (fd_ >= 0) {
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR && !failed_) {
+      error_ = std::strerror(errno);
+      failed_ = true;
+    }
+    if (failed_ && whole_ == 0) ::unlink(path_.c_str());  // this run's own empty file
+    return !failed_;
+  }
+  if (!file_.IsOpen()) return true;
+  if (failed_ && whole_ == 0) {
+    file_.Abandon();
     return false;
   }
-  return true;
+  std::string why;
+  if (!file_.Commit(&why)) {
+    if (!failed_) error_ = why;
+    return false;
+  }
+  return !failed_;
 }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "files/output_file.h"
 #include "imaging/profile_points.h"
 
 // What the writers read of the settings, taken once per scan.
@@ -54,26 +55,39 @@ class DatedNames {
   unsigned long last_ = 0;     // its number
 };
 
-// An .XYZ file open for writing. Writes are whole or reported: a failed or short
-// write (disk full, device removed) returns false with the reason in Error().
+// An .XYZ file being written, always under a new name (a file, link or node already
+// there is left alone). Whole files: made under a temporary name beside its own
+// and given its name when closed, so that a full disk, a crash or a kill never
+// leaves a cut-off or empty file under a survey name (nor moves the numbering
+// on). In place: made under its name at once and growing there, as the window's
+// survey files do so that a long auto-azimuth run can be watched. Writes are
+// whole or reported: a failed or short write (disk full, device removed) returns
+// false with the reason in Error(), and the file then keeps only the writes
+// before it (none: no file at all).
 class XyzFile {
  public:
   XyzFile() = default;
-  ~XyzFile() { Close(); }
+  ~XyzFile();
   XyzFile(const XyzFile&) = delete;
   XyzFile& operator=(const XyzFile&) = delete;
 
-  // Creates (or replaces) `path`; false when it cannot be created.
-  bool Create(const std::string& path);
+  // Starts `path`; with kReplaceName what is at the name itself (a link, not its
+  // target) is replaced.
+  bool Create(const std::string& path, OutputMode mode = OutputMode::kNewName, bool in_place = false);
   bool Write(const std::string& text);
-  // False when closing showed that data did not reach the file.
+  // Finishes the file; false when it holds less than was written to it or cannot
+  // take its name (then nothing is left when nothing was whole).
   bool Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_.IsOpen() || fd_ >= 0; }
   const std::string& Path() const { return path_; }
   const std::string& Error() const { return error_; }
 
  private:
-  int fd_ = -1;
+  int Fd() const { return fd_ >= 0 ? fd_ : file_.fd(); }
+  WholeOutputFile file_;
+  int fd_ = -1;  // in place
   std::string path_;
   std::string error_;
+  long long whole_ = 0;  // bytes of the whole writes
+  bool failed_ = false;
 };

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "files/output_file.h"
+
 namespace {
 
 std::string ErrorText(const std::string& what, const std::string& path, int err) {
@@ -48,6 +50,12 @@ std::string FollowLinks(std::string path) {
 
 bool WriteFileAtomically(const std::string& given_path, std::string_view data, std::string* error) {
   const std::string path = FollowLinks(given_path);
+  // A device or a FIFO under the name is never replaced by a file.
+  const std::string refused = RefusedOutputReason(path);
+  if (!refused.empty()) {
+    if (error) *error = refused;
+    return false;
+  }
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {

@@ -110,7 +110,7 @@ void LoadFloat(SettingsState& state, const SettingKey& key, const std::string& t
     if (number) {
       result.origin = KeyOrigin::OutOfRange;
       result.note = Quote(text) + " is not " +
-                    (key.rule == KeyRule::AnyFloat ? std::string("a finite number")
+                    (key.rule == KeyRule::AnyFloat ? "in the range of the setting, " + AcceptedText(key)
                      : key.rule == KeyRule::ProfileMinimumRange
                          ? std::string(state.Units == 1 ? "0.0 to 82.0 (feet)" : "0.0 to 25.0 (metres)")
                          : AcceptedText(key));

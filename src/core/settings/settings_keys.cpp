@@ -158,7 +158,7 @@ std::string AcceptedText(const SettingKey& key) {
   switch (key.rule) {
     case KeyRule::UserText: return "any text, up to 79 characters";
     case KeyRule::ConfigFile: return "any path";
-    case KeyRule::AnyFloat: return "any number";
+    case KeyRule::AnyFloat: return "any number from -3.4e38 to 3.4e38";
     case KeyRule::ProfileMinimumRange: return "0.0 to 25.0 (metres) or 0.0 to 82.0 (feet)";
     default: break;
   }

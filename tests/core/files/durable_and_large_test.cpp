@@ -19,22 +19,19 @@
 
 namespace {
 
-TEST(DurableRecording, FullDeviceStopsRecordingWithAMessage) {
+// A device under the name (here through a link) is refused with its own message
+// and left as it is; a full disk is the file size limit below.
+TEST(DurableRecording, DeviceIsRefusedWithAMessage) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   std::filesystem::create_symlink("/dev/full", "full.47v");
   AppState state;
   RecordingFileDisplay display;
-  ASSERT_TRUE(StartRecording(state, display, "full.47v"));
-  const auto reply = MakeReply('G', 513);
-  EXPECT_FALSE(WriteSonarRecord(state, display, PingOf(reply, 3)));
+  EXPECT_FALSE(StartRecording(state, display, "full.47v"));
   EXPECT_FALSE(state.RecordFileOpen);
   ASSERT_EQ(display.messages.size(), 1u);
-  EXPECT_EQ(display.messages[0].caption, "Record File Error");
-  EXPECT_NE(display.messages[0].text.find("full.47v"), std::string::npos);
-  EXPECT_NE(display.messages[0].text.find("No space left on device"), std::string::npos);
-  EXPECT_EQ(display.menus.back(), std::make_pair(15, std::string("&Record Start...")));
-  EXPECT_FALSE(WriteSonarRecord(state, display, PingOf(reply, 3)));  // stays stopped, no second box
-  EXPECT_EQ(display.messages.size(), 1u);
+  EXPECT_NE(display.messages[0].text.find("/dev/full is a character device, not a regular file"), std::string::npos)
+      << display.messages[0].text;
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 // In a child process with a 1000-byte file-size limit: the second 640-byte record
@@ -67,21 +64,46 @@ TEST(DurableRecording, ShortWriteLeavesAWholeFile) {
   EXPECT_EQ(reader.ReadRecordAt(640), RecordRead::kEnd);
 }
 
-TEST(DurableCopying, FullDeviceStopsCopyingWithAMessage) {
+// A copy onto a full disk (a file size limit below one record, in a child
+// process): copying stops with its message, playback goes on.
+TEST(DurableCopying, FullDiskStopsCopyingWithAMessage) {
+  AppState source;
+  RecordGFile("src.47v", 3, source);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100, 100};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    AppState state;
+    RecordingFileDisplay display;
+    if (!OpenPlayback(state, display, "src.47v")) ::_exit(10);
+    if (!StartCopy(state, display, "fullcopy.47v")) ::_exit(11);
+    PlaybackHooks hooks;
+    if (PlaybackStep(state, display, hooks).outcome != PlaybackOutcome::kPlayed) ::_exit(12);
+    if (state.CopyFileOpen || display.messages.empty()) ::_exit(13);
+    if (display.messages.back().caption != "Copy File Error") ::_exit(14);
+    if (display.titles.back() != "WinQ47V Digital Sonar - Playback of src.47v") ::_exit(15);
+    if (PlaybackStep(state, display, hooks).outcome != PlaybackOutcome::kPlayed) ::_exit(16);  // playback goes on
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(DurableCopying, DeviceIsRefused) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   std::filesystem::create_symlink("/dev/full", "fullcopy.47v");
   AppState state;
   RecordGFile("src.47v", 3, state);
   RecordingFileDisplay display;
   ASSERT_TRUE(OpenPlayback(state, display, "src.47v"));
-  ASSERT_TRUE(StartCopy(state, display, "fullcopy.47v"));
-  PlaybackHooks hooks;
-  EXPECT_EQ(PlaybackStep(state, display, hooks).outcome, PlaybackOutcome::kPlayed);
+  EXPECT_FALSE(StartCopy(state, display, "fullcopy.47v"));
   EXPECT_FALSE(state.CopyFileOpen);
   ASSERT_FALSE(display.messages.empty());
-  EXPECT_EQ(display.messages.back().caption, "Copy File Error");
-  EXPECT_EQ(display.titles.back(), "WinQ47V Digital Sonar - Playback of src.47v");
-  EXPECT_EQ(PlaybackStep(state, display, hooks).outcome, PlaybackOutcome::kPlayed);  // playback goes on
+  EXPECT_NE(display.messages.back().text.find("is a character device"), std::string::npos);
 }
 
 // Writes `count` 640-byte "G" records at `offset`, positions from `first_position`.

@@ -315,17 +315,17 @@ TEST_F(Pipeline, UnpaintedPlayerLeavesThePixelsAloneOnClearsGridAndWaterfall) {
   SectorPing(*state, 490, 30);
   state->Ping.StepDirection = 1;
   ProcessPing(*state, display, in);
-  SectorPing(*state, 503, 30);  // the sweep starts: echo lines and points reset
+  SectorPing(*state, 503, 30);  // the sweep starts: the echo lines reset
   state->Ping.StepDirection = 1;
   rec.sound_velocity_tenths = 14000;  // the grid moves
   ProcessPing(*state, display, in);
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);
-  EXPECT_EQ(state->ProfilePoints.Count, 1);
+  EXPECT_EQ(state->ProfilePoints.Count, 2);  // the awaited ping's point counts too
   EXPECT_FLOAT_EQ(state->SoundVelocityMeters.load(), 1400.0f);
   SectorPing(*state, 506, 30);
   state->Ping.RangeMetres = 20;  // another range: a clear
   ProcessPing(*state, display, in);
-  EXPECT_EQ(state->ProfilePoints.Count, 2);
+  EXPECT_EQ(state->ProfilePoints.Count, 3);
   state->GridMode = 2;  // and a side-scan record
   ProcessPing(*state, display, in);
   ClearImage(*state, display);

@@ -368,3 +368,49 @@ TEST_F(Survey, MenuRequestsOpenTheDialogsOnTheCommThreadsTurn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The numbering of a date used up, with a link planted under the last number: the
+// window replaces the link (never its target) and says so once in the status
+// strip; with replacement off (the tools) nothing is written and the sweeps are
+// counted.
+TEST_F(Survey, UsedUpNumberingReplacesTheLastNameOrStops) {
+  std::ofstream("target.txt") << "keep";
+  std::filesystem::create_symlink("target.txt", "14mar2024-9999.xyz");
+  auto statuses = [&] {
+    return std::count_if(display.calls.begin(), display.calls.end(),
+                         [](const std::string& c) { return c.find("used up") != std::string::npos; });
+  };
+  state->AutoProfileXYZ = 1;
+  state->AutoProfileBMP = 0;
+  state->AutoProfileSaveConfirmation = 0;
+  state->AutoProfilePromptForScan = 0;
+  for (int sweep = 0; sweep < 2; ++sweep) {
+    Collect(5);
+    AfterScanActions(*state, display, clock);
+  }
+  EXPECT_EQ(statuses(), 1);
+  EXPECT_FALSE(std::filesystem::is_symlink("14mar2024-9999.xyz"));
+  EXPECT_EQ(Lines(ReadFile("14mar2024-9999.xyz")).size(), 4u + 3u);
+  EXPECT_EQ(ReadFile("target.txt"), "keep");
+  EXPECT_EQ(state->XyzFilesWritten, 2);
+
+  std::filesystem::remove("14mar2024-9999.xyz");
+  std::filesystem::create_symlink("target.txt", "14mar2024-9999.xyz");
+  state->ReplaceLastNumber = false;
+  state->LastNumberShown = false;
+  for (int sweep = 0; sweep < 3; ++sweep) {
+    Collect(5);
+    AfterScanActions(*state, display, clock);
+  }
+  EXPECT_EQ(state->XyzSweepsNotNumbered, 3);
+  EXPECT_EQ(state->XyzFilesWritten, 2);
+  ASSERT_EQ(display.failures.size(), 1u);
+  EXPECT_NE(display.failures[0].find("The numbering of 14mar2024 is used up"), std::string::npos)
+      << display.failures[0];
+  EXPECT_TRUE(std::filesystem::is_symlink("14mar2024-9999.xyz"));
+  EXPECT_EQ(ReadFile("target.txt"), "keep");
+}
+
+}  // namespace

@@ -243,15 +243,30 @@ TEST(AzimuthXyz, ArmAzimuthAndColumns) {
 
 TEST(XyzFileTest, FailedWriteIsReported) {
   XyzFile f;
-  ASSERT_TRUE(f.Create("/dev/full"));
-  EXPECT_FALSE(f.Write("1\t2\t3\r\n"));
-  EXPECT_FALSE(f.Error().empty());
+  EXPECT_FALSE(f.Create("/dev/full"));
+  EXPECT_NE(f.Error().find("is a character device"), std::string::npos) << f.Error();
   XyzFile g;
   EXPECT_FALSE(g.Create("no-such-dir/x.xyz"));
   ASSERT_TRUE(g.Create("ok.xyz"));
   EXPECT_TRUE(g.Write("a\r\n"));
   EXPECT_TRUE(g.Close());
   EXPECT_EQ(ReadFile("ok.xyz"), "a\r\n");
+  // A new name only: a file, or a link (even dangling), already there is left alone.
+  std::filesystem::create_symlink("elsewhere.xyz", "planted.xyz");
+  XyzFile h;
+  EXPECT_FALSE(h.Create("planted.xyz"));
+  EXPECT_FALSE(h.Create("ok.xyz"));
+  EXPECT_FALSE(std::filesystem::exists("elsewhere.xyz"));
+  EXPECT_EQ(ReadFile("ok.xyz"), "a\r\n");
+  // The last number replaced: the link itself, never its target.
+  std::ofstream("target.xyz") << "keep";
+  std::filesystem::create_symlink("target.xyz", "last.xyz");
+  ASSERT_TRUE(h.Create("last.xyz", OutputMode::kReplaceName));
+  EXPECT_TRUE(h.Write("b\r\n"));
+  EXPECT_TRUE(h.Close());
+  EXPECT_FALSE(std::filesystem::is_symlink("last.xyz"));
+  EXPECT_EQ(ReadFile("last.xyz"), "b\r\n");
+  EXPECT_EQ(ReadFile("target.xyz"), "keep");
 }
 
 }  // namespace
