@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the .47V reader: records per second read and decoded, opening and
 // seeking in a 5 GiB (sparse) file, and resident memory while reading, which must
 // not grow with the file size. Files go to a temporary folder removed at the end.

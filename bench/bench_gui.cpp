@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's display rate: pings per second played from a file and drawn by
 // the real main window (offscreen platform) at PlotSpeed 100, and pings per second
 // from the simulator over a pty in live mode, every ping drawn into the image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the head link over real ptys: live pings per second against the
 // bound that the mandated send waits set (200 + 2500 + TxDelay x 100 + 500 us per
 // command), with every ping decoded, drawn and counted; and the engine's CPU time
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -268,7 +270,8 @@ void BM_EngineCpuAtHeadPace(benchmark::State& st) {
     st.counters["pings_per_s"] = static_cast<double>(state.PingsProcessed.load() - p0) / wall;
   }
   StopLink(state);
-  std::system((std::string("rm -rf ") + dir).c_str());
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 BENCHMARK(BM_EngineCpuAtHeadPace)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 

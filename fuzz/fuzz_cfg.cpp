@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness for the .CFG reader: any bytes either fail cleanly or give a
 // table of valid rows that survives writing and reading back unchanged.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness for the INI reader and the settings loader: any bytes parse,
 // edits keep what was read, and a loaded state saved and loaded again is unchanged.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness for the .47V reader and playback: any bytes (after the magic)
 // are played forward, backward and by seeking through the real reply checks and
 // decoder. Every step must end, stay inside the file and read whole records only.

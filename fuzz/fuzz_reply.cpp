@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply decoder under arbitrary bytes. The first bytes choose the expected kind, the
 // sample width, the display and profile modes and the other settings that steer the
 // decoder; the rest is the reply, copied into a buffer of exactly its own size so that

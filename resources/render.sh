@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the PNG images from their SVG sources (rsvg-convert from librsvg2-bin).
 # Run after changing an SVG; the PNGs are kept in the repository so that the build
 # needs neither the renderer nor the fonts.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a PLY point cloud written by `q47v xyz --ply` with a PLY reader of its own
 (meshio, or Open3D when asked and installed) and checks it holds the points of
 the .XYZ file beside it: the same number, in the same order, to the last digit.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the project builds, tests and runs with, when any is missing.
 set -euo pipefail
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libcivetweb-dev zlib1g-dev python3-websockets python3-meshio
   libgdal-dev libproj-dev gdal-bin python3-pyproj python3-pandas
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -22,5 +24,8 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q || true
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another apt (an update at start-up, a software centre) may hold the lock: wait
+# for it rather than fail.
+apt=(apt-get -o DPkg::Lock::Timeout=300)
+$sudo "${apt[@]}" update -q || true
+$sudo "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"

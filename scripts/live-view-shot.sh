@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A screenshot of the live view in a real browser: starts q47v-sim and
 # `q47v record --serve` on the loopback in a temporary folder, lets the picture
 # build up, and has headless Chromium (installed here when missing) take a

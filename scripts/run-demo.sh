@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make run`: starts the simulator (q47v-sim) and the program (winq47v) connected to
 # it, live, in ./demo with its own WINQ47V.INI. Without a display the same live
 # session runs under Xvfb for a fixed time and leaves a screen capture, a short

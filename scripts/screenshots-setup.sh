@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the program on a real X server (Xvfb with the openbox window
 # manager), captured from the server with xwd: the start-up logo, the live window
 # with the simulator, the ComPort Setup dialog with its device list and the About

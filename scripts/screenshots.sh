@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of what a user sees, read back from an X server (never painted by the
 # program for the purpose): the program live against the simulator on a private
 # Xvfb with the openbox window manager, driven with xdotool.

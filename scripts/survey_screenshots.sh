@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the survey dialogs as a user meets them, read back from an X server:
 # the program live against the simulator on a private Xvfb with openbox, the
 # dialogs opened from the Profile menu with xdotool.

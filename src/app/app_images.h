@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own images, compiled in from resources/: the program icon, the
 // measurement cursor shown over the sonar picture and the logo.
 #pragma once

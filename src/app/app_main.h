@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's life cycle: logo while the delay is calibrated, main window,
 // data source, the event loop, and the orderly close on quit or signal.
 // The caller creates the QApplication.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // winq47v-demo: the sonar program run as a fixed session for `make run` without a
 // display and for screenshots: records the live pings, captures the window after
 // the given time and closes as a logout would.

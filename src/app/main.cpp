@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // winq47v: the sonar control and display program.
 #include <QApplication>
 #include <cstdio>
@@ -5,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "app_main.h"
@@ -31,16 +33,41 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that they work without a display.
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("winq47v %s\n", Q47V_VERSION);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::printf("usage: winq47v [--desktop] [FILE.47V]\n"
-                "The sonar control and display program. It keeps WINQ47V.INI, recordings,\n"
-                "captures and .XYZ files in the working directory; with --desktop (the\n"
-                "desktop entry) in ~/WinQ47V, created on first start. See winq47v(1).\n");
-    return 0;
+  static const char kHelp[] =
+      "usage: winq47v [--desktop] [FILE.47V]\n"
+      "       winq47v -h | --help | --version\n"
+      "The sonar control and display program. It keeps WINQ47V.INI, recordings,\n"
+      "captures and .XYZ files in the working directory; with --desktop (the\n"
+      "desktop entry) in ~/WinQ47V, created on first start. Qt's own options\n"
+      "(-platform NAME, -style NAME, -geometry WxH+X+Y, ...) are passed to Qt.\n"
+      "See winq47v(1).\n";
+  // Qt's options, with the number of values each takes.
+  static const std::map<std::string, int> kQtOptions = {
+      {"platform", 1}, {"platformpluginpath", 1}, {"platformtheme", 1}, {"plugin", 1},
+      {"style", 1}, {"stylesheet", 1}, {"session", 1}, {"display", 1}, {"geometry", 1},
+      {"qwindowgeometry", 1}, {"qwindowtitle", 1}, {"qwindowicon", 1}, {"title", 1},
+      {"name", 1}, {"widgetcount", 0}, {"reverse", 0}, {"nograb", 0}, {"dograb", 0},
+      {"sync", 0}, {"visual", 1}, {"ncols", 1}, {"cmap", 0}, {"qmljsdebugger", 0}};
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--version") {
+      std::printf("winq47v %s\n", Q47V_VERSION);
+      return 0;
+    }
+    if (a == "-h" || a == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (a == "--desktop" || a.size() < 2 || a[0] != '-') continue;
+    std::string name = a.substr(a[1] == '-' ? 2 : 1);
+    name = name.substr(0, name.find('='));
+    const auto qt = kQtOptions.find(name);
+    if (qt != kQtOptions.end() || name.rfind("qmljsdebugger", 0) == 0) {
+      if (qt != kQtOptions.end() && a.find('=') == std::string::npos) i += qt->second;
+      continue;
+    }
+    std::fprintf(stderr, "winq47v: unknown option '%s'\nTry 'winq47v --help'.\n", a.c_str());
+    return 2;
   }
   // A file to play, named before or after --desktop: made absolute before the
   // desktop start changes the working directory.
@@ -67,14 +94,6 @@ int main(int argc, char** argv) {
   qt_messages = qInstallMessageHandler(StartUpMessages);
   QApplication app(argc, argv);
   qInstallMessageHandler(qt_messages);
-  // Qt has taken its own options (-platform NAME, -geometry ...) out of argv; any
-  // other option is unknown.
-  for (int i = 1; i < argc; ++i) {
-    if (argv[i][0] == '-') {
-      std::fprintf(stderr, "winq47v: unknown option %s (winq47v --help lists the options)\n", argv[i]);
-      return 2;
-    }
-  }
   app.setApplicationName("winq47v");
   app.setDesktopFileName("winq47v");
   return RunWinQ47V(nullptr, open_file);

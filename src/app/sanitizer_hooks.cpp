@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sanitizer builds read these hooks at start-up. They leave out what system libraries
 // do that this program cannot change: fontconfig keeps its configuration for the life
 // of the process once Qt has loaded fonts, and Qt's own thread pools (painting of

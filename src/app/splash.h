@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up logo, shown centred on the main window's place while the delay is
 // calibrated.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted survey for the demo session (winq47v-demo --survey): the first scan
 // dialog is answered as a surveyor starting a run would, every later one is left
 // to the user (it stays open until answered or the program closes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The q47v command-line tool: one verb per file (verb_*.cpp), listed here.
 #include "cli.h"
 
@@ -43,7 +44,8 @@ constexpr Verb kVerbs[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-  std::fputs("usage: q47v VERB [ARGS]   (q47v VERB --help for details)\n\nVerbs:\n", out);
+  std::fputs("usage: q47v VERB [ARGS]   (q47v VERB --help or q47v help VERB for details)\n"
+             "       q47v --help | --version\n\nVerbs:\n", out);
   for (const Verb& v : kVerbs)
     if (v.name) std::fprintf(out, "  %-10s %s\n", v.name, v.summary);
 }
@@ -58,6 +60,25 @@ int Main(int argc, char** argv) {
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintUsage(stdout);
     return 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("q47v %s\n", Q47V_VERSION);
+    return 0;
+  }
+  // q47v help VERB is q47v VERB --help.
+  if (std::strcmp(argv[1], "help") == 0) {
+    if (argc < 3) {
+      PrintUsage(stdout);
+      return 0;
+    }
+    for (const Verb& v : kVerbs)
+      if (v.name && std::strcmp(v.name, argv[2]) == 0) {
+        char help[] = "--help";
+        char* args[] = {argv[2], help, nullptr};
+        return v.run(2, args);
+      }
+    std::fprintf(stderr, "q47v: unknown verb '%s' (try q47v --help)\n", argv[2]);
+    return 2;
   }
   for (const Verb& v : kVerbs)
     if (v.name && std::strcmp(v.name, argv[1]) == 0) return v.run(argc - 1, argv + 1);

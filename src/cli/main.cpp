@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v: command-line tool for headless logging and batch work on .47V files.
 #include <cerrno>
 #include <csignal>

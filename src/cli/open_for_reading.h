@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a .47V file for the file verbs, with the reason printed when it fails.
 #pragma once
 

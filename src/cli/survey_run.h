@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What `q47v xyz` and the survey runs of `q47v record` share: the scan geometry
 // named on the command line, the settings from an INI file with KEY=VALUE
 // overrides, the auto-azimuth angles as the Auto-Azimuth dialog takes them, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the verbs print on standard output: text made safe for a terminal or a
 // spreadsheet, and the final check that all of it was written.
 #pragma once

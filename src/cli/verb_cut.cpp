@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v cut FILE --from N --to M OUT: copies records N to M of a .47V file into a new
 // file, with the back links rebuilt so that backward playback works in it.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v dump FILE [--csv | --json]: one row per record of a .47V file, read the way
 // playback reads it: offset, header fields and the decoded ping.
 #include <algorithm>

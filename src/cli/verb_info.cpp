@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v info FILE: what a .47V file holds, read the way playback reads it: record
 // count, reply kinds, type codes, ranges, display modes, data widths, first and
 // last time stamps, GPS, back links and the damaged stretches passed over.

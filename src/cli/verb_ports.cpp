@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v ports [FILE|DIR] [--set COMn=PATH ...]: the serial devices present, with
 // what the system knows of them, and which device each of COM1 ... COM8 is in a
 // WINQ47V.INI file; --set changes the mapping without the window.

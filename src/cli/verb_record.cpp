@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v record --ini FILE --out FILE.47V [--pings N | --seconds S]: unattended live
 // logging through the program's own engine (head port, comm thread, decoding, ping
 // processing into a headless image, the recorder, GPS when UseGPS is set), with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v render FILE --out DIR [...]: plays a .47V file through the same playback and
 // ping processing as the program (settings restored from each record, the same
 // ProcessPing), without pacing, and writes the picture through a colour table as

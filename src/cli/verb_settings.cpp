@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v settings [FILE] [--write OUT] [--check]: shows a settings file as the
 // program sees it at start-up, every key with its effective value and, for each
 // key that took its default or fallback, why.

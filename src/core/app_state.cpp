@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app_state.h"
 
 static_assert(std::atomic<int>::is_always_lock_free);

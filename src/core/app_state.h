@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AppState: the one application-state object, created by the program and passed by
 // reference to every part of the system. Each subsystem keeps its own fields in its
 // own part; fields are named as the system names them (INI keys for settings).

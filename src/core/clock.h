@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time sources: the local wall clock with hundredths of a second (time stamps,
 // status texts, once-a-second logic) and the monotonic clock (waits, time-outs).
 // Code that decides on time takes a Clock& so that tests can drive it.

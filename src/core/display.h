@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display: the one interface through which the core tells the user interface what
 // to redraw, show or ask. The Qt program implements it; tests and the command-line
 // tool use headless implementations. Each subsystem declares its own calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The azimuth drive (ID 0x1F) that turns the head about a vertical axis, and the
 // orientation module (ID 0x18) that reports pitch, roll and heading.
 #pragma once

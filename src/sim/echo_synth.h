@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns what a scene returns along one beam into the echo line a head sends:
 // spreading and absorption loss, the head's time-varied gain with the commanded
 // absorption, the gain setting, pulse-length smear, speckle and receiver noise.

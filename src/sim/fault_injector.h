@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damage on demand for the link's tests: bytes of the head line's replies dropped,
 // corrupted, duplicated or split into late pieces, garbage between replies and
 // whole replies delayed, each at a given rate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's traffic log: one line per command frame received and per reply
 // or sentence sent, "<seconds since start> <RX|TX> <line> <hex bytes>"; "TXF" lines
 // show a reply's pieces as damaged by the fault options.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated GPS receiver: a boat running survey lines (a lawn-mower pattern)
 // from a start position, reported as NMEA GGA and/or GLL sentences ended by CR LF,
 // or an NMEA log replayed line by line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthetic surroundings of a simulated head, in metres. A scene answers, for one
 // beam direction, what the beam meets: a backscatter level per range sample (seabed,
 // banks, volume) and discrete echoes (walls, pilings, pipe, tyre, rocks) with their

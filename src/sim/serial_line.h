@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's end of a serial line: a pseudo-terminal pair (the program opens
 // the slave path) or a real serial device, raw 8N1, non-blocking.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small INI editor for the simulator: sets keys in WINQ47V.INI so that the
 // program opens the simulator's lines, and leaves every other line as it was.
 #pragma once

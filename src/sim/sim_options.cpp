@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim_options.h"
 
 #include <cerrno>
@@ -114,6 +115,7 @@ Faults (head line replies; rates are fractions 0..1)
                         later (a pty comes back under a new name; use --head-link)
 
   --help                this text
+  --version             the version
 
 Printed at start, one per line, for scripts:
   Q47V_SIM_HEAD=<path>
@@ -139,6 +141,8 @@ bool ParseOptions(const std::vector<std::string>& args, ParsedOptions& out, std:
     std::uint64_t u = 0;
     if (a == "--help" || a == "-h") {
       out.help = true;
+    } else if (a == "--version") {
+      out.version = true;
     } else if (a == "--fast") {
       c.fast = true;
     } else if (a == "--quiet") {
@@ -270,6 +274,10 @@ int Main(int argc, char** argv) {
   }
   if (opts.help) {
     std::fputs(HelpText(), stdout);
+    return 0;
+  }
+  if (opts.version) {
+    std::printf("q47v-sim %s\n", Q47V_VERSION);
     return 0;
   }
   // Signals arrive on a descriptor the simulator polls, so it stops between events.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line options of q47v-sim.
 #pragma once
 
@@ -11,6 +12,7 @@ namespace q47vsim {
 struct ParsedOptions {
   SimConfig config;
   bool help = false;
+  bool version = false;
   bool quiet = false;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wire protocol as the devices on the head line see it: command frames in,
 // reply frames out. Written from the device's side on purpose, separately from the
 // program's encoder and decoder, so that a mistake there is not mirrored here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator: the devices on the head line (sonar heads, azimuth drive,
 // orientation module) and a GPS receiver on its own line, run on one thread that
 // waits in poll() for commands and for the next reply or sentence to be due.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One simulated sonar head: its ID and non-volatile memory, the transducer's
 // stepping within the commanded sector, and the reply to each command.
 #pragma once

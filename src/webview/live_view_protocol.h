@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the live view sends to a browser, and how: the picture as rectangles of
 // palette indices (zlib-compressed), the colour table, and the readouts as JSON.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts of the live view, read from AppState: the same texts the main
 // window's panels show, taken without disturbing any of them.
 #pragma once

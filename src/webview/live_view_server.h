@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view: a small HTTP and WebSocket server (CivetWeb) that shows the sonar
 // picture and its readouts in any browser on the vessel's network. It serves one
 // page and its script from the program itself and streams, to every viewer, the

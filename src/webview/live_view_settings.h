@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the live view listens, kept in WINQ47V.INI section "Live View":
 //   Address=127.0.0.1   the address to listen on (127.0.0.1 by default: this
 //                       computer only; 0.0.0.0 for every network, with a token)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real main window on the offscreen platform, in the test's own working
 // directory, with message boxes and file dialogs replaced by a recording fake.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captures of the window for looking at: HEAD mode at start-up and FILE mode.
 // Written into the build tree (screenshots/), never into the source tree.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up logo's place: centred on the main window's rectangle.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A child process (the tool or the simulator) with its standard output on a pipe,
 // read until a text appears; killed if a test ends while it still runs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running the q47v tool on .47V files made by the recorder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v info, dump and cut run as programs on recorded files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

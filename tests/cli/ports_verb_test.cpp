@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `q47v ports` run as a program: the devices present (a pseudo-terminal made here
 // among them), the mapping of COM1..COM8 in a settings file, and --set.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // q47v record against q47v-sim: a limited run, and a run stopped by SIGTERM, both
 // leaving a whole .47V file that plays back.
 #include <gtest/gtest.h>

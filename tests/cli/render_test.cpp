@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `q47v render` run as a program on recorded harbour files (a Sector sweep and a
 // Polar turn from the simulator, tests/data/imaging/).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The `q47v settings` verb run as a program, as field engineers and scripts run it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Headless surveys against q47v-sim (q47v record --auto-profile / --auto-azimuth)
 // and their re-processing from the recording (q47v xyz): the files re-made from
 // the .47V equal the live ones byte for byte; names, line counts, headers, the

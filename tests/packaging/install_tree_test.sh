@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary root (DESTDIR) as the package does, then
 # checks that what landed works: the programs answer, the manual pages format,
 # the desktop entry and the file type definition are valid, and the shared MIME
@@ -19,7 +20,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 for f in bin/winq47v bin/q47v bin/q47v-sim share/applications/winq47v.desktop \
          share/mime/packages/winq47v.xml share/icons/hicolor/scalable/apps/winq47v.svg \
-         share/man/man1/winq47v.1.gz share/man/man1/q47v.1.gz share/man/man1/q47v-sim.1.gz; do
+         share/man/man1/winq47v.1.gz share/man/man1/q47v.1.gz share/man/man1/q47v-sim.1.gz \
+         share/metainfo/org.winq47v.winq47v.metainfo.xml share/doc/q47v-tools/copyright \
+         share/doc/q47v-tools/changelog.gz share/doc/winq47v/copyright share/doc/winq47v/changelog.gz; do
   [ -e "$usr/$f" ] || fail "$f was not installed"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -34,6 +37,20 @@ done
 version=$(env -u DISPLAY QT_QPA_PLATFORM= "$usr/bin/winq47v" --version)
 [[ $version =~ ^winq47v\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "winq47v --version printed '$version'"
 # (Whole outputs first: grep -q leaving early would break the pipe of a long text.)
+for prog in q47v q47v-sim; do
+  v=$("$usr/bin/$prog" --version) || fail "$prog --version"
+  [ "$v" = "${version/winq47v/$prog}" ] || fail "$prog --version printed '$v'"
+done
+help=$(env -u DISPLAY "$usr/bin/winq47v" -h) || fail "winq47v -h"
+grep -q '^usage: winq47v' <<<"$help" || fail "winq47v -h printed no usage"
+status=0
+env -u DISPLAY QT_QPA_PLATFORM=offscreen "$usr/bin/winq47v" --bogus >out 2>err || status=$?
+[ "$status" -eq 2 ] || fail "winq47v --bogus exit status $status"
+grep -q "unknown option '--bogus'" err || fail "winq47v --bogus said '$(cat err)'"
+[ "$("$usr/bin/q47v" help dump)" = "$("$usr/bin/q47v" dump --help)" ] || fail "q47v help dump differs from q47v dump --help"
+status=0
+"$usr/bin/q47v" help nosuchverb >out 2>err || status=$?
+[ "$status" -eq 2 ] || fail "q47v help nosuchverb exit status $status"
 help=$("$usr/bin/q47v" --help) || fail "q47v --help"
 grep -q '^  ports ' <<<"$help" || fail "q47v --help lists no ports verb"
 help=$("$usr/bin/q47v-sim" --help) || fail "q47v-sim --help"
@@ -52,6 +69,9 @@ desktop-file-validate "$usr/share/applications/winq47v.desktop" || fail "desktop
 grep -q '^MimeType=application/x-q47v-sonar;$' "$usr/share/applications/winq47v.desktop" || fail "MimeType"
 grep -q '^Exec=winq47v --desktop %f$' "$usr/share/applications/winq47v.desktop" || fail "Exec"
 xmllint --noout "$usr/share/mime/packages/winq47v.xml" || fail "xmllint"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$usr/share/metainfo/org.winq47v.winq47v.metainfo.xml" || fail "appstreamcli validate"
+fi
 XDG_DATA_DIRS=$usr/share update-mime-database "$usr/share/mime" >/dev/null 2>mime.err || { cat mime.err; fail "update-mime-database"; }
 [ ! -s mime.err ] || { cat mime.err; fail "update-mime-database warned"; }
 grep -q 'application/x-q47v-sonar:\*\.47v' "$usr/share/mime/globs2" || fail "no *.47v glob"

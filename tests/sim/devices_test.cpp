@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The azimuth drive's turning, the orientation module's angles, the GPS sentences
 // and track, and the INI mapping.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The echo picture: objects of the scenes appear at the sample index their range
 // gives, gain, absorption and pulse length act as on a real head, the data widths
 // carry the same echo, and a seed repeats a ping byte for byte.

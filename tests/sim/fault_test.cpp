@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults on the head line's replies: each kind at rate 0 and 1, and a mixed rate
 // that is repeatable with the same seed.
 #include <gtest/gtest.h>

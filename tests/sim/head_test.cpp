@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A head's behaviour: stepping within the sector and reversing at its edges, hold
 // and reverse, fixed beams and full circles, the "T" memory, new ID and programming,
 // calibration, and the echo time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command frames in, reply frames out: parsing, framing in a byte stream, and the
 // length and envelope of every reply kind at every data width.
 #include <gtest/gtest.h>

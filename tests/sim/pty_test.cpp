@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through real pseudo-terminals: the test opens the slave path with
 // plain termios like the program does, writes hand-built frames and reads replies.
 #include <gtest/gtest.h>

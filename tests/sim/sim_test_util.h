@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the simulator's tests: hand-built command frames, as a program would
 // send them, without using the program's own encoder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry point: every test case runs in a fresh temporary working directory,
 // because the program reads and writes WINQ47V.INI where it runs.
 #include <gtest/gtest.h>

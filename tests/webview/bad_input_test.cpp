@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view under hostile or broken clients while the program pings a
 // simulated head and records: malformed HTTP, missing and wrong tokens, a 10 MB
 // WebSocket message, 200 connections opened and dropped. The server answers or

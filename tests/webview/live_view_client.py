@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A live view viewer written against python3-websockets, not the program's code.
 
 usage: live_view_client.py WS_URL EXPECTED_FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view's messages and settings: a picture rebuilt from change rectangles
 // equals the source, malformed messages are refused, readouts stay valid JSON
 // whatever the file names hold, and the INI section and --serve addresses parse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bare TCP client for the live view tests: it sends exactly the bytes a test
 // chooses (well-formed or not), performs a WebSocket handshake by hand and reads
 // frames, so that what the server gets is not tidied by any client library.

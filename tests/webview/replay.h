@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays a .47V recording through the program's own playback and ping processing,
 // a record at a time, as the window does in file mode.
 #pragma once

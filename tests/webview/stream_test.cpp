@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view end to end on the loopback: a recording played through the
 // program's playback and ping processing, viewers rebuilding the picture from the
 // stream (this suite's own bare client, and the python3-websockets client of

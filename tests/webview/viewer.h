@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A viewer for the tests: reads the live view's stream on its own thread through
 // RawClient and rebuilds the picture and colours from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place where the program calls into the core subsystems: settings, head
 // link, GPS, files and imaging. The main window speaks only to this class, so the
 // window code stays the same whatever shape each subsystem's calls take.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's Display: every call from the core is carried to the GUI thread
 // (queued when it comes from another thread) and handed to the main window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The survey questions of the comm thread, asked on the GUI thread. The comm thread
 // calls, the question is queued to the GUI thread, which builds the dialog there
 // and runs it modally, and the comm thread waits for the answer holding no lock

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Screen captures to 24-bit .BMP files: the window as shown, the file layout with
 // the 40-byte information header and bottom-up rows, and the numbered names of the
 // frames captured during playback ("survey-0012.bmp" beside "survey.47v").

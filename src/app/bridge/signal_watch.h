@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SIGTERM, SIGINT and SIGHUP become a Qt signal on the GUI thread (self-pipe and
 // QSocketNotifier), so a logout or a kill runs the same orderly close as the
 // window's close button.

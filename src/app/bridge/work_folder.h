@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program works when started from the desktop: a folder of its own in the
 // home folder, where WINQ47V.INI, recordings, captures and .XYZ files land, instead
 // of the home folder itself. A start from a terminal keeps its working directory.

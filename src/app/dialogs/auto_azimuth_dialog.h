@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AUTOAZIMUTH "Auto-Azimuth": the run's start, stop and increment angles with spin
 // arrows, the estimated scan time, the enable and the .XYZ choice. The angles are
 // checked on "Ok" (a warning box each, and the dialog stays open); what the user did

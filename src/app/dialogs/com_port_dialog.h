@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "ComPort Setup" dialog: which serial line is the head's and which the GPS
 // receiver's, and which device each of COM1 ... COM8 is.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency setup of Head run mode: the "Settings" dialog (Manual or Auto
 // frequency setup, head ID, the values in use) and the "User Configuration" dialog
 // (frequency, absorption and pulse length for each range, .CFG files). The rules

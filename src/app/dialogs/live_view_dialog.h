@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Live View in Browser": starts and stops the live view server, shows the address
 // to open in a browser and how many viewers watch. The dialog is modeless and
 // outlives its closing: the server keeps running while the dialog is hidden and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printed test page (command 20): the print dialog, then one page with the line
 // "Printer Test Page", while a small dialog lets the user cancel the job.
 #pragma once

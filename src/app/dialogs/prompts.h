@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the main window asks the user through modal boxes and file dialogs.
 // The program uses the Qt implementation; tests put a recording fake in its place.
 #pragma once

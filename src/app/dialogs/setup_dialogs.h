@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small setup dialogs the main window opens: "Sound Velocity", "Rotate Sonar
 // Image" and "User Text". Each keeps a pending value while it is open, checks it on
 // "Ok" (a warning box through Prompts, and the dialog stays open), and stores it

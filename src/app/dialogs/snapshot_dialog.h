@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The auto-profile scan dialogs: SNAPSHOT "Auto-Profile (Vertical Scan)" and
 // SNAPSHOT2 "Auto-Profile (Horizontal Scan)". They differ only in their labels, so
 // one class builds both from the form the core hands over. The dialog keeps pending

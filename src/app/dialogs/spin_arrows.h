@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spin arrows beside a dialog's number field.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two small boxes of a survey run: the SAVEPROFILE question "Save This
 // Profile?" (titled "Auto-Profile", "Yes" and "No") after each auto-profile scan,
 // and "Scan complete." (titled "Auto-Azimuth", "OK") at the end of an auto-azimuth

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Diagnostics" tool window: the last sonar and azimuth replies, link timing,
 // serial error state, orientation and profile offsets, twenty labelled rows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tool_windows/tool_windows.h"
 
 #include <QCloseEvent>

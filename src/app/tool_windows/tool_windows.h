@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small tool windows beside the main window: "Scan For Connected Heads",
 // "Azimuth" and "Orientation". Each draws the state it is given on every repaint
 // and reports its closing.

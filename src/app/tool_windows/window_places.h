@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the tool windows ("Diagnostics", "Scan For Connected Heads", "Azimuth",
 // "Orientation") open: where the user last left them, read from and written to the
 // section "[Window Positions]" of WINQ47V.INI, or else beside the main window. A

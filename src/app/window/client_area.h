@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's client area: paints the fixed layout and passes keys and mouse
 // to its owner (the main window) in client coordinates.
 #pragma once

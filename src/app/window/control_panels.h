@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control panels right of the picture: Range, Mode, Gain, Speed, Sector and
 // Train with their step arrows (held down they repeat), the HEAD and FILE buttons,
 // the Hold and Rev boxes, the frequency read-out and the user text. Steps stop at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard entry box over the frequency read-out: R or G opens it for a range
 // or a gain, digits fill it, Enter applies the value (or warns with the values
 // allowed), Escape closes it. Live only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed layout of the main window's client area and the texts its panels show.
 // The layout is computed once from the font and arrow sizes and never changes.
 #pragma once

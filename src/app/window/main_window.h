@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window "WinQ47V Digital Sonar": fixed client layout with the sonar image,
 // the control panels and the playback strip. The window starts up, switches the data
 // source (ApplyRunMode), closes in order (settings saved), keeps the title and the

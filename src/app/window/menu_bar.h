@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's menu bar: every item with its text, & accelerator and command id,
 // and the check marks and grey states that follow the application state.
 #pragma once

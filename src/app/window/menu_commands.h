@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu commands of the main window: a table from command id to its handler,
 // and the check marks, texts and grey states the menus take from the settings and
 // the data source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The overlays around the picture that follow the settings and the head: the grid
 // scale label under the picture, the sector dial with the head marker, and the
 // transducer icon with its labels. OverlayPlaces says where every overlay sits,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing pieces shared by everything painted in the client area: the fonts, the
 // framed boxes, the shadowed labels and the check boxes of the fixed layout.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mouse on the picture: the pointer's readouts (origin, target and their
 // difference) beside the picture, the magnified zoom inset that follows it (a left
 // click freezes it), the measurement line from an origin set with the right button,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sonar picture in the client area: a QImage over the core's pixels whose colour
 // table is the palette, and the repaint of what pings drew, gathered from any thread
 // and turned into one repaint of the client area every 16 ms.

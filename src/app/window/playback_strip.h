@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FILE mode's playback: opening a file, the pacing of the next record, the slider
 // and its seek, Plot Speed and Reverse in the strip under the picture, the frame
 // captures beside the played file; and the start and stop of a recording (live) or

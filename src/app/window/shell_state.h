@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of the application shell shared by the main window, the tool
 // windows and the comm thread. Only the GUI thread writes them; the few that the
 // comm thread reads are atomic. What one piece of the window keeps for itself (the

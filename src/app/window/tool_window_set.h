@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool windows of the main window: Diagnostics, "Scan For Connected Heads",
 // "Azimuth" and "Orientation"; where each opens (its remembered place, or beside the
 // main window once the window system placed that) and the places kept at close.

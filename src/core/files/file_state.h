@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of recording, playback and copying of .47V files, part of AppState.
 // Recording runs on the comm thread while the GUI thread starts and stops it, so the
 // recording file is guarded by RecordMutex and its counters are atomic. Playback and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The titles, menu texts and messages of recording, playback and copying, exactly as
 // the program shows them.
 #pragma once

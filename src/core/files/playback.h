@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing .47V files back and copying them: open with its checks, one playback step
 // per record (restore the settings, load and process the reply, step forward or
 // backward, end of file), seek by percentage, the copy file, auto frame capture

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's playback hooks: the link's reply checks and decoder, then ping
 // processing. Kept apart so that tools and tests can play files with hooks of their own.
 #include "files/playback.h"

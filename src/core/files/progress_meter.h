@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A progress line for long batch runs over files: after the first second, once a
 // second, "<what>: 45 % (12345 records)" on one line of the given stream.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording live pings to a .47V file: the Record Start/Stop command logic and the
 // record writer called after each accepted reply. Writing happens on the comm
 // thread; starting and stopping on the GUI thread; the file is guarded by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading .47V files at 64-bit offsets: one record at a given offset, the search for
 // the next or previous record start (resynchronisation), the backward step along the
 // back links with the wrap to the end, and the seek by percentage. Every search ends

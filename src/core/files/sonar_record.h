@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .47V record format: one ping per record, a 100-byte header with the time and
 // the settings of the ping, the raw reply frame, three floats by reply kind, an
 // optional 128-byte GPS block and a two-byte back link at the end. These functions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking a .47V file from the start, record by record, the way forward playback
 // does: damaged stretches are passed over by resynchronisation and reported.
 #pragma once

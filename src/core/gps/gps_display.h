@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the core asks the user interface to redraw, show or ask for the GPS read-out.
 // Every call has a do-nothing default so that headless fakes override only what
 // they watch. Calls may come from the GPS and comm threads; the GUI forwards them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Assembles NMEA sentences from received bytes: a sentence runs from "$" to its
 // line feed and counts only when a carriage return precedes the line feed. A line
 // of more than 80 characters before its CR LF is dropped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GPS port and its reader thread: open, start and close as the program needs
 // them, the 100 ms read cycle, and what one taken sentence does to the GPS state
 // and the read-out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GPS input: the receiver on the GPS port, its reader thread and the NMEA sentences
 // it turns into the position and time texts that the read-out, the recorder and
 // the profile points use. This file: the GPS run-time fields of AppState.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gps/nmea_sentence.h"
 
 #include <cmath>

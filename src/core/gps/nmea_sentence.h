@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NMEA 0183 GLL and GGA sentences: pure parsers from one assembled line ("$" up to
 // and including CR LF) into the GPS texts and values. No I/O, no state.
 #pragma once

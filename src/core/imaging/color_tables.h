@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 256 colours of the sonar picture: nine echo colour schemes for indices
 // 0..118, fixed interface colours 119..127 and the grid colour 128..255.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The range grid (the grid bit of PingImage), its scale label, and the geometry of
 // the overlays around the picture (sector dial, head marker, transducer labels)
 // as plain data the user interface paints from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of the ping pipeline, PingImage, palette, profile points, grid and measurement, part of AppState.
 // Fields read across threads are atomic or behind a lock. PingImage's lock also
 // guards the echo lines, the profile point tables and the grid record, which the

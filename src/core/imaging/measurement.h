@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement cursor's arithmetic: range and bearing (or offsets with the
 // profile grid) of the cursor and origin points, the three readout texts, and the
 // zoom-inset clamp. Points are window coordinates (image + 3); the mouse handling

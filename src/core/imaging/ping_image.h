@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PingImage: the 596 x 506 palette-indexed sonar picture. Low 7 bits of a pixel
 // are a colour index, bit 7 is the grid bit. One lock guards the pixels and the
 // dirty rectangle: ping drawing, clears and grid passes hold it while they write,

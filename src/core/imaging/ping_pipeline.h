@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ping pipeline: ProcessPing takes every decoded ping, live or played back,
 // through recording, panel updates, the echo image or the profile points and the
 // overlays, in a fixed order. Also the whole-image operations (clear, grid

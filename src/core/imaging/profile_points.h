@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile points: the one range per ping where the echo first rises above a level,
 // drawn as single pixels (colour 106) alone or over the echo image, the dredge
 // line, and the ProfilePoint records stored during an auto-profile scan.

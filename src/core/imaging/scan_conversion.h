@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scan conversion: one ping's echo lines into pixels of PingImage. Sector, Polar
 // (and Profile display with echoes) paint a blended wedge of sub-rays at the head
 // angle; SS display appends one line to a scrolling waterfall.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile point found in the echo data itself ("Surface" digitization source): the
 // first run of raw 8-bit samples at or above the profile level beyond the minimum
 // range, and its range code in the reply's units.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/azimuth_drive.h"
 
 #include "link/link_display.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The azimuth drive (ID 0x1F) from the link's side: angle codes, the menu
 // switches, the start of positioning, and the reply a simulated drive gives.
 #pragma once

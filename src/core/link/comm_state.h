@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of the comm thread and the serial ports (open port and thread,
 // no-data counts, status line, azimuth positioning and scan timing, the port probe),
 // part of AppState. Written by the comm thread and read by the GUI: atomic or locked.

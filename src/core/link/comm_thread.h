@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The head link's worker: `CommThread` sends each command and takes each reply for
 // as long as the program is live, detects silence ("No Data at COM%d"), resends,
 // steps the head scan, positions the azimuth drive, interleaves orientation queries

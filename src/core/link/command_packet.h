@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 27-byte head command: the normal sonar packet, the head-ID scan and programming
 // packet, the azimuth drive, orientation module and fixed-angle variants, and the
 // choice of which one goes out on a turn. Builders write AppState::HeadCommand in

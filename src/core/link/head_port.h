@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port as the head link uses it: modem lines, whole writes, purges, the
 // queued byte count with the error flags, short reads and a poll-based wait. The
 // termios port implements it for real devices and ptys; tests use a fake.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Head scan: walking the sixteen head IDs one per second with scan commands, and the
 // head's non-volatile memory from its "T" reply decoded into the texts the Scan For
 // Connected Heads window shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the comm thread hands accepted replies: recording and ping processing, and
 // the per-turn work of the outputs (auto-profile advance, snapshot and auto-azimuth
 // requests). The program wires the real ones; tests count what arrives.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of the head link (command packet, reply and PingData, head scan,
 // azimuth drive, orientation module), part of AppState. The comm thread's own
 // lifecycle fields live in CommState.

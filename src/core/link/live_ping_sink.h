@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's hand-off for accepted live replies: ping processing (which records
 // the ping when a recording file is open, then draws it), and after each reply step
 // the survey outputs (auto-profile sweeps and the scan dialogs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Short waits for the link timing and the playback pacing. Each wait lasts at least
 // its time on the monotonic clock; it sleeps for the bulk and spins only the last
 // stretch. `CalibrateDelayCount` measures the clock-read rate that the Diagnostics

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orientation module (ID 0x18) from the link's side: switching it on and off,
 // the reset of its values, and when its read-out shows "n/a".
 #pragma once

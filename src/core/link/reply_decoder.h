@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Head replies: the expected kind and length for each command, the four framing
 // checks, and the decoders for sonar ("G", "M", "P", "T"), azimuth drive ("A") and
 // orientation module ("O") replies. Every routine reads only inside the expected

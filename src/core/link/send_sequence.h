@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending a command on the head link: the choice and build of the packet, then the
 // wire sequence (send delay, RTS up, 27 bytes, RTS down after fixed waits, purge),
 // run with raised thread priority.

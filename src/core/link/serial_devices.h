@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial devices present on this machine, described with what the system knows
 // of them (maker, model, serial number), for choosing which device each of COM1 ...
 // COM8 is. Listed through libudev (which reads sysfs, and the udev database when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial line opened by device path: exclusive, raw 8N1, non-blocking, with the
 // queued-byte count, purges, RTS/DTR by hand and reads and writes that wait only
 // for short bounded times (poll on the descriptor). Used for the head link and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Auto-azimuth: the angles as the user sees them, the checks and estimate of the
 // Auto-Azimuth dialog, and the stepping of the drive between sweeps.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Auto-profile: the end-of-sweep check, the after-scan actions (save question,
 // .XYZ file, capture, the prompt for another scan, the auto-azimuth step), the
 // scan dialogs' effects and the .XYZ file's life. All of it runs on the comm

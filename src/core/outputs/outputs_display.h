@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the core asks the user interface to show or ask for auto-profile and
 // auto-azimuth: the scan dialogs, the save question, the after-scan capture and the
 // messages. Every call has a default that answers as nobody at the keyboard would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time fields of XYZ export, auto-profile and auto-azimuth, part of AppState.
 // The menu raises the requests on the GUI thread; the scans themselves advance on
 // the comm thread. Fields read across threads are atomic.

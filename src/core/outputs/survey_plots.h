@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the survey points of one .XYZ file: the points read back from the
 // file's own text, a PLY point cloud of them for point-cloud viewers, and an SVG
 // drawing for a surveyor (cross-section, borehole plan or azimuth plan).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .XYZ point files of auto-profile and auto-azimuth: the text of one scan in
 // each of the three geometries, the dated file names (14mar2024-0001.xyz) and the
 // file itself, whose every write is checked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a whole file so that a crash or a full disk never leaves it truncated:
 // the data goes to a temporary file beside it, is flushed to disk and then renamed
 // over the old file. Used for WINQ47V.INI and .CFG files.

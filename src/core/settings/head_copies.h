@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The head copies of the settings that playback overwrites: FILE mode works on the
 // values of the played file, and going back to the head brings the head's own
 // values back.

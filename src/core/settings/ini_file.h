@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WINQ47V.INI and other private-profile files: sections "[Name]" holding
 // "Key=Value" lines. Names match without regard to case, a missing key yields the
 // caller's default text, and writing a key changes only its own line (or appends it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device behind each of the program's port numbers COM1 ... COM8:
 // WINQ47V.INI section "Serial Ports", keys "COM1" ... "COM8", each a device path.
 // Shared by the head link, the GPS reader, the simulator and the GUI. Port indexes

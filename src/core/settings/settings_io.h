@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving WINQ47V.INI: every persistent setting by its key, with the
 // lenient number reading, accepted values, fallbacks and derived values of the
 // settings model, and the exact texts written back on close. The key table

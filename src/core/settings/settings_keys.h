@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The key table of WINQ47V.INI: for every persistent setting its section, type,
 // default text, accepted values, fallback, head copy and written format, in the
 // order of the file. LoadSettings, SaveSettings and `q47v settings` all walk it.

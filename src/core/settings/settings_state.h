@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The persistent settings of WINQ47V.INI, each in a field named by its key, with the
 // head copies (`...Head`) of the settings that playback overwrites. The GUI thread
 // writes them while the comm thread reads them, so every field is atomic (or a

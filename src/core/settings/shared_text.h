@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text setting shared between threads: the GUI thread writes it, the comm thread
 // and the recorder read it. Copies are taken under a lock.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user configuration: the default table, applying the current range's row,
 // .CFG files and the checks of the frequency, absorption and pulse-length fields
 // typed in the setup dialogs (the messages are returned; the dialogs show them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-range user configuration held in AppState: frequency, absorption and
 // pulse length for each of the fifteen ranges, in three tables (defaults, active,
 // dialog working copy), the configuration names and the manual memories. The

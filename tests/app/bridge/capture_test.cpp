@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "&Save Screen..." and the playback frame captures: dialog, extension check, the
 // 24-bit BMP layout and the numbered names.
 #include <QCursor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop entry's start: the program works in ~/WinQ47V, made when missing.
 #include "bridge/work_folder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Head-mode "Settings" dialog (Manual and Auto frequency setup) and the "User
 // Configuration" dialog opened from it: what they show, what they store, their
 // messages, and .CFG files written and read back through the file dialogs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound Velocity, Rotate Sonar Image and User Text from the menu: checks, messages,
 // spin limits, defaults and what is stored.
 #include <QComboBox>

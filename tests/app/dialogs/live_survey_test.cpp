@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Survey runs through the real window against the simulator on a pty: vertical
 // auto-profile over the simulated dredged channel (a file and a capture per sweep,
 // the save question), a full-circle polar sweep, a horizontal scan with the
@@ -117,7 +118,9 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
   for (std::size_t i = 0; i < xyz.size(); ++i) {
     EXPECT_TRUE(name.match(QString::fromStdString(xyz[i])).hasMatch()) << xyz[i];
     const std::vector<std::string> lines = CrLfLines(ReadText(xyz[i]));
-    if (i > 0) ASSERT_GT(saved_counts[i], 10);
+    if (i > 0) {
+      ASSERT_GT(saved_counts[i], 10);
+    }
     EXPECT_EQ(lines.size(), 4u + static_cast<std::size_t>(saved_counts[i]) - 2u) << xyz[i];
     EXPECT_EQ(lines[0], "0025.50,M");
     EXPECT_EQ(lines[3], "1500.00");
@@ -136,7 +139,9 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
       }
     }
     // The first sweep may be a part: the scan starts wherever the head is.
-    if (i > 0) EXPECT_GT(floor_points, 3) << xyz[i];
+    if (i > 0) {
+      EXPECT_GT(floor_points, 3) << xyz[i];
+    }
   }
   // A capture for each saved sweep, and none for the one answered "No".
   const std::vector<std::string> bmp = FilesEndingIn(".bmp");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Misc > "Live View in Browser...": the dialog starts the server on the address
 // and port in its fields, shows the address to open and the viewers counted as a
 // browser connects, keeps the choice in WINQ47V.INI section "Live View", and the

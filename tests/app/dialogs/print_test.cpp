@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printed test page through the real print dialog and QPrinter, sent to a PDF
 // file in the test's working directory.
 #include <QDialog>

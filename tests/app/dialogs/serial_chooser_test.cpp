@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device chooser of "ComPort Setup": the devices present (pseudo-
 // terminals made here, and whatever else the machine has), the choice written to
 // WINQ47V.INI, and what a user who may not open the chosen device is told.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The survey dialogs as the user meets them: SNAPSHOT and SNAPSHOT2 (texts, the
 // check-box rules with the pushed-in confirmation box, spins, Defaults, what Ok and
 // Cancel report), AUTOAZIMUTH (angles shown, wrap and limits, estimate, the checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user sees, read back from a real X server (Xvfb with the openbox window
 // manager): the sonar picture on the screen follows the program's image within a
 // few repaint periods, live and in playback; closing the main window ends the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private X server for tests of what reaches the screen: Xvfb on a free display
 // number, optionally with the openbox window manager, so that windows get frames and
 // are placed, moved and maximised as on a desktop. Pixels are read back from the X

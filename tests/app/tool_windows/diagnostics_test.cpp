@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Diagnostics window's rows for the last replies and settings.
 #include "app_fixture.h"
 #include "tool_windows/diagnostics_window.h"

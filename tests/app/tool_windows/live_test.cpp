@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window live against the simulator on a pty: pings arrive on the comm thread,
 // are drawn into the image and reach the screen through the coalesced repaint; the
 // clock, the diagnostics and the GPS read-out follow.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scan toggle (command 655), the azimuth and orientation windows.
 #include <QScreen>
 

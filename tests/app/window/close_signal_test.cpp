@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orderly close on SIGTERM, as at a logout: the real program (winq47v-demo,
 // live against q47v-sim, recording) is sent SIGTERM while it records; the settings
 // file must then hold the state and the recording must be a whole file.
@@ -146,7 +147,7 @@ TEST(CloseSignalTest, UnknownOptionAndMissingDisplayAreReported) {
   ASSERT_TRUE(app.waitForFinished(15000));
   EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(app.exitCode(), 2);
-  EXPECT_NE(app.readAllStandardError().toStdString().find("unknown option --foo"), std::string::npos);
+  EXPECT_NE(app.readAllStandardError().toStdString().find("unknown option '--foo'"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists("WINQ47V.INI")) << "the program ran";
 
   env.remove("DISPLAY");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record, playback and copy from the File menu with the dialogs answered by the
 // fake: titles, messages, menu texts, the slider seek, Hold, and the real files.
 #include <QDialog>

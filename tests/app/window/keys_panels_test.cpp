@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard entry of range and gain, held panel buttons, the SS and FILE mode
 // rules, Hold, and the panel texts.
 #include "app_fixture.h"

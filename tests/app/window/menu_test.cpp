@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menu texts, check marks and grey states after start-up in both data sources and
 // after switching between them with the FILE and HEAD buttons.
 #include "app_fixture.h"

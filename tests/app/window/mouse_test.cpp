@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mouse on the picture: readouts follow the cursor, the right button anchors a
 // measurement, the left button freezes the zoom inset.
 #include "app_fixture.h"

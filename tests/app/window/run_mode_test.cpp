@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data source switch and what it must leave behind: no GPS fix of a played
 // file in live records, a closed Azimuth window stays closed, a new playback file
 // starts on a clear picture, FILE mode without a file has no slider, and the GPS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orderly close during a survey: the real program (winq47v-demo --survey, live
 // against q47v-sim) gets SIGTERM in the middle of an auto-azimuth run, and while
 // the prompt for another scan waits for an answer. Either way it ends at once with

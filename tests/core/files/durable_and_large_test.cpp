@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Durable writing (a full device, a file-size limit hit in the middle of a record)
 // and files beyond 2 and 4 GiB (sparse, with real records at known places).
 #include <fcntl.h>

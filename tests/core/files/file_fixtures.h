@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the file tests: reply frames of every kind, a recording display that
 // keeps what it was told, and files written record by record through the recorder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged and hostile files: bad sizes, bad reply lengths, bad back links, garbage
 // between records and at the end. Playback forward, backward and by seeking ends
 // every step, reads only whole records and comes back to the good ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback, seek, reverse, end of file, copy and the texts of the file commands,
 // over real files written by the recorder.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resynchronisation over hostile stretches: runs of magic bytes, headers with type
 // codes no record has, files cut off at the front, and files that are not regular
 // files. Speed over 1 GiB of each kind of junk is measured in bench_files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record layout: sizes, zero fill, header packing, floats by kind, GPS block,
 // back links, the date rebuild, and write-then-read round trips field by field.
 #include <gtest/gtest.h>

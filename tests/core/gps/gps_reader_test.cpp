@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GPS reader over a real pty: sentences from real receiver logs, the selected
 // type, discarding in playback and Hold, the age of the fix and the read-out.
 #include <gtest/gtest.h>

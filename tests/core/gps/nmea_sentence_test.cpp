@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GLL/GGA parsing, the fixed-width position text and the GGA time text.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A few pings of a known file rendered through playback and ProcessPing, compared
 // pixel by pixel with a stored picture (tests/data/imaging/golden_sector.pgm, the
 // crop of the changed area), plus hand-computed pixels of the same picture.

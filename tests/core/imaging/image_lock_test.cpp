@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ping processing on its own thread while the user interface thread clears the
 // picture, moves the grid, changes colours and copies the pixels out: every copy
 // the interface takes holds only what the drawers write, and nothing races (run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile points found in the raw 8-bit echo data: level, minimum range, start and
 // centre of pulse, and the range code written back into the reply.
 #include "imaging/surface_point.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wedge drawer against the rule written out plainly: every sub-ray of every
 // radius in table order, trunc(sum x 0.005) in double, bounds test, grid rule.
 // Covers all speeds, both flips, grid on and off, fans cut at the image edges and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The comm thread's turn logic with a fake port and a fake clock: no-data counts,
 // blink and resend, Hold, a reply in two pieces, the send-then-process order, the
 // orientation interleave, azimuth positioning and give-up, head scan stepping and

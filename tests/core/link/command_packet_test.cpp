@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Head command packets: every variant's bytes from the settings, the bytes that keep
 // their value, the one-shot requests and the choice of target on each turn.
 #include "link/command_packet.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Head scan stepping and the decoded "T" fields; azimuth angle codes and the
 // simulated drive's reply; the orientation reset.
 #include <gtest/gtest.h>

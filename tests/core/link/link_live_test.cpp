@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The head link end to end: the comm thread on a real pty against the q47v-sim
 // program. Live pings decoded, drawn and recorded, the file played back equal to
 // what was received; faults on the line; the simulator killed and restarted; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair for tests: the program side opens the slave path like a
 // serial device; the test plays the device on the master.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Head replies: the four checks, sonar decoding into PingData (position, flip,
 // blanking, profile index, beam angle, unpacking), azimuth and orientation replies,
 // and random or cut-short frames that must never be read outside their bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The send sequence on the wire (RTS framing, waits, purge) over a fake port on a fake
 // clock, the microsecond wait's lower bound on the real clock, and the delay count.
 #include "link/send_sequence.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device listing on this machine: pseudo-terminals made by the test,
 // whatever real ports there are, paths reached through links, missing devices and
 // devices this user may not open.

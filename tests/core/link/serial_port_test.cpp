@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termios port on a real pty: exclusive opening, raw bytes both ways, the
 // queued count, purges, the bounded read wait and the hang-up of the other side.
 #include <gtest/gtest.h>

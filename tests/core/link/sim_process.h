@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the q47v-sim program for a test: started with its options, its head line
 // reached through a symbolic link in the test's directory, killed on demand.
 #pragma once

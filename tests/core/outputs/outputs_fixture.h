@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless display that records what the survey outputs asked for, in order, and
 // answers the dialogs from scripted answers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the points of an .XYZ text back, the PLY cloud of them and the SVG
 // drawings with their axes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of a sweep, the after-scan actions in their order, the scan dialogs'
 // effects and an auto-azimuth run, headless.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .XYZ texts of the three geometries and the dated file names.
 #include <gtest/gtest.h>
 

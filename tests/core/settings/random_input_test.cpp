@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random and mangled input for the INI and .CFG readers: every result must be
 // well-formed and no read may leave the input (run under the sanitizer build).
 #include <gtest/gtest.h>

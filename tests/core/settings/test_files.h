@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small file helpers for the settings tests; every test runs in its own
 // temporary working directory.
 #pragma once
