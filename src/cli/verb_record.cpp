@@ -37,6 +37,9 @@
 
 namespace q47v::cli {
 
+using survey::SurveyAnswers;
+using survey::ParseAzimuthRun;
+
 namespace {
 
 constexpr const char* kUsage =

@@ -21,6 +21,12 @@
 
 namespace q47v::cli {
 
+using survey::ParseGeometry;
+using survey::ReplayOptions;
+using survey::ReplaySummary;
+using survey::ReplaySweep;
+using survey::ReplaySurvey;
+
 namespace {
 
 constexpr const char* kUsage =

@@ -6,9 +6,11 @@
 // in metres and feet, for the three geometries; the GPS track; the SVG pictures
 // without the no-echo points.
 #include <gdal_priv.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -357,6 +359,81 @@ TEST(ExportVerb, HelpAndUsageErrors) {
   EXPECT_EQ(RunQ47v("export x.47V --out o.gpkg").status, 2);
   EXPECT_EQ(RunQ47v("track x.47V --out t.gpkg --format dxf").status, 2);
   EXPECT_EQ(RunQ47v("export missing.47V --geometry vertical --out o.gpkg").status, 1);
+}
+
+// The outputs of q47v export and q47v track on hostile ground, with a recording
+// of the harbour (no GPS: the survey's own frame).
+const std::string kHarbour = std::string(Q47V_TESTDATA_DIR) + "/imaging/harbour_polar.47V";
+
+std::vector<std::string> Listing(const std::string& dir = ".") {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A FIFO at the output's name, or at the name of a layer's file beside it, is
+// refused before the recording is read and left as it is, with nothing made; a
+// symbolic link is written through, at the file it names.
+TEST(ExportOutputs, NodesAreRefusedAndLinksWrittenThrough) {
+  ASSERT_EQ(::mkfifo("fifo.gpkg", 0644), 0);
+  for (const std::string& verb : {"export " + kHarbour + " --geometry vertical", "track " + kHarbour}) {
+    const FilesToolRun run = RunQ47v(verb + " --out fifo.gpkg");
+    EXPECT_EQ(run.status, 1) << verb;
+    EXPECT_NE(run.err.find("fifo.gpkg is a FIFO, not a regular file"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_fifo("fifo.gpkg"));
+  }
+  ASSERT_EQ(::mkfifo("s-sections.geojson", 0644), 0);
+  const FilesToolRun side = RunQ47v("export " + kHarbour + " --geometry vertical --out s.geojson");
+  EXPECT_EQ(side.status, 1);
+  EXPECT_NE(side.err.find("s-sections.geojson is a FIFO"), std::string::npos) << side.err;
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"fifo.gpkg", "s-sections.geojson", "stderr.txt"}));
+
+  fs::create_symlink("real.gpkg", "link.gpkg");
+  const FilesToolRun linked = RunQ47v("export " + kHarbour + " --geometry vertical --out link.gpkg");
+  ASSERT_EQ(linked.status, 0) << linked.err;
+  EXPECT_TRUE(fs::is_symlink("link.gpkg"));
+  Dataset real("real.gpkg");
+  ASSERT_TRUE(real.ds);
+  ASSERT_NE(real.ds->GetLayerByName("points"), nullptr);
+  EXPECT_GT(real.ds->GetLayerByName("points")->GetFeatureCount(), 0);
+}
+
+// A full disk (a file size limit of 20 KB) fails the export of every format with
+// the reason, leaves the file it would have replaced as it was and nothing else
+// behind, not even a part of a Shapefile or a hidden temporary file.
+TEST(ExportOutputs, AFullDiskLeavesNothing) {
+  std::ofstream("full.gpkg") << "the survey of yesterday";
+  for (const char* name : {"full.gpkg", "full.shp", "full.geojson", "full.dxf", "full.csv"}) {
+    const std::string command = "ulimit -f 40; " + Bin("/src/cli/q47v") + " export " + kHarbour +
+                                " --geometry vertical --out " + name + " >out.txt 2>err.txt; echo $? >status.txt";
+    ASSERT_EQ(std::system(("/bin/sh -c '" + command + "'").c_str()), 0);
+    EXPECT_EQ(ReadText("status.txt"), "1\n") << name << ReadText("out.txt");
+    EXPECT_NE(ReadText("err.txt").find("File too large"), std::string::npos) << name << ReadText("err.txt");
+    EXPECT_EQ(ReadText("full.gpkg"), "the survey of yesterday");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"err.txt", "full.gpkg", "out.txt", "status.txt"})) << name;
+  }
+}
+
+// A Shapefile shortens field names to ten letters: the survey row still has
+// every value (they were set by their long names and lost).
+TEST(ExportOutputs, ShapefileSurveyRowHasEveryValue) {
+  const FilesToolRun run = RunQ47v("export " + kHarbour + " --geometry vertical --out s.shp");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("s-survey.dbf\n"), std::string::npos) << run.out;
+  Dataset row("s-survey.dbf");
+  ASSERT_TRUE(row.ds);
+  OGRLayer* layer = row.ds->GetLayer(0);
+  ASSERT_NE(layer, nullptr);
+  std::unique_ptr<OGRFeature> f(layer->GetNextFeature());
+  ASSERT_TRUE(f);
+  ASSERT_EQ(f->GetFieldCount(), 15);
+  for (int i = 0; i < f->GetFieldCount(); ++i)
+    EXPECT_TRUE(f->IsFieldSetAndNotNull(i)) << f->GetFieldDefnRef(i)->GetNameRef();
+  EXPECT_EQ(f->GetFieldAsDouble(3), 1500.0);  // sound velocity
+  const std::size_t words = run.out.find(" points in ");
+  ASSERT_NE(words, std::string::npos);
+  EXPECT_EQ(f->GetFieldAsInteger(12), std::stoi(run.out.substr(run.out.rfind('\n', words) + 1)));
 }
 
 }  // namespace

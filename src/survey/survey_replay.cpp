@@ -19,9 +19,9 @@
 #include "imaging/ping_pipeline.h"
 #include "outputs/auto_profile.h"
 #include "survey_run.h"
-#include "text_output.h"
+#include "files/printable_text.h"
 
-namespace q47v::cli {
+namespace q47v::survey {
 
 namespace {
 
@@ -29,7 +29,8 @@ namespace {
 // and the survey messages, which go to the terminal.
 class ReplayDisplay final : public Display {
  public:
-  ReplayDisplay(AppState& state, std::string verb) : state_(state), verb_(std::move(verb)) {}
+  ReplayDisplay(AppState& state, std::function<void(const std::string&)> tell)
+      : state_(state), tell_(std::move(tell)) {}
   void PlaybackFileOpened(bool opened) override {
     if (opened) state_.FirstPing = true;
   }
@@ -40,7 +41,7 @@ class ReplayDisplay final : public Display {
     std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
     for (char& c : line)
       if (c == '\n') c = ' ';
-    std::fprintf(stderr, "q47v %s: %s\n", verb_.c_str(), line.c_str());
+    tell_(line);
     failed = true;
   }
   std::string message;
@@ -48,7 +49,7 @@ class ReplayDisplay final : public Display {
 
  private:
   AppState& state_;
-  std::string verb_;
+  std::function<void(const std::string&)> tell_;
 };
 
 bool MakeDirectory(const std::string& path, std::string& why) {
@@ -104,34 +105,38 @@ class ScratchDirectory {
 
 int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const ReplaySweep&)>& sweep,
                  ReplaySummary& summary) {
-  const char* verb = options.Verb.c_str();
+  const std::string verb_name = options.Verb;
+  const std::function<void(const std::string&)> tell =
+      options.Message ? options.Message : [verb_name](const std::string& m) {
+        std::fprintf(stderr, "q47v %s: %s\n", verb_name.c_str(), m.c_str());
+      };
   auto state = std::make_unique<AppState>();
   std::string error;
   std::vector<std::string> notes;
   if (!LoadSurveySettings(*state, options.Ini, options.Sets, error, notes)) {
-    std::fprintf(stderr, "q47v %s: %s\n", verb, error.c_str());
+    tell(error);
     return error.rfind("cannot read", 0) == 0 ? 1 : 2;
   }
-  for (const std::string& n : notes) std::fprintf(stderr, "q47v %s: note: %s\n", verb, n.c_str());
+  for (const std::string& n : notes) tell("note: " + n);
   const bool keep_xyz = !options.XyzDirectory.empty();
   ScratchDirectory scratch;
   std::string directory = options.XyzDirectory;
   if (keep_xyz) {
     std::string why;
     if (!MakeDirectory(directory, why)) {
-      std::fprintf(stderr, "q47v %s: cannot use the directory %s: %s\n", verb, directory.c_str(), why.c_str());
+      tell("cannot use the directory " + directory + ": " + why);
       return 1;
     }
   } else {
     if (!scratch.Make()) {
-      std::fprintf(stderr, "q47v %s: cannot make a temporary directory: %s\n", verb, std::strerror(errno));
+      tell(std::string("cannot make a temporary directory: ") + std::strerror(errno));
       return 1;
     }
     directory = scratch.Path();
   }
 
   const SurveyGeometry geometry = options.Geometry;
-  ReplayDisplay display(*state, options.Verb);
+  ReplayDisplay display(*state, tell);
   state->RunMode = 1;
   state->PlotSpeed = 100;
   state->PixelZoom = 0;
@@ -141,8 +146,7 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, options.File)) {
-    std::fprintf(stderr, "q47v %s: %s: %s\n", verb, options.File.c_str(),
-                 display.message.empty() ? "cannot open the file" : display.message.c_str());
+    tell(options.File + ": " + (display.message.empty() ? "cannot open the file" : display.message));
     return 1;
   }
   ClearImage(*state, display);
@@ -185,6 +189,11 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
     if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
     end_of_records = r.record_offset + r.record_size;
     ++summary.Records;
+    if (options.Progress && summary.Records % 64 == 0 &&
+        !options.Progress(end_of_records, state->PlaybackFileLength.load())) {
+      summary.Cancelled = true;
+      break;
+    }
     if (!r.accepted) continue;
     // The orientation module's replies play as records of their own.
     if (state->ExpectedReplyType.load() == 'O') orientation_seen = true;
@@ -256,17 +265,16 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
     ++damaged_stretches;
   }
   if (damaged_bytes > 0)
-    std::fprintf(stderr,
-                 "q47v %s: %s: %lld damaged bytes in %lld stretch%s passed over; the points there are missing "
-                 "(q47v info lists them)\n",
-                 verb, PrintableText(options.File).c_str(), damaged_bytes, damaged_stretches,
-                 damaged_stretches == 1 ? "" : "es");
+    tell(PrintableText(options.File) + ": " + std::to_string(damaged_bytes) + " damaged bytes in " +
+         std::to_string(damaged_stretches) + " stretch" + (damaged_stretches == 1 ? "" : "es") +
+         " passed over; the points there are missing (q47v info lists them)");
   ClosePlayback(*state);
   if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
-    std::fprintf(stderr, "q47v %s: %d sweep%s could not be written: the numbering of the date is used up\n", verb,
-                 unnumbered, unnumbered == 1 ? "" : "s");
+    tell(std::to_string(unnumbered) + " sweep" + (unnumbered == 1 ? "" : "s") +
+         " could not be written: the numbering of the date is used up");
   if (display.failed || stopped) summary.Failed = true;
+  if (options.Progress && !summary.Cancelled && !options.Progress(length, length)) summary.Cancelled = true;
   return 0;
 }
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey

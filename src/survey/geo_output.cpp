@@ -5,7 +5,13 @@
 #include <ogrsf_frmts.h>
 #include <proj.h>
 
+#include <cpl_vsi.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -13,7 +19,9 @@
 #include <filesystem>
 #include <mutex>
 
-namespace q47v::cli {
+#include "files/output_file.h"
+
+namespace q47v::survey {
 
 namespace {
 
@@ -110,11 +118,35 @@ bool ResolveFormat(const std::string& name, const std::string& path, const std::
   return true;
 }
 
-GeoOutput::GeoOutput(GeoFormat format, std::string path) : format_(std::move(format)), path_(std::move(path)) {
-  RegisterGeoDrivers();
+namespace {
+
+void CPL_STDCALL ErrorHandler(CPLErr level, CPLErrorNum, const char* message) {
+  if (auto* self = static_cast<GeoOutput*>(CPLGetErrorHandlerUserData())) self->ErrorSeen(level, message);
 }
 
-GeoOutput::~GeoOutput() { Close(); }
+std::string MemoryFolder() {
+  static std::atomic<unsigned long> serial{0};
+  return "/vsimem/q47v-output-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+}
+
+}  // namespace
+
+void GeoOutput::ErrorSeen(int level, const char* message) {
+  if (level >= CE_Failure && write_error_.empty()) write_error_ = message && *message ? message : "write error";
+}
+
+GeoOutput::GeoOutput(GeoFormat format, std::string path) : format_(std::move(format)), path_(std::move(path)) {
+  RegisterGeoDrivers();
+  // GDAL's error handlers are the thread's own: what it tells while this output
+  // is written is kept, so that a failure a driver does not return is not missed.
+  CPLPushErrorHandlerEx(ErrorHandler, this);
+  handler_ = true;
+}
+
+GeoOutput::~GeoOutput() {
+  Abandon();
+  if (handler_) CPLPopErrorHandler();
+}
 
 GDALDataset* GeoOutput::Open(const std::string& path) {
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format_.Driver.c_str());
@@ -122,30 +154,36 @@ GDALDataset* GeoOutput::Open(const std::string& path) {
     error_ = "GDAL has no " + format_.Driver + " driver";
     return nullptr;
   }
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec)) {
-    driver->Delete(path.c_str());  // its side files too (.shx, .dbf ...)
-    std::filesystem::remove(path, ec);
-  }
-  char** options = nullptr;
-  if (format_.Name == "gpx") options = CSLSetNameValue(options, "GPX_USE_EXTENSIONS", "YES");
-  GDALDataset* ds = driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options);
-  CSLDestroy(options);
-  if (!ds) {
-    error_ = "cannot create " + path + ": " + LastOgrError();
+  // A name that cannot be written is told before anything is made.
+  if (std::string why = RefusedOutputReason(OutputTarget(path)); !why.empty()) {
+    error_ = why;
     return nullptr;
   }
-  datasets_.push_back(ds);
+  Part part;
+  part.Path = path;
+  part.Folder = MemoryFolder();
+  VSIMkdir(part.Folder.c_str(), 0755);
+  char** options = nullptr;
+  if (format_.Name == "gpx") options = CSLSetNameValue(options, "GPX_USE_EXTENSIONS", "YES");
+  const std::string name = part.Folder + "/" + std::filesystem::path(path).filename().string();
+  part.Dataset = driver->Create(name.c_str(), 0, 0, 0, GDT_Unknown, options);
+  CSLDestroy(options);
+  if (!part.Dataset) {
+    error_ = "cannot create " + path + ": " + LastOgrError();
+    VSIRmdirRecursive(part.Folder.c_str());
+    return nullptr;
+  }
+  parts_.push_back(part);
   files_.push_back(path);
-  return ds;
+  return part.Dataset;
 }
 
 OGRLayer* GeoOutput::CreateLayer(const std::string& name, int geometry_type, const OGRSpatialReference* srs,
                                  const std::vector<std::string>& options) {
   GDALDataset* ds = nullptr;
   if (format_.MultiLayer) {
-    ds = datasets_.empty() ? Open(path_) : datasets_.front();
-  } else if (datasets_.empty()) {
+    ds = parts_.empty() ? Open(path_) : parts_.front().Dataset;
+  } else if (parts_.empty()) {
     ds = Open(path_);
   } else {
     const std::filesystem::path p(path_);
@@ -163,19 +201,96 @@ OGRLayer* GeoOutput::CreateLayer(const std::string& name, int geometry_type, con
   return layer;
 }
 
-bool GeoOutput::Close() {
+bool GeoOutput::CloseDatasets() {
   bool ok = true;
-  for (GDALDataset* ds : datasets_) {
+  for (Part& part : parts_) {
+    if (!part.Dataset) continue;
     CPLErrorReset();
-    ds->FlushCache();
-    GDALClose(ds);
+    part.Dataset->FlushCache();
+    GDALClose(part.Dataset);
+    part.Dataset = nullptr;
     if (CPLGetLastErrorType() >= CE_Failure) {
       ok = false;
       error_ = LastOgrError();
     }
   }
-  datasets_.clear();
+  if (ok && !write_error_.empty()) {
+    ok = false;
+    error_ = write_error_;
+  }
   return ok;
+}
+
+bool GeoOutput::Commit() {
+  if (!CloseDatasets()) {
+    Abandon();
+    return false;
+  }
+  // Every file made (a dataset's side files too) goes to a temporary file beside
+  // its name; the names are taken only when all of them were written whole.
+  std::vector<std::unique_ptr<WholeOutputFile>> outputs;
+  std::vector<std::string> made;
+  for (const Part& part : parts_) {
+    const std::filesystem::path given(part.Path);
+    char** names = VSIReadDir(part.Folder.c_str());
+    std::vector<std::string> entries;
+    for (char** n = names; n && *n; ++n)
+      if (std::strcmp(*n, ".") != 0 && std::strcmp(*n, "..") != 0) entries.emplace_back(*n);
+    CSLDestroy(names);
+    std::sort(entries.begin(), entries.end());
+    std::string first;
+    for (const std::string& entry : entries) {
+      const std::string from = part.Folder + "/" + entry;
+      VSIStatBufL st;
+      if (VSIStatL(from.c_str(), &st) != 0 || VSI_ISDIR(st.st_mode)) continue;
+      vsi_l_offset length = 0;
+      GByte* data = VSIGetMemFileBuffer(from.c_str(), &length, FALSE);
+      static const GByte kNothing = 0;
+      if (!data) data = const_cast<GByte*>(&kNothing);
+      const std::string to = (given.parent_path() / entry).string();
+      auto file = std::make_unique<WholeOutputFile>();
+      std::string why;
+      if (!file->Open(to, OutputMode::kThroughLinks, &why) ||
+          !file->Write(std::string_view(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)), &why)) {
+        error_ = to + ": " + why;
+        Abandon();
+        return false;
+      }
+      outputs.push_back(std::move(file));
+      if (first.empty() || to == part.Path) first = to;
+    }
+    // A Shapefile without geometry is its .dbf: the file made is listed.
+    if (!first.empty()) made.push_back(first);
+  }
+  // All on the disk before the first name is taken: a disk that fills up on the
+  // flush fails the whole output.
+  for (auto& file : outputs) {
+    if (::fsync(file->fd()) != 0) {
+      error_ = file->Target() + ": " + std::strerror(errno);
+      Abandon();
+      return false;
+    }
+  }
+  for (auto& file : outputs) {
+    std::string why;
+    if (!file->Commit(&why)) {
+      error_ = file->Target() + ": " + why;
+      Abandon();
+      return false;
+    }
+  }
+  Abandon();
+  files_ = made;
+  return true;
+}
+
+void GeoOutput::Abandon() {
+  for (Part& part : parts_) {
+    if (part.Dataset) GDALClose(part.Dataset);
+    part.Dataset = nullptr;
+    VSIRmdirRecursive(part.Folder.c_str());
+  }
+  parts_.clear();
 }
 
 struct Projector::Impl {
@@ -287,4 +402,4 @@ std::optional<double> IsoSeconds(const std::string& iso) {
   return static_cast<double>(timegm(&tm)) + h * 3600.0 + mi * 60.0 + s;
 }
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey

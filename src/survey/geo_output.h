@@ -13,7 +13,7 @@ class GDALDataset;
 class OGRLayer;
 class OGRSpatialReference;
 
-namespace q47v::cli {
+namespace q47v::survey {
 
 struct GeoFormat {
   std::string Name;         // "gpkg", "geojson", ...
@@ -28,30 +28,50 @@ bool ResolveFormat(const std::string& name, const std::string& path, const std::
 
 // The datasets of one output: `path` itself for a multi-layer format, else one
 // file per layer, the first layer in `path` and the others beside it as
-// STEM-LAYER.EXT. Existing files are replaced.
+// STEM-LAYER.EXT. GDAL writes each dataset (with its side files: a Shapefile's
+// .shx, .dbf ...) in memory; only Commit() writes the files out, each through
+// WholeOutputFile (a temporary file beside its name, every write checked, renamed
+// when whole), and gives them their names once all of them were written whole.
+// A name that is (through its links) not a regular file is refused and left as
+// it is; symbolic links are written through, at the file they name. An output
+// not committed leaves nothing behind.
 class GeoOutput {
  public:
   GeoOutput(GeoFormat format, std::string path);
-  ~GeoOutput();
+  ~GeoOutput();  // abandons an output not committed
   GeoOutput(const GeoOutput&) = delete;
   GeoOutput& operator=(const GeoOutput&) = delete;
 
   // A new layer; nullptr with the reason in Error(). `srs` may be null.
   OGRLayer* CreateLayer(const std::string& name, int geometry_type, const OGRSpatialReference* srs,
                         const std::vector<std::string>& options = {});
-  // Flushes and closes every dataset; false when one could not be written.
-  bool Close();
+  // Closes every dataset and gives the files their names; false (nothing moved,
+  // nothing left) when one could not be written or a name cannot be taken.
+  bool Commit();
+  // Closes the datasets and removes what was written.
+  void Abandon();
   const std::string& Error() const { return error_; }
-  // The files made, in order.
+  // The files (the main one of each dataset), in order.
   const std::vector<std::string>& Files() const { return files_; }
+  // What GDAL tells while the output is written (its error handler).
+  void ErrorSeen(int level, const char* message);
 
  private:
+  struct Part {
+    GDALDataset* Dataset = nullptr;
+    std::string Path;    // the name given
+    std::string Folder;  // GDAL's folder in memory
+  };
   GDALDataset* Open(const std::string& path);
+  bool CloseDatasets();
+
   GeoFormat format_;
   std::string path_;
-  std::vector<GDALDataset*> datasets_;
+  std::vector<Part> parts_;
   std::vector<std::string> files_;
   std::string error_;
+  std::string write_error_;  // the first failure GDAL told while writing
+  bool handler_ = false;
 };
 
 // WGS 84 longitude/latitude into a projected CRS, in the CRS's own order
@@ -95,4 +115,4 @@ std::optional<double> IsoSeconds(const std::string& iso);
 // Registers the GDAL drivers once.
 void RegisterGeoDrivers();
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey

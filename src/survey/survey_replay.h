@@ -15,7 +15,7 @@
 #include "outputs/survey_plots.h"
 #include "outputs/xyz_writer.h"
 
-namespace q47v::cli {
+namespace q47v::survey {
 
 struct ReplayOptions {
   std::string File;                 // the .47V recording
@@ -26,6 +26,12 @@ struct ReplayOptions {
   // Where the .XYZ files go; empty: none is written (the sweeps are the same).
   std::string XyzDirectory;
   std::string Verb = "xyz";         // for the messages ("q47v xyz: ...")
+  // Where the messages go (notes, damage, failures); empty: standard error as
+  // "q47v VERB: ...".
+  std::function<void(const std::string&)> Message;
+  // Called every few records with the bytes read and the file's length; false
+  // stops the replay (Cancelled in the summary).
+  std::function<bool(long long done, long long total)> Progress;
 };
 
 // One complete sweep, as the writer saw it.
@@ -51,7 +57,8 @@ struct ReplaySummary {
   long AzimuthPoints = 0;      // points in the azimuth file
   std::string AzimuthPath;     // the azimuth file, when one was written with sweeps in it
   PlotInfo AzimuthInfo;        // its pictures' caption
-  bool Failed = false;         // a file could not be written (told on stderr)
+  bool Failed = false;         // a file could not be written (told)
+  bool Cancelled = false;      // Progress asked to stop
 };
 
 // Plays the recording; `sweep` is called for every complete sweep, in order, and
@@ -61,4 +68,4 @@ struct ReplaySummary {
 int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const ReplaySweep&)>& sweep,
                  ReplaySummary& summary);
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey
