@@ -66,8 +66,8 @@ TEST_F(AppTest, ExportSurveyWritesWhatTheToolWrites) {
   fs::copy_file(kHarbour, "harbour.47v");
   Open();
   ASSERT_TRUE(window->Menu().Has(2111));
-  EXPECT_EQ(window->Menu().Text(2111).toStdString(), "Export Survey...");
-  EXPECT_EQ(window->Menu().Text(2112).toStdString(), "Export GPS Track...");
+  EXPECT_EQ(window->Menu().Text(2111).toStdString(), "Export S&urvey...");
+  EXPECT_EQ(window->Menu().Text(2112).toStdString(), "Export &GPS Track...");
   window->OnCommand(2111);
   GeoExportDialog* d = FindDialog(*window, "ExportSurveyDialog");
   ASSERT_NE(d, nullptr);
