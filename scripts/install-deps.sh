@@ -9,6 +9,7 @@ packages=(
   librsvg2-bin scdoc desktop-file-utils shared-mime-info libxml2-utils man-db dpkg-dev file
   xvfb xauth openbox x11-utils x11-apps wmctrl xdotool imagemagick clang libclang-rt-14-dev
   libcivetweb-dev zlib1g-dev python3-websockets python3-meshio
+  libgdal-dev libproj-dev gdal-bin python3-pyproj python3-pandas
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   lintian appstream
 )

@@ -15,6 +15,8 @@ int RunCutVerb(int argc, char** argv);       // verb_cut.cpp
 int RunRecordVerb(int argc, char** argv);    // verb_record.cpp
 int RunPortsVerb(int argc, char** argv);     // verb_ports.cpp
 int RunXyzVerb(int argc, char** argv);       // verb_xyz.cpp
+int RunExportVerb(int argc, char** argv);    // verb_export.cpp
+int RunTrackVerb(int argc, char** argv);     // verb_track.cpp
 int RunVideoVerb(int argc, char** argv);     // verb_video.cpp
 
 namespace {
@@ -35,6 +37,8 @@ constexpr Verb kVerbs[] = {
     {"cut", "copy records N to M of a .47V file into a new file", RunCutVerb},
     {"record", "log a live sonar head to a .47V file without the window", RunRecordVerb},
     {"xyz", "re-make the survey .XYZ files of a .47V recording (with PLY and SVG)", RunXyzVerb},
+    {"export", "the survey of a .47V recording for GIS and CAD (GeoPackage, GeoJSON, DXF ...)", RunExportVerb},
+    {"track", "the GPS track of a .47V recording (GeoPackage, GeoJSON, KML, GPX, CSV)", RunTrackVerb},
     {"ports", "the serial devices present and which one each of COM1..COM8 is", RunPortsVerb},
     {nullptr, nullptr, nullptr},
 };

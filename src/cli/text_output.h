@@ -5,11 +5,11 @@
 
 #include <string>
 
+#include "files/printable_text.h"
+
 namespace q47v::cli {
 
-// `text` with every byte that is not printable ASCII written as \xNN (and the
-// backslash as \\), so that damaged records cannot put raw binary into a text output.
-std::string PrintableText(const std::string& text);
+using ::PrintableText;
 
 // Flushes standard output; when anything written to it failed (a full disk, a
 // closed pipe) prints "q47v <verb>: writing the output failed: <reason>" and returns

@@ -38,6 +38,9 @@
 
 namespace q47v::cli {
 
+using survey::SurveyAnswers;
+using survey::ParseAzimuthRun;
+
 namespace {
 
 constexpr const char* kUsage =

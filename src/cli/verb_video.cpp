@@ -16,6 +16,8 @@
 
 namespace q47v::cli {
 
+using survey::LoadSurveySettings;
+
 namespace {
 
 constexpr const char* kVideoUsage =

@@ -4,31 +4,28 @@
 // processing and survey outputs, as if auto-profile (or an auto-azimuth run) had
 // been switched on just before its first record, and writes the .XYZ files the
 // program would have written live, with PLY and SVG pictures beside them.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app_state.h"
-#include "clock.h"
-#include "display.h"
 #include "files/output_file.h"
-#include "files/playback.h"
-#include "imaging/ping_pipeline.h"
-#include "outputs/auto_profile.h"
 #include "outputs/survey_plots.h"
-#include "outputs/xyz_writer.h"
+#include "survey_replay.h"
 #include "survey_run.h"
 #include "text_output.h"
 
 namespace q47v::cli {
+
+using survey::ParseGeometry;
+using survey::ReplayOptions;
+using survey::ReplaySummary;
+using survey::ReplaySweep;
+using survey::ReplaySurvey;
 
 namespace {
 
@@ -62,6 +59,8 @@ constexpr const char* kUsage =
     "  --svg            beside each .XYZ an SVG drawing: the cross-section with the\n"
     "                   dredge line (vertical), the borehole section in plan\n"
     "                   (horizontal) or a plan coloured by elevation (azimuth)\n"
+    "                   without the points that had no echo (range 0), their\n"
+    "                   number said in the caption\n"
     "\n"
     "What each record carries takes effect as it is played: the profile offsets,\n"
     "chainage and elevation, the vertical angle offset, the units, the sound\n"
@@ -70,46 +69,6 @@ constexpr const char* kUsage =
     "Prints the name and point count of each file. Exit status: 0 success (also\n"
     "when the recording holds no complete sweep), 1 a file or directory that cannot\n"
     "be read or written, 2 usage error.\n";
-
-// Playback without a window: the file's restarts (the echo lines start afresh)
-// and the survey messages, which go to the terminal.
-class XyzDisplay final : public Display {
- public:
-  explicit XyzDisplay(AppState& state) : state_(state) {}
-  void PlaybackFileOpened(bool opened) override {
-    if (opened) state_.FirstPing = true;
-  }
-  void PlaybackRestarted() override { state_.FirstPing = true; }
-  void ShowFileMessage(const std::string& text, const std::string&, FileMessageIcon) override { message = text; }
-  void ShowOutputFailure(const std::string& text, const std::string&) override {
-    // Without the window's advice to go on: the run ends with a failure.
-    std::string line = text.substr(0, text.find(std::string("\n") + kPingingGoesOnText));
-    for (char& c : line)
-      if (c == '\n') c = ' ';
-    std::fprintf(stderr, "q47v xyz: %s\n", line.c_str());
-    failed = true;
-  }
-  std::string message;
-  bool failed = false;
-
- private:
-  AppState& state_;
-};
-
-bool MakeDirectory(const std::string& path, std::string& why) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
-    why = "not a directory";
-    return false;
-  }
-  // The whole path, as the help says: every missing folder on the way is made.
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  if (!ec) return true;
-  why = ec.message();
-  return false;
-}
 
 bool ReadWhole(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
@@ -134,8 +93,11 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The PLY and SVG files beside an .XYZ file, from the points as written.
-bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool ply, bool svg) {
+// The PLY and SVG files beside an .XYZ file, from the points as written. The
+// drawing leaves out the points without an echo (range 0, at the sonar; `echo`
+// tells which, in file order) and says how many in its caption.
+bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool ply, bool svg,
+                   const std::vector<bool>& echo) {
   std::string text;
   std::vector<SurveyPoint> points;
   if (!ReadWhole(xyz_path, text) || !ReadXyzPoints(text, points)) {
@@ -154,23 +116,19 @@ bool WritePictures(const std::string& xyz_path, const PlotInfo& info_in, bool pl
     std::fprintf(stderr, "q47v xyz: cannot write %s.ply: %s\n", stem.c_str(), error.c_str());
     return false;
   }
-  if (svg && !WriteWholeOutput(stem + ".svg", SurveySvg(points, info), OutputMode::kNewName, &error)) {
+  std::vector<SurveyPoint> drawn;
+  if (svg && echo.size() == points.size()) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+      if (echo[i]) drawn.push_back(points[i]);
+    info.NoEchoPoints = static_cast<int>(points.size() - drawn.size());
+  } else {
+    drawn = points;
+  }
+  if (svg && !WriteWholeOutput(stem + ".svg", SurveySvg(drawn, info), OutputMode::kNewName, &error)) {
     std::fprintf(stderr, "q47v xyz: cannot write %s.svg: %s\n", stem.c_str(), error.c_str());
     return false;
   }
   return true;
-}
-
-PlotInfo InfoNow(const AppState& state, SurveyGeometry geometry) {
-  PlotInfo info;
-  info.Geometry = geometry;
-  info.Chainage = state.ProfileChainage.load();
-  info.Elevation = state.ProfileElevation.load();
-  info.XOffset = state.ProfileXOffset.load();
-  info.DredgeDepth = state.ProfileDredgeDepth.load();
-  info.Units = state.Units.load();
-  info.ZeroDown = state.ZeroDown.load();
-  return info;
 }
 
 }  // namespace
@@ -222,128 +180,51 @@ int RunXyzVerb(int argc, char** argv) {
     return 2;
   }
 
-  auto state = std::make_unique<AppState>();
-  std::string error;
-  std::vector<std::string> notes;
-  if (!LoadSurveySettings(*state, ini, sets, error, notes)) {
-    std::fprintf(stderr, "q47v xyz: %s\n", error.c_str());
-    return error.rfind("cannot read", 0) == 0 ? 1 : 2;
-  }
-  for (const std::string& n : notes) std::fprintf(stderr, "q47v xyz: note: %s\n", n.c_str());
-  std::string why;
-  if (!MakeDirectory(out_dir, why)) {
-    std::fprintf(stderr, "q47v xyz: cannot use the directory %s: %s\n", out_dir.c_str(), why.c_str());
-    return 1;
-  }
-
-  XyzDisplay display(*state);
-  state->RunMode = 1;
-  state->PlotSpeed = 100;
-  state->PixelZoom = 0;
-  state->SurveyDirectory = out_dir;
-  state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
-  state->SurveyFilesInPlace = false;
-  // No picture is made: ping processing runs whole but paints no echoes.
-  state->PaintEchoes = false;
-  if (!OpenPlayback(*state, display, file)) {
-    std::fprintf(stderr, "q47v xyz: %s: %s\n", file.c_str(),
-                 display.message.empty() ? "cannot open the file" : display.message.c_str());
-    return 1;
-  }
-  ClearImage(*state, display);
-  state->FirstPing = true;
-
-  // Playback restores each record and decodes its reply; the survey starts with the
-  // first record restored, and each accepted reply then takes the comm thread's
-  // road: ping processing, then the end-of-sweep check.
-  // Nothing is painted, and only painting reads the echo samples: they are not
-  // unpacked (a software-detected profile point still has them decoded).
-  Clock clock;
-  PlaybackHooks hooks = LinkPlaybackHooks(clock, nullptr, PingDecode::kWithoutSamples);
-  bool started = false, azimuth_open = false;
-  const auto decode = hooks.process_reply;
-  hooks.process_reply = [&](AppState& s, std::span<uint8_t> reply, const ReplyExpectation& expected) {
-    AdoptRecordedSurveySettings(s);
-    if (!started) {
-      started = true;
-      if (geometry == SurveyGeometry::kAzimuth)
-        azimuth_open = StartReplayAzimuth(s, display, s.PlaybackDateText.get());
-      else
-        StartReplayProfile(s, display, geometry == SurveyGeometry::kVertical, prompt);
-    }
-    return decode(s, reply, expected);
-  };
-
-  long records = 0, files = 0, sweeps = 0, azimuth_points = 0;
-  long long damaged_bytes = 0, damaged_stretches = 0, end_of_records = 0;
+  ReplayOptions options;
+  options.File = file;
+  options.Ini = ini;
+  options.Sets = sets;
+  options.Geometry = geometry;
+  options.Prompt = prompt;
+  options.XyzDirectory = out_dir;
+  options.Verb = "xyz";
+  ReplaySummary summary;
   bool failed = false;
-  PlotInfo last_info = InfoNow(*state, geometry);
-  for (;;) {
-    const PlaybackStepResult r = PlaybackStep(*state, display, hooks);
-    if (r.skipped_bytes > 0) {
-      damaged_bytes += r.skipped_bytes;
-      ++damaged_stretches;
+  std::vector<bool> azimuth_echo;
+  auto echo_of = [](const ReplaySweep& sweep) {
+    std::vector<bool> echo;
+    echo.reserve(sweep.Points.size());
+    for (const ProfilePoint& p : sweep.Points) {
+      const float range = p.Range;
+      echo.push_back(range != 0.0f);
     }
-    if (r.outcome == PlaybackOutcome::kSearching) continue;
-    if (r.outcome != PlaybackOutcome::kPlayed) break;  // the end of the file: one pass
-    end_of_records = r.record_offset + r.record_size;
-    ++records;
-    if (!r.accepted) continue;
-    if (state->ExpectedReplyType.load() != 'T') ProcessPlaybackPing(*state, display);
-    const int collected = state->ProfilePoints.Count;
-    const int sweeps_before = state->SweepsCompleted.load();
-    const int files_before = state->XyzFilesWritten.load();
-    if (ply || svg) last_info = InfoNow(*state, geometry);  // as the writer sees it
-    ReplaySurveyTurn(*state, display, clock);
-    if (state->SweepsCompleted.load() == sweeps_before) continue;
-    ++sweeps;
-    const long written = collected > 2 ? collected - 2 : 0;
+    return echo;
+  };
+  const int status = ReplaySurvey(options, [&](const ReplaySweep& sweep) {
     if (geometry == SurveyGeometry::kAzimuth) {
-      azimuth_points += written;
-      continue;
+      if (ply || svg) {
+        const std::vector<bool> echo = echo_of(sweep);
+        azimuth_echo.insert(azimuth_echo.end(), echo.begin(), echo.end());
+      }
+      return true;
     }
-    if (state->XyzFilesWritten.load() == files_before) continue;  // could not be written (told)
-    ++files;
-    const std::string path = state->LastXyzPath.get();
-    std::printf("%s\t%ld points\n", PrintableText(path).c_str(), written);
-    if ((ply || svg) && !WritePictures(path, last_info, ply, svg)) failed = true;
+    if (sweep.XyzPath.empty()) return true;  // could not be written (told)
+    std::printf("%s\t%zu points\n", PrintableText(sweep.XyzPath).c_str(), sweep.Points.size());
+    if ((ply || svg) && !WritePictures(sweep.XyzPath, sweep.Info, ply, svg, echo_of(sweep))) failed = true;
+    return true;
+  }, summary);
+  if (status != 0) return status;
+  if (!summary.AzimuthPath.empty()) {
+    std::printf("%s\t%ld points in %ld sweeps\n", PrintableText(summary.AzimuthPath).c_str(), summary.AzimuthPoints,
+                summary.Sweeps);
+    if ((ply || svg) && !WritePictures(summary.AzimuthPath, summary.AzimuthInfo, ply, svg, azimuth_echo))
+      failed = true;
   }
-  if (geometry == SurveyGeometry::kAzimuth) {
-    const std::string path = state->LastXyzPath.get();
-    const int files_before = state->XyzFilesWritten.load();
-    FinishReplaySurvey(*state, display);
-    if (azimuth_open && state->XyzFilesWritten.load() == files_before) {
-      // Not whole (told): what reached the disk of it is removed.
-      std::remove(path.c_str());
-    } else if (azimuth_open && sweeps > 0) {
-      ++files;
-      std::printf("%s\t%ld points in %ld sweeps\n", PrintableText(path).c_str(), azimuth_points, sweeps);
-      if ((ply || svg) && !WritePictures(path, InfoNow(*state, geometry), ply, svg)) failed = true;
-    } else if (azimuth_open) {
-      std::remove(path.c_str());  // no sweep: no file
-    }
-  }
-  // Damage passed over (and what follows the last whole record) is said, as
-  // q47v info says it: the sweeps there are missing from the files.
-  const long long length = state->PlaybackFileLength.load();
-  if (length > end_of_records && records > 0) {
-    damaged_bytes += length - end_of_records;
-    ++damaged_stretches;
-  }
-  if (damaged_bytes > 0)
-    std::fprintf(stderr,
-                 "q47v xyz: %s: %lld damaged bytes in %lld stretch%s passed over; the points there are missing "
-                 "(q47v info lists them)\n",
-                 PrintableText(file).c_str(), damaged_bytes, damaged_stretches, damaged_stretches == 1 ? "" : "es");
-  ClosePlayback(*state);
-  if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
-    std::fprintf(stderr, "q47v xyz: %d sweep%s could not be written: the numbering of the date is used up\n",
-                 unnumbered, unnumbered == 1 ? "" : "s");
-  if (files == 0 && !display.failed)
+  if (summary.Files == 0 && !summary.Failed)
     std::printf("q47v xyz: no complete sweep in %s (%ld records); no files written\n",
-                PrintableText(file).c_str(), records);
+                PrintableText(file).c_str(), summary.Records);
   if (!FinishOutput("xyz")) return 1;
-  return failed || display.failed ? 1 : 0;
+  return failed || summary.Failed ? 1 : 0;
 }
 
 }  // namespace q47v::cli

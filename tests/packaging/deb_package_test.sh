@@ -29,7 +29,8 @@ version=$(dpkg-deb -f "$deb" Version)
 # q47v-tools serves a headless logging box: no Qt, no GL stack.
 tools_depends=$(dpkg-deb -f "$tools" Depends)
 echo "q47v-tools Depends: $tools_depends"
-for dep in libc6 libstdc++6 libpng16-16 libudev1; do
+# The survey export writes through GDAL and places through PROJ.
+for dep in libc6 libstdc++6 libpng16-16 libudev1 libgdal libproj; do
   grep -q "$dep" <<<"$tools_depends" || fail "q47v-tools Depends lacks $dep"
 done
 if grep -Eio 'qt[0-9]?|libgl[a-z0-9]*|libegl[a-z0-9]*|libgles[a-z0-9]*|libopengl[a-z0-9]*|mesa|libdrm[a-z0-9]*|libvulkan[a-z0-9]*' <<<"$tools_depends"; then

@@ -18,6 +18,8 @@ MenuBar::MenuBar(QMenuBar* bar, std::function<void(int)> on_command)
   Add(file, cmd::kSaveScreen, "&Save Screen...");
   Add(file, cmd::kAutoFrameCapture, kCaptureStartText);
   Add(file, cmd::kExportVideo, "Export &Video...");
+  Add(file, cmd::kExportSurvey, "Export S&urvey...");
+  Add(file, cmd::kExportTrack, "Export &GPS Track...");
   file->addSeparator();
   Add(file, cmd::kExit, "E&xit");
 

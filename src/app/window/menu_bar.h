@@ -29,6 +29,8 @@ enum : int {
   kSimulateAzimuth = 2004, kOrientationModule = 2005,
   kLiveView = 2100,  // the live view in a browser
   kExportVideo = 2110,  // a recording made into a video
+  kExportSurvey = 2111,  // a recording's survey for GIS and CAD
+  kExportTrack = 2112,  // a recording's GPS track
   kSmoothScaling = 2120,  // the scaled picture smoothed
   kFullScreen = 2121,     // the main window over the whole screen (F11)
 };

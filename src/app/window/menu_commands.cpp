@@ -17,6 +17,7 @@
 #include "link/azimuth_drive.h"
 #include "link/head_scan.h"
 #include "link/orientation_module.h"
+#include "dialogs/export_survey_dialog.h"
 #include "dialogs/export_video_dialog.h"
 #include "dialogs/live_view_dialog.h"
 #include "display.h"
@@ -76,6 +77,8 @@ MenuCommands::MenuCommands(AppState& state, CoreBridge& core, MenuBar& menu, She
   table_[cmd::kUserText] = &MenuCommands::UserText;
   table_[cmd::kLiveView] = &MenuCommands::LiveView;
   table_[cmd::kExportVideo] = &MenuCommands::ExportVideo;
+  table_[cmd::kExportSurvey] = &MenuCommands::ExportSurvey;
+  table_[cmd::kExportTrack] = &MenuCommands::ExportTrack;
   table_[cmd::kPrint] = &MenuCommands::Print;
   // Ids with no entry (the "Sonar Head" item among them) do nothing here.
 }
@@ -383,6 +386,10 @@ void MenuCommands::LiveView(int) {
 }
 
 void MenuCommands::ExportVideo(int) { ShowExportVideoDialog(&window_, state_); }
+
+void MenuCommands::ExportSurvey(int) { ShowGeoExportDialog(&window_, state_, GeoExportDialog::Kind::kSurvey); }
+
+void MenuCommands::ExportTrack(int) { ShowGeoExportDialog(&window_, state_, GeoExportDialog::Kind::kTrack); }
 
 // ---------------------------------------------------------------- tool windows
 

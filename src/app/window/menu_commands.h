@@ -90,6 +90,8 @@ class MenuCommands {
   void UserText(int id);
   void LiveView(int id);
   void ExportVideo(int id);
+  void ExportSurvey(int id);
+  void ExportTrack(int id);
   void Print(int id);
 
   AppState& state_;

@@ -294,7 +294,11 @@ std::string SurveySvg(const std::vector<SurveyPoint>& points, const PlotInfo& in
          Escaped(title) + "</text>\n";
   svg += "<text x=\"" + std::to_string(kWidth / 2) +
          "\" y=\"50\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444444\">" +
-         Escaped(info.FileName + (info.FileName.empty() ? "" : ", ") + std::to_string(points.size()) + " points") +
+         Escaped(info.FileName + (info.FileName.empty() ? "" : ", ") + std::to_string(points.size()) + " points" +
+                 (info.NoEchoPoints > 0 ? ", " + std::to_string(info.NoEchoPoints) +
+                                              (info.NoEchoPoints == 1 ? " point" : " points") +
+                                              " without an echo left out"
+                                        : std::string())) +
          "</text>\n";
   AxesAndGrid(svg, x, y, x_label, y_label);
 

@@ -33,6 +33,7 @@ struct PlotInfo {
   float DredgeDepth = 0;    // ProfileDredgeDepth below the sonar (vertical scans)
   int Units = 0;            // 0 metres, 1 feet
   int ZeroDown = 1;         // non-zero: Z grows downward (depths)
+  int NoEchoPoints = 0;     // points without an echo left out of the drawing
 };
 
 // An SVG document: vertical scans as the cross-section (offset across against

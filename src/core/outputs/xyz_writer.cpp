@@ -15,23 +15,12 @@
 #include <filesystem>
 
 #include "app_state.h"
+#include "outputs/survey_geometry.h"
 
 namespace {
 
 constexpr double kFeetPerMetre = 3.2808398950131231941;
-constexpr double kDegToRad = 3.141592654 * (1.0 / 180.0);
-constexpr double kPerSoundSpeed = 1.0 / 1500.0;
 
-
-// Range of a point in the file's unit at the set sound velocity.
-float RangeOf(const ProfilePoint& p, const XyzSettings& s) {
-  const float r = p.Range;
-  float a = static_cast<float>(r * s.SoundVelocity * kPerSoundSpeed);
-  if (s.Units == 1) a = static_cast<float>(a * kFeetPerMetre);
-  return a;
-}
-
-float Rad(float degrees) { return static_cast<float>(degrees * kDegToRad); }
 
 bool AttitudeColumns(const XyzSettings& s) { return s.OrientationModule != 0 && s.PitchRollHeading == 1; }
 
@@ -125,11 +114,10 @@ std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSetti
   const int number = 7;  // "% 07.3f"
   for (const ProfilePoint& p : Inner(points)) {
     LeadingGroups(out, p, s, number);
-    const float a = RangeOf(p, s);
+    const PointXyz c = VerticalPointXyz(p, s);
     const float beam = p.BeamAngle;
-    const float d = Rad(beam);
     if (s.RangeHorVer == 1) {
-      AppendXyzNumber(out, a, number);
+      AppendXyzNumber(out, c.Range, number);
       out += '\t';
       AppendXyzNumber(out, 0.0, number);
       out += '\t';
@@ -142,10 +130,7 @@ std::string VerticalXyzText(std::span<const ProfilePoint> points, const XyzSetti
         out += '\t';
       }
     }
-    const float x = a * std::sin(d) + s.XOffset;
-    const float y = s.Chainage;
-    const float z = s.ZeroDown != 0 ? s.Elevation + a * std::cos(d) : s.Elevation - a * std::cos(d);
-    Coordinates(out, number, x, y, z);
+    Coordinates(out, number, c.X, c.Y, c.Z);
   }
   return out;
 }
@@ -156,25 +141,8 @@ std::string HorizontalXyzText(std::span<const ProfilePoint> points, const XyzSet
   const int number = 8;  // "% 08.3f"
   for (const ProfilePoint& p : Inner(points)) {
     LeadingGroups(out, p, s, number);
-    const float a = RangeOf(p, s);
-    const float d = Rad(p.BeamAngle);
-    const float pitch = p.Pitch, roll = p.Roll, heading = p.Heading;
-    const float pn = Rad(-pitch);
-    const float q = Rad(-roll);
-    const float h = Rad(heading);
-    const float e = a * std::sin(d);
-    const float g = a * std::cos(d);
-    float u = e * std::cos(q);
-    const float v = e * std::sin(pn) * std::sin(q) + g * std::cos(pn);
-    const float w = e * std::cos(pn) * std::sin(q) - g * std::sin(pn);
-    if (u > -0.000001f && u < 0.000001f) u = 0.001f;
-    const float sign = u / std::fabs(u);
-    const float m = sign * std::sqrt(u * u + v * v);
-    const float t = std::atan(v / u);
-    const float x = m * std::cos(t - h) + s.XOffset;
-    const float y = m * std::sin(t - h) + s.Chainage;
-    const float z = s.Elevation + w;
-    Coordinates(out, number, x, y, z);
+    const PointXyz c = HorizontalPointXyz(p, s);
+    Coordinates(out, number, c.X, c.Y, c.Z);
   }
   return out;
 }
@@ -183,44 +151,14 @@ std::string AzimuthXyzText(std::span<const ProfilePoint> points, const XyzSettin
   std::string out;
   out.reserve(points.size() * 170 + 2);
   const int number = 8;  // "% 08.3f"
-  const float az_deg = static_cast<float>(azimuth_steps * 0.3 - 180.0);
-  const float az = Rad(az_deg);
-  float shown = az_deg;
-  if (shown < 0) shown += 360.0f;
-  if (shown >= 360.0f) shown = 0.0f;
-  const float arm = s.Units == 1 ? static_cast<float>(0.085 * kFeetPerMetre) : 0.085f;
   for (const ProfilePoint& p : Inner(points)) {
     LeadingGroups(out, p, s, number);
-    const float a = RangeOf(p, s);
+    const PointXyz c = AzimuthPointXyz(p, s, azimuth_steps);
     const float beam = p.BeamAngle;
-    const float d = Rad(beam);
-    const float x0 = std::cos(az) * a * std::sin(d);
-    const float y0 = -a * std::sin(az) * std::sin(d);
-    const float z0 = s.ZeroDown != 0 ? a * std::cos(d) : -a * std::cos(d);
-    const float x1 = std::sin(az) * arm + x0;
-    const float y1 = std::cos(az) * arm + y0;
-    float x = x1, y = y1, z = z0;
-    if (AttitudeColumns(s)) {
-      const float pr = Rad(p.Pitch), r = Rad(p.Roll), h = Rad(p.Heading);
-      const float x2 = std::cos(r) * x1 + std::sin(r) * z0;
-      const float y2 = std::sin(r) * x1 * std::sin(pr) + std::cos(pr) * y1 - std::sin(pr) * z0 * std::cos(r);
-      const float z2 = -x1 * std::cos(pr) * std::sin(r) + std::sin(pr) * y1 + std::cos(pr) * z0 * std::cos(r);
-      if (x2 != 0) {
-        const float sign = x2 / std::fabs(x2);
-        const float m = sign * std::sqrt(y2 * y2 + x2 * x2);
-        const float t = std::atan(y2 / x2);
-        x = std::cos(t - h) * m;
-        y = std::sin(t - h) * m;
-      } else {
-        x = x2;
-        y = y2;
-      }
-      z = z2;
-    }
     if (s.RangeHorVer == 1) {
-      AppendXyzNumber(out, a, number);
-      out += '\t';
-      AppendXyzNumber(out, shown, number);
+      AppendXyzNumber(out, c.Range, number);
+      out += '	';
+      AppendXyzNumber(out, c.Azimuth, number);
       out += '\t';
       AppendXyzNumber(out, beam, number);
       out += '\t';
@@ -231,7 +169,7 @@ std::string AzimuthXyzText(std::span<const ProfilePoint> points, const XyzSettin
         out += '\t';
       }
     }
-    Coordinates(out, number, x, y, z);
+    Coordinates(out, number, c.X, c.Y, c.Z);
   }
   out += "\r\n";
   return out;

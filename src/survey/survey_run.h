@@ -14,7 +14,7 @@
 
 struct AppState;
 
-namespace q47v::cli {
+namespace q47v::survey {
 
 // "vertical", "horizontal" or "azimuth"; false for anything else.
 bool ParseGeometry(const std::string& text, SurveyGeometry& geometry);
@@ -49,4 +49,4 @@ class SurveyAnswers {
   AzimuthAnswer Azimuth(const AzimuthForm& form);
 };
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey

@@ -13,7 +13,7 @@
 #include "settings/settings_io.h"
 #include "settings/settings_keys.h"
 
-namespace q47v::cli {
+namespace q47v::survey {
 
 namespace {
 
@@ -158,4 +158,4 @@ AzimuthAnswer SurveyAnswers::Azimuth(const AzimuthForm&) {
   return a;
 }
 
-}  // namespace q47v::cli
+}  // namespace q47v::survey
