@@ -15,7 +15,6 @@
 #include "app_state.h"
 #include "clock.h"
 #include "display.h"
-#include "files/output_file.h"
 #include "files/playback.h"
 #include "imaging/ping_pipeline.h"
 #include "outputs/auto_profile.h"
@@ -144,8 +143,6 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
   state->SurveyDirectory = directory;
   state->ReplaceLastNumber = false;  // a used-up numbering ends the run's files
   state->SurveyFilesInPlace = false;
-  // Thousands of files in one folder: the folder is synced once, at the end.
-  state->Xyz.SetFolderSyncedPerFile(false);
   // No picture is made: ping processing runs whole but paints no echoes.
   state->PaintEchoes = false;
   if (!OpenPlayback(*state, display, options.File)) {
@@ -274,7 +271,6 @@ int ReplaySurvey(const ReplayOptions& options, const std::function<bool(const Re
          std::to_string(damaged_stretches) + " stretch" + (damaged_stretches == 1 ? "" : "es") +
          " passed over; the points there are missing (q47v info lists them)");
   ClosePlayback(*state);
-  if (keep_xyz) SyncDirectoryOf(directory + "/.");
   if (const int unnumbered = state->XyzSweepsNotNumbered.load(); unnumbered > 0)
     tell(std::to_string(unnumbered) + " sweep" + (unnumbered == 1 ? "" : "s") +
          " could not be written: the numbering of the date is used up");

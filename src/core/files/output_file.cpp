@@ -191,7 +191,7 @@ bool WholeOutputFile::Commit(std::string* error, bool* exists) {
     ::unlink(temp_.c_str());
   }
   temp_.clear();
-  if (sync_folder_) SyncDirectoryOf(target_);
+  SyncDirectoryOf(target_);
   return true;
 }
 

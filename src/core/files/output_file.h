@@ -53,17 +53,12 @@ class WholeOutputFile {
   bool Commit(std::string* error, bool* exists = nullptr);
   void Abandon();
   const std::string& Target() const { return target_; }
-  // Off: Commit leaves the folder's entry to be synced by the caller, once for a
-  // run of many files (SyncDirectoryOf); each file's data is still synced before
-  // it takes its name, so a crash can lose a name but never leaves a cut-off file.
-  void SetFolderSyncedOnCommit(bool on) { sync_folder_ = on; }
 
  private:
   int fd_ = -1;
   OutputMode mode_ = OutputMode::kThroughLinks;
   std::string target_;
   std::string temp_;
-  bool sync_folder_ = true;
 };
 
 // The whole of `data` as the file `path`, through WholeOutputFile.

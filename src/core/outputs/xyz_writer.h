@@ -86,9 +86,6 @@ class XyzFile {
   bool IsOpen() const { return file_.IsOpen() || fd_ >= 0; }
   const std::string& Path() const { return path_; }
   const std::string& Error() const { return error_; }
-  // A run that makes many files in one folder syncs the folder itself at its end
-  // (see WholeOutputFile::SetFolderSyncedOnCommit).
-  void SetFolderSyncedPerFile(bool on) { file_.SetFolderSyncedOnCommit(on); }
 
  private:
   int Fd() const { return fd_ >= 0 ? fd_ : file_.fd(); }
