@@ -32,7 +32,7 @@ asan:
 	@$(MAKE) test PRESET=asan
 
 tsan:
-	@$(MAKE) test PRESET=tsan
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" $(MAKE) test PRESET=tsan
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j $(JOBS)
