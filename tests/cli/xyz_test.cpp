@@ -360,7 +360,10 @@ TEST_F(Survey, AutoAzimuthRunReprocessedEqualsLive) {
     azimuths.back().insert(c[3]);
   }
   ASSERT_EQ(azimuths.size(), 4u);  // three blocks and what follows the last empty line
-  EXPECT_EQ(azimuths[0], std::set<std::string>{" 000.000"});
+  // The first sweep of a run starts wherever the head is when the run starts: it may
+  // be short, or hold no more than the two end points that are left out, when the
+  // head was about to turn at the sector's edge. Every later sweep is whole.
+  EXPECT_TRUE(azimuths[0].empty() || azimuths[0] == std::set<std::string>{" 000.000"}) << ReadText("re/" + live[0]);
   EXPECT_EQ(azimuths[1], std::set<std::string>{" 030.000"});
   EXPECT_EQ(azimuths[2], std::set<std::string>{" 060.000"});
   EXPECT_TRUE(azimuths[3].empty());

@@ -8,20 +8,26 @@ constexpr int kStalledReads = 1000;
 }  // namespace
 
 int CalibrateDelayCount(const Clock& clock, std::int64_t max_reads) {
-  std::int64_t reads = 0;
-  const int first = clock.Now().second;
-  int second = first;
-  while (second == first && reads < max_reads) {
-    second = clock.Now().second;
-    ++reads;
-  }
+  // The local clock is read in batches; the monotonic clock, read between batches,
+  // ends the measurement after a quarter of a second and stays out of the count.
+  constexpr int kBatch = 256;
+  const auto start = clock.Monotonic();
+  auto last = start;
   std::int64_t count = 0;
-  const int start = second;
-  while (clock.Now().second == start && reads < max_reads) {
-    ++count;
-    ++reads;
+  int stalled = 0;
+  for (;;) {
+    if (count >= max_reads) return 0;
+    for (int i = 0; i < kBatch; ++i) (void)clock.Now();
+    count += kBatch;
+    const auto now = clock.Monotonic();
+    if (now - start >= kCalibrationWindow) break;
+    if (now == last && ++stalled >= kStalledReads) return 0;  // a clock that never moves
+    if (now != last) stalled = 0;
+    last = now;
   }
-  return count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(count);
+  const double per_second =
+      static_cast<double>(count) / std::chrono::duration<double>(clock.Monotonic() - start).count();
+  return per_second >= 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(per_second + 0.5);
 }
 
 void MicrosecondWait(const Clock& clock, std::chrono::microseconds duration) {

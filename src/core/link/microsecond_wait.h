@@ -13,9 +13,14 @@
 // The final stretch of a wait that is spun rather than slept.
 inline constexpr std::chrono::microseconds kSpinWindow{100};
 
-// Counts reads of the local clock within one whole second: waits for the second to
-// change, then counts until it changes again (1 to 2 s with a real clock). Gives up and
-// returns the count so far after `max_reads` reads (a clock that never moves).
+// How long the clock-read rate is measured at start-up.
+inline constexpr std::chrono::milliseconds kCalibrationWindow{250};
+
+// Reads of the local clock per second, measured over `kCalibrationWindow` of the
+// monotonic clock. Every wait here runs on the monotonic clock, so the figure only
+// tells how fast this machine reads its clock; measuring it briefly keeps start-up
+// from spinning a core for a whole second. Returns 0 when the monotonic clock does
+// not move (a test clock) or after `max_reads` reads.
 int CalibrateDelayCount(const Clock& clock, std::int64_t max_reads = 4'000'000'000LL);
 
 // Waits at least `duration` on the clock's monotonic time.

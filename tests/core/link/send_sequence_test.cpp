@@ -131,26 +131,24 @@ TEST(MicrosecondWait, EndsOnAStoppedTestClock) {
   EXPECT_GE(clock.Monotonic() - start, microseconds(5050));
 }
 
-// A local clock whose second moves on after a given number of reads.
-class SteppingClock : public FakeClock {
+// A clock whose monotonic time moves on by one microsecond per read of the local clock.
+class TickingClock : public FakeClock {
  public:
-  explicit SteppingClock(int reads_per_second) : reads_per_second_(reads_per_second) {}
   LocalTime Now() const override {
-    LocalTime t{};
-    t.second = static_cast<int>((reads_++ / reads_per_second_) % 60);
-    return t;
+    SleepFor(microseconds(1));
+    return FakeClock::Now();
   }
-
- private:
-  int reads_per_second_;
-  mutable long long reads_ = 3;  // start inside a second
 };
 
-TEST(DelayCount, CountsReadsWithinOneWholeSecond) {
-  SteppingClock clock(1000);
-  EXPECT_EQ(CalibrateDelayCount(clock), 999);  // the read that sees the change is not counted
+TEST(DelayCount, CountsLocalClockReadsPerSecondOnTheMonotonicClock) {
+  TickingClock clock;
+  const auto start = clock.Monotonic();
+  const int count = CalibrateDelayCount(clock);
+  EXPECT_NEAR(count, 1'000'000, 2'000);  // a million reads a second, measured briefly
+  EXPECT_LT(clock.Monotonic() - start, kCalibrationWindow + std::chrono::milliseconds(1));
   FakeClock stopped;
-  EXPECT_EQ(CalibrateDelayCount(stopped, 5000), 0);
+  EXPECT_EQ(CalibrateDelayCount(stopped), 0);
+  EXPECT_EQ(CalibrateDelayCount(clock, 5000), 0);  // gave up before the window ended
 }
 
 }  // namespace
