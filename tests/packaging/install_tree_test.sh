@@ -51,6 +51,20 @@ grep -q "unknown option '--bogus'" err || fail "winq47v --bogus said '$(cat err)
 status=0
 "$usr/bin/q47v" help nosuchverb >out 2>err || status=$?
 [ "$status" -eq 2 ] || fail "q47v help nosuchverb exit status $status"
+# The GIS and video verbs run in their helpers, found in the installed tree.
+for verb in export track video; do
+  [ "$("$usr/bin/q47v" help $verb)" = "$("$usr/bin/q47v" $verb --help)" ] || fail "q47v help $verb differs"
+  grep -q "^usage: q47v $verb" <<<"$("$usr/bin/q47v" $verb --help)" || fail "q47v $verb --help printed no usage"
+done
+[ -x "$usr/libexec/q47v/q47v-gis" ] && [ -x "$usr/libexec/q47v/q47v-video" ] || fail "the helpers are not in libexec/q47v"
+# q47v itself loads neither GDAL nor FFmpeg.
+! ldd "$usr/bin/q47v" | grep -E -q 'libgdal|libavcodec|libproj' || fail "q47v links GDAL, PROJ or FFmpeg"
+# A q47v without its helpers says which one is missing and where it looked.
+mkdir alone && cp "$usr/bin/q47v" alone/
+status=0
+alone/q47v export x.47V >out 2>err || status=$?
+[ "$status" -eq 1 ] || fail "q47v export without its helper: exit status $status"
+grep -q "export needs the helper program q47v-gis, which is not installed" err || fail "q47v export alone said '$(cat err)'"
 help=$("$usr/bin/q47v" --help) || fail "q47v --help"
 grep -q '^  ports ' <<<"$help" || fail "q47v --help lists no ports verb"
 help=$("$usr/bin/q47v-sim" --help) || fail "q47v-sim --help"
