@@ -4,13 +4,10 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -52,16 +49,12 @@ QString Lines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-GeoExportDialog::GeoExportDialog(Kind kind, QWidget* parent) : QDialog(parent), kind_(kind) {
+GeoExportDialog::GeoExportDialog(Kind kind, QWidget* parent) : ExportDialogBase(parent), kind_(kind) {
   const bool survey = kind == Kind::kSurvey;
   setObjectName(survey ? "ExportSurveyDialog" : "ExportTrackDialog");
   setWindowTitle(survey ? "Export Survey" : "Export GPS Track");
   const std::vector<std::string>& formats =
       survey ? q47v::survey::SurveyExportFormats() : q47v::survey::TrackExportFormats();
-  recording_ = new QLineEdit(this);
-  output_ = new QLineEdit(this);
-  auto* browse_in = new QPushButton("Browse...", this);
-  auto* browse_out = new QPushButton("Browse...", this);
   format_ = new QComboBox(this);
   for (const std::string& f : formats) format_->addItem(QString::fromStdString(f));
   if (survey) {
@@ -74,76 +67,43 @@ GeoExportDialog::GeoExportDialog(Kind kind, QWidget* parent) : QDialog(parent), 
     offset_ = new QLineEdit(this);
     offset_->setPlaceholderText("0,0,0");
   }
-  progress_ = new QProgressBar(this);
-  progress_->setRange(0, 100);
-  progress_->setValue(0);
-  message_ = new QLabel(this);
-  message_->setWordWrap(true);
-  start_ = new QPushButton("Export", this);
-  cancel_ = new QPushButton("Cancel", this);
-  cancel_->setEnabled(false);
-  auto* close = new QPushButton("Close", this);
 
-  auto row = [](QLineEdit* field, QPushButton* button) {
-    auto* box = new QHBoxLayout;
-    box->addWidget(field, 1);
-    box->addWidget(button);
-    return box;
-  };
   auto* form = new QFormLayout;
-  form->addRow("Recording (.47V):", row(recording_, browse_in));
+  form->addRow("Recording (.47V):", RecordingRow());
   if (survey) form->addRow("Geometry:", geometry_);
   form->addRow("Format:", format_);
-  form->addRow("Output file:", row(output_, browse_out));
+  form->addRow("Output file:", OutputRow());
   if (survey) {
     form->addRow("CRS:", crs_);
     form->addRow("Heading:", heading_);
     form->addRow("Antenna offset (m, right,forward,up):", offset_);
   }
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(start_);
-  buttons->addWidget(cancel_);
-  buttons->addWidget(close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addWidget(progress_);
-  layout->addWidget(message_);
-  layout->addLayout(buttons);
-  resize(560, sizeHint().height());
+  LayOut(form, 560);
 
-  connect(browse_in, &QPushButton::clicked, this, [this] {
-    const QString f = QFileDialog::getOpenFileName(this, "Recording to Export", recording_->text(),
+  connect(BrowseRecordingButton(), &QPushButton::clicked, this, [this] {
+    const QString f = QFileDialog::getOpenFileName(this, "Recording to Export", RecordingField()->text(),
                                                    "Q47V Sonar Files (*.47V *.47v)");
     if (!f.isEmpty()) SetRecording(f);
   });
-  connect(browse_out, &QPushButton::clicked, this, [this] {
-    const QString f = QFileDialog::getSaveFileName(this, windowTitle(), output_->text(),
+  connect(BrowseOutputButton(), &QPushButton::clicked, this, [this] {
+    const QString f = QFileDialog::getSaveFileName(this, windowTitle(), OutputField()->text(),
                                                    QString("%1 files (*.%1)").arg(format_->currentText()));
-    if (!f.isEmpty()) output_->setText(f);
+    if (!f.isEmpty()) OutputField()->setText(f);
   });
   connect(format_, &QComboBox::currentTextChanged, this, [this, formats](const QString& f) {
-    output_->setText(WithExtension(output_->text(), f, formats));
+    OutputField()->setText(WithExtension(OutputField()->text(), f, formats));
   });
-  connect(start_, &QPushButton::clicked, this, [this] { StartExport(); });
-  connect(cancel_, &QPushButton::clicked, this, [this] { CancelExport(); });
-  connect(close, &QPushButton::clicked, this, &QDialog::hide);
-}
-
-GeoExportDialog::~GeoExportDialog() {
-  cancel_requested_ = true;
-  if (worker_.joinable()) worker_.join();
 }
 
 void GeoExportDialog::SetRecording(const QString& path) {
-  recording_->setText(path);
-  output_->setText(NameFor(path, format_->currentText(), kind_));
+  RecordingField()->setText(path);
+  OutputField()->setText(NameFor(path, format_->currentText(), kind_));
 }
 
 bool GeoExportDialog::StartExport() {
   if (Running()) return false;
-  const std::string recording = recording_->text().trimmed().toStdString();
-  const std::string output = output_->text().trimmed().toStdString();
+  const std::string recording = RecordingField()->text().trimmed().toStdString();
+  const std::string output = OutputField()->text().trimmed().toStdString();
   QString problem;
   if (recording.empty()) problem = "Choose the recording to export.";
   else if (output.empty()) problem = "Choose the file to write.";
@@ -184,22 +144,13 @@ bool GeoExportDialog::StartExport() {
     if (std::filesystem::is_regular_file(kSettingsFileName, ec)) survey.Ini = kSettingsFileName;
   }
   if (!problem.isEmpty()) {
-    message_->setText(problem);
+    MessageLabel()->setText(problem);
     return false;
   }
   const q47v::survey::TrackExportRequest track{recording, output, format_->currentText().toStdString()};
-  cancel_requested_ = false;
-  progress_->setValue(0);
-  message_->setText("Exporting...");
-  start_->setEnabled(false);
-  cancel_->setEnabled(true);
   const Kind kind = kind_;
-  worker_ = std::thread([this, kind, survey, track] {
-    auto progress = [this](const ExportProgress& p) {
-      const int percent = p.Percent();
-      QMetaObject::invokeMethod(this, [this, percent] { progress_->setValue(percent); }, Qt::QueuedConnection);
-      return !cancel_requested_.load();
-    };
+  Run([this, kind, survey, track] {
+    auto progress = [this](const ExportProgress& p) { return ReportProgress(p.Percent()); };
     auto notes = std::make_shared<std::vector<std::string>>();
     int status;
     std::string error;
@@ -235,14 +186,8 @@ bool GeoExportDialog::StartExport() {
   return true;
 }
 
-void GeoExportDialog::CancelExport() { cancel_requested_ = true; }
-
 void GeoExportDialog::Finished(int status, const QString& message, const QString& details) {
-  if (worker_.joinable()) worker_.join();
-  if (status == 0) progress_->setValue(100);
-  message_->setText(message);
-  start_->setEnabled(true);
-  cancel_->setEnabled(false);
+  EndRun(status == 0, message);
   if (status != 3) {
     if (summary_) summary_->close();
     summary_ = new QMessageBox(status == 0 ? QMessageBox::Information : QMessageBox::Warning, windowTitle(),
@@ -262,8 +207,6 @@ GeoExportDialog* ShowGeoExportDialog(QWidget* window, const AppState& state, Geo
   if (!dialog) dialog = new GeoExportDialog(kind, window);
   if (!dialog->Running() && state.RunMode.load() == 1 && state.PlaybackFileOpen.load())
     dialog->SetRecording(QString::fromStdString(state.PlaybackFileName.get()));
-  dialog->show();
-  dialog->raise();
-  dialog->activateWindow();
+  dialog->Present();
   return dialog;
 }
