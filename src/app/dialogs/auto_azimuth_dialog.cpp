@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +16,7 @@
 
 #include "outputs/auto_azimuth.h"
 #include "dialogs/prompts.h"
+#include "dialogs/dialog_buttons.h"
 #include "dialogs/spin_arrows.h"
 
 namespace {
@@ -83,18 +83,7 @@ AutoAzimuthDialog::AutoAzimuthDialog(const AzimuthForm& form, Prompts& prompts, 
   after_layout->addWidget(xyz);
   top->addWidget(after);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("Ok");
-  ok->setDefault(true);
-  auto* defaults = new QPushButton("Defaults");
-  auto* cancel = new QPushButton("Cancel");
-  buttons->addWidget(ok);
-  buttons->addWidget(defaults);
-  buttons->addWidget(cancel);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &AutoAzimuthDialog::PressOk);
-  connect(defaults, &QPushButton::clicked, this, &AutoAzimuthDialog::PressDefaults);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  top->addLayout(OkDefaultsCancelRow(this, [this] { PressOk(); }, [this] { PressDefaults(); }));
 
   enable->setChecked(form.Enabled);
   xyz->setChecked(form.Xyz);

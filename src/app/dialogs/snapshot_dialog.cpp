@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QShowEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -16,6 +15,7 @@
 
 #include "outputs/auto_profile.h"
 #include "settings/settings_io.h"
+#include "dialogs/dialog_buttons.h"
 #include "dialogs/spin_arrows.h"
 
 namespace {
@@ -111,18 +111,7 @@ SnapshotDialog::SnapshotDialog(const SnapshotForm& form, QWidget* parent) : QDia
   }
   top->addWidget(after);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton("Ok");
-  ok->setDefault(true);
-  auto* defaults = new QPushButton("Defaults");
-  auto* cancel = new QPushButton("Cancel");
-  buttons->addWidget(ok);
-  buttons->addWidget(defaults);
-  buttons->addWidget(cancel);
-  top->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &SnapshotDialog::PressOk);
-  connect(defaults, &QPushButton::clicked, this, &SnapshotDialog::PressDefaults);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  top->addLayout(OkDefaultsCancelRow(this, [this] { PressOk(); }, [this] { PressDefaults(); }));
 
   enable->setChecked(form.Enabled);
   Box(500)->setChecked(form.Xyz);
