@@ -12,6 +12,8 @@
 #include <vector>
 #include <sys/wait.h>
 
+#include "test_text.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,14 +37,6 @@ ToolRun Render(const std::string& args) {
 }
 
 std::string Sample(const std::string& name) { return std::string(Q47V_TESTDATA_DIR) + "/imaging/" + name; }
-
-std::vector<std::string> Files(const std::string& dir) {
-  std::vector<std::string> names;
-  if (!fs::exists(dir)) return names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -70,7 +64,7 @@ TEST(Render, SectorFileGivesOnePictureAfterTheLastRecord) {
   const ToolRun run = Render(Sample("harbour_sector.47V") + " --out out");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("300 records read, 300 drawn, 1 pictures"), std::string::npos) << run.out;
-  ASSERT_EQ(Files("out"), (std::vector<std::string>{"harbour_sector-0001.png"}));
+  ASSERT_EQ(SortedFileNames("out"), (std::vector<std::string>{"harbour_sector-0001.png"}));
   int w = 0, h = 0;
   const std::vector<uint8_t> rgb = ReadPng("out/harbour_sector-0001.png", w, h);
   ASSERT_EQ(w, 596);
@@ -118,7 +112,7 @@ TEST(Render, BmpHasThe24BitLayoutBottomRowFirst) {
 TEST(Render, EveryNRecords) {
   const ToolRun run = Render(Sample("harbour_sector.47V") + " --out out --every 100");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(Files("out"), (std::vector<std::string>{"harbour_sector-0001.png", "harbour_sector-0002.png",
+  EXPECT_EQ(SortedFileNames("out"), (std::vector<std::string>{"harbour_sector-0001.png", "harbour_sector-0002.png",
                                                      "harbour_sector-0003.png"}));
 }
 
@@ -127,18 +121,18 @@ TEST(Render, PerSweepFollowsTheAutoFrameCaptureRule) {
   // and the part-sweep after the last turn is written at the end.
   ToolRun run = Render(Sample("harbour_sector.47V") + " --out sector --per-sweep");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(Files("sector").size(), 3u) << run.out;
+  EXPECT_EQ(SortedFileNames("sector").size(), 3u) << run.out;
   // Polar: 360 degrees at 1.2 degrees a ping, 620 pings: two full turns and the rest.
   run = Render(Sample("harbour_polar.47V") + " --out polar --per-sweep");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(Files("polar").size(), 3u) << run.out;
+  EXPECT_EQ(SortedFileNames("polar").size(), 3u) << run.out;
 }
 
 TEST(Render, RecordAndTimeRanges) {
   ToolRun run = Render(Sample("harbour_sector.47V") + " --out a --records 10-20");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find(", 11 drawn"), std::string::npos) << run.out;
-  EXPECT_EQ(Files("a").size(), 1u);
+  EXPECT_EQ(SortedFileNames("a").size(), 1u);
   // The recording stamps ten pings a second from 01:30:00.
   run = Render(Sample("harbour_sector.47V") + " --out b --range-from 01:30:05 --range-to 01:30:09");
   ASSERT_EQ(run.status, 0) << run.out;
@@ -191,7 +185,7 @@ TEST(Render, FailedWriteLeavesNoPartialImage) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << out;
     EXPECT_NE(out.find("cannot write"), std::string::npos) << out;
     EXPECT_NE(out.find("File too large"), std::string::npos) << out;
-    for (const std::string& name : Files(dir)) ADD_FAILURE() << format << ": left " << name;
+    for (const std::string& name : SortedFileNames(dir)) ADD_FAILURE() << format << ": left " << name;
   }
 }
 

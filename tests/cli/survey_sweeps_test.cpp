@@ -19,6 +19,7 @@
 
 #include "child_process.h"
 #include "files_tool_support.h"
+#include "test_text.h"
 
 namespace fs = std::filesystem;
 
@@ -31,37 +32,10 @@ std::string ReadText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Split(const std::string& line, char separator) {
-  std::vector<std::string> parts;
-  std::stringstream s(line);
-  std::string part;
-  while (std::getline(s, part, separator)) parts.push_back(part);
-  if (!line.empty() && line.back() == separator) parts.emplace_back();
-  return parts;
-}
-
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      lines.push_back("<torn>" + text.substr(at));
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
 std::vector<std::string> XyzFiles(const std::string& dir) {
-  std::vector<std::string> v;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(dir, ec))
-    if (e.path().extension() == ".xyz") v.push_back(dir + "/" + e.path().filename().string());
-  std::sort(v.begin(), v.end());
-  return v;
+  std::vector<std::string> paths;
+  for (const std::string& name : SortedFileNames(dir, ".xyz")) paths.push_back(dir + "/" + name);
+  return paths;
 }
 
 // One sonar record as the dump tells it.

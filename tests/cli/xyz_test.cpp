@@ -22,6 +22,7 @@
 #include "files/sonar_file.h"
 #include "files/sonar_record.h"
 #include "files_tool_support.h"
+#include "test_text.h"
 
 namespace fs = std::filesystem;
 
@@ -35,30 +36,6 @@ std::string ReadText(const std::string& path) {
 }
 
 void WriteIni(const std::string& text) { std::ofstream("WINQ47V.INI") << "[Settings]\n" << text; }
-
-// Lines of a CR LF text (the empty line after the last CR LF not counted).
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(at));
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
-std::vector<std::string> Columns(const std::string& line) {
-  std::vector<std::string> c;
-  std::stringstream s(line);
-  std::string field;
-  while (std::getline(s, field, '\t')) c.push_back(field);
-  return c;
-}
 
 std::vector<std::string> FilesIn(const std::string& dir, const std::string& ext) {
   std::vector<std::string> v;

@@ -19,41 +19,9 @@
 #include "dialogs/auto_azimuth_dialog.h"
 #include "window/menu_bar.h"
 #include "dialogs/snapshot_dialog.h"
+#include "test_text.h"
 
 namespace {
-
-std::vector<std::string> FilesEndingIn(const std::string& ext) {
-  std::vector<std::string> v;
-  for (const auto& e : std::filesystem::directory_iterator("."))
-    if (e.path().extension() == ext) v.push_back(e.path().filename().string());
-  std::sort(v.begin(), v.end());
-  return v;
-}
-
-// The lines of a CR LF text, without their ends; a last line without its CR LF
-// (a torn write) is returned with a marker so that it cannot pass for whole.
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      lines.push_back("<torn>" + text.substr(at));
-      break;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
-std::vector<std::string> Columns(const std::string& line) {
-  std::vector<std::string> c;
-  std::stringstream in(line);
-  std::string part;
-  while (std::getline(in, part, '\t')) c.push_back(part);
-  return c;
-}
 
 double Num(const std::string& s) { return std::stod(s); }
 
@@ -107,12 +75,12 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
   });
   window->OnCommand(cmd::kVerticalScan);
   // The capture follows the file of its sweep.
-  ASSERT_TRUE(PumpUntil([&] { return questions >= 4 && FilesEndingIn(".bmp").size() >= 3; }, 90000))
+  ASSERT_TRUE(PumpUntil([&] { return questions >= 4 && SortedFileNames(".", ".bmp").size() >= 3; }, 90000))
       << questions << " questions, " << state.XyzFilesWritten << " files";
   window->SetQuietClose(true);
   window->close();
 
-  const std::vector<std::string> xyz = FilesEndingIn(".xyz");
+  const std::vector<std::string> xyz = SortedFileNames(".", ".xyz");
   ASSERT_EQ(xyz.size(), 3u);
   const QRegularExpression name("^\\d\\d[a-z]{3}\\d{4}-000[1-3]\\.(xyz|bmp)$");
   for (std::size_t i = 0; i < xyz.size(); ++i) {
@@ -144,7 +112,7 @@ TEST_F(LiveSurvey, VerticalScanWritesAFileAndACapturePerSweep) {
     }
   }
   // A capture for each saved sweep, and none for the one answered "No".
-  const std::vector<std::string> bmp = FilesEndingIn(".bmp");
+  const std::vector<std::string> bmp = SortedFileNames(".", ".bmp");
   ASSERT_EQ(bmp.size(), 3u);
   for (const std::string& b : bmp) {
     EXPECT_TRUE(name.match(QString::fromStdString(b)).hasMatch()) << b;
@@ -184,7 +152,7 @@ TEST_F(LiveSurvey, PolarSweepEndsAfterMoreThanAHundredPoints) {
   window->close();
   ASSERT_EQ(counts.size(), 1u);
   EXPECT_GT(counts[0], 100);
-  const std::vector<std::string> lines = CrLfLines(ReadText(FilesEndingIn(".xyz").at(0)));
+  const std::vector<std::string> lines = CrLfLines(ReadText(SortedFileNames(".", ".xyz").at(0)));
   ASSERT_EQ(lines.size(), 4u + static_cast<std::size_t>(counts[0]) - 2u);
   // The points go round the circle.
   double lo = 360, hi = 0;
@@ -228,7 +196,7 @@ TEST_F(LiveSurvey, WindowScanEqualsTheSurveyReMadeFromItsRecording) {
   ASSERT_TRUE(PumpUntil([&] { return state.XyzFilesWritten >= 3; }, 90000)) << state.XyzFilesWritten;
   window->SetQuietClose(true);
   window->close();
-  const std::vector<std::string> live = FilesEndingIn(".xyz");
+  const std::vector<std::string> live = SortedFileNames(".", ".xyz");
   ASSERT_EQ(live.size(), 3u);
   const std::string xyz = std::string(Q47V_BINARY_DIR) + "/src/cli/q47v xyz scan.47V --geometry vertical "
                           "--ini WINQ47V.INI --out re >xyz.out 2>&1";
@@ -285,7 +253,7 @@ TEST_F(LiveSurvey, HorizontalScanWithTheOrientationModule) {
   EXPECT_TRUE(attitude) << "the orientation module never answered";
   EXPECT_EQ(elevations, (std::vector<std::string>{" 10.00", "  8.00", "  6.00"}));
   EXPECT_FLOAT_EQ(state.ProfileElevation, 6.0f);
-  const std::vector<std::string> xyz = FilesEndingIn(".xyz");
+  const std::vector<std::string> xyz = SortedFileNames(".", ".xyz");
   ASSERT_EQ(xyz.size(), 2u);
   double mean_z[2] = {0, 0};
   for (int f = 0; f < 2; ++f) {
@@ -350,7 +318,7 @@ TEST_F(LiveSurvey, AutoAzimuthRunTurnsTheDriveAndWritesOneFile) {
       << "angles commanded: " << commanded.size();
   EXPECT_FALSE(state.AutoAzimuthEnabled.load());
   EXPECT_FALSE(state.AutoProfileScanActive.load());
-  const std::vector<std::string> xyz = FilesEndingIn(".xyz");
+  const std::vector<std::string> xyz = SortedFileNames(".", ".xyz");
   ASSERT_EQ(xyz.size(), 1u);
   // Blocks of point lines, each closed by one empty line.
   std::vector<std::vector<std::vector<std::string>>> blocks(1);
@@ -407,7 +375,7 @@ TEST_F(LiveSurvey, UnwritableSurveyFileIsToldOncePerScan) {
   const int sweeps = state.SweepsCompleted;
   window->SetQuietClose(true);
   window->close();
-  EXPECT_TRUE(FilesEndingIn(".xyz").empty() || FilesEndingIn(".xyz") == std::vector<std::string>{stem});
+  EXPECT_TRUE(SortedFileNames(".", ".xyz").empty() || SortedFileNames(".", ".xyz") == std::vector<std::string>{stem});
   ASSERT_GE(boxes.size(), 2u);
   EXPECT_LE(boxes.size(), static_cast<std::size_t>(sweeps));  // at most one a scan
   for (const ShownBox& b : boxes) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app_fixture.h"
+#include "test_text.h"
 
 namespace {
 
@@ -23,14 +24,6 @@ bool WaitFor(Fn done, std::chrono::seconds limit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
-}
-
-std::vector<std::string> XyzFiles() {
-  std::vector<std::string> v;
-  for (const auto& e : std::filesystem::directory_iterator("."))
-    if (e.path().extension() == ".xyz") v.push_back(e.path().filename().string());
-  std::sort(v.begin(), v.end());
-  return v;
 }
 
 class SurveyClose : public ::testing::Test {
@@ -78,12 +71,12 @@ TEST_F(SurveyClose, SigtermInTheMiddleOfAnAutoAzimuthRun) {
   // The run's file has its first block, and the run goes on (0 to 330 by 30).
   ASSERT_TRUE(WaitFor(
       [] {
-        const auto files = XyzFiles();
+        const auto files = SortedFileNames(".", ".xyz");
         return !files.empty() && ReadText(files[0]).find("\r\n\r\n") != std::string::npos;
       },
       std::chrono::seconds(60)));
   Terminate();
-  const auto files = XyzFiles();
+  const auto files = SortedFileNames(".", ".xyz");
   ASSERT_EQ(files.size(), 1u);
   const std::string text = ReadText(files[0]);
   ASSERT_GE(text.size(), 4u);
@@ -114,10 +107,10 @@ TEST_F(SurveyClose, SigtermWhileThePromptForAnotherScanIsOpen) {
             {"--no-orientation", "--no-azimuth"}, "vertical");
   // The first scan is written; the dialog for the next one then waits for the user
   // (the comm thread with it).
-  ASSERT_TRUE(WaitFor([] { return !XyzFiles().empty(); }, std::chrono::seconds(60)));
+  ASSERT_TRUE(WaitFor([] { return !SortedFileNames(".", ".xyz").empty(); }, std::chrono::seconds(60)));
   std::this_thread::sleep_for(std::chrono::seconds(1));
   Terminate();
-  EXPECT_EQ(XyzFiles().size(), 1u);
+  EXPECT_EQ(SortedFileNames(".", ".xyz").size(), 1u);
   const std::string ini = ReadText("WINQ47V.INI");
   for (const char* key : {"AutoProfileBMP=0", "AutoProfileXYZ=1", "AutoProfilePromptForScan=1", "PlotSpeed="})
     EXPECT_NE(ini.find(key), std::string::npos) << key << "\n" << ini;

@@ -15,6 +15,7 @@
 #include "gps/gps_reader.h"
 #include "link/serial_port.h"
 #include "app_state.h"
+#include "test_text.h"
 
 namespace {
 
@@ -47,15 +48,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-std::vector<std::string> Split(const std::string& s, char sep) {
-  std::vector<std::string> out(1);
-  for (char c : s) {
-    if (c == sep) out.emplace_back();
-    else out.back().push_back(c);
-  }
-  return out;
 }
 
 // The position text worked out field by field from a comma-split sentence.
