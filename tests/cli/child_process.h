@@ -17,6 +17,9 @@
 
 extern char** environ;
 
+// A program of this build, by its path below the build folder ("/src/cli/q47v").
+inline std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
+
 class Child {
  public:
   bool Start(std::vector<std::string> args) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "channel_survey_test.h"
 #include "child_process.h"
 #include "files/sonar_file.h"
 #include "files/sonar_record.h"
@@ -28,8 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -89,28 +88,13 @@ int ShiftTimesFrom(const std::string& in, const std::string& out, int from, int 
   return n;
 }
 
-class Export : public ::testing::Test {
+class Export : public ChannelSurveyTest {
  protected:
-  void StartSim(std::vector<std::string> extra) {
-    std::vector<std::string> args{Bin("/src/sim/q47v-sim"), "--quiet", "--ini", "WINQ47V.INI", "--fast",
-                                  "--scene", "channel", "--head-link", "head"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(sim.Start(args));
-    ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_HEAD"));
-  }
-  void Record(std::vector<std::string> survey) {
-    std::vector<std::string> args{Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "run.47V"};
-    args.insert(args.end(), survey.begin(), survey.end());
-    Child rec;
-    ASSERT_TRUE(rec.Start(args));
-    ASSERT_EQ(rec.Wait(), 0) << rec.Output();
-  }
   void Check(const std::string& args) {
     const int rc = CheckExport(args);
     if (rc == 77) GTEST_SKIP() << "pandas or pyproj (python3-pandas, python3-pyproj) not installed";
     EXPECT_EQ(rc, 0) << ReadText("check.txt");
   }
-  Child sim;
 };
 
 // A channel cross-section with GPS and the orientation module, in metres: every

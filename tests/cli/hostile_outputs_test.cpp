@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
-
 bool IsFifo(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);

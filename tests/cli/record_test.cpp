@@ -26,8 +26,6 @@
 
 namespace {
 
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
-
 // Records in a .47V file, counted by playing it back.
 int PlayedRecords(const std::string& path) {
   AppState state;

@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
-
 // One complete 360-degree turn: one survey file named 08dec2026-0001.
 const std::string kPolar = std::string(Q47V_TESTDATA_DIR) + "/imaging/harbour_polar.47V";
 

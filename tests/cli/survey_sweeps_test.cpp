@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
-
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app_state.h"
+#include "channel_survey_test.h"
 #include "child_process.h"
 #include "files/sonar_file.h"
 #include "files/sonar_record.h"
@@ -27,8 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Bin(const char* name) { return std::string(Q47V_BINARY_DIR) + name; }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -68,27 +67,7 @@ void ExpectSameFiles(const std::string& a, const std::string& b) {
 
 const std::regex kDatedName("^\\d\\d[a-z]{3}\\d{4}-\\d{4}\\.xyz$");
 
-class Survey : public ::testing::Test {
- protected:
-  void StartSim(std::vector<std::string> extra) {
-    std::vector<std::string> args{Bin("/src/sim/q47v-sim"), "--quiet", "--ini", "WINQ47V.INI", "--fast",
-                                  "--scene", "channel", "--head-link", "head"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(sim.Start(args));
-    ASSERT_TRUE(sim.WaitForOutput("Q47V_SIM_HEAD"));
-  }
-  // q47v record with the survey options, to its end.
-  void Record(std::vector<std::string> survey) {
-    std::vector<std::string> args{Bin("/src/cli/q47v"), "record", "--ini", "WINQ47V.INI", "--out", "run.47V"};
-    args.insert(args.end(), survey.begin(), survey.end());
-    Child rec;
-    ASSERT_TRUE(rec.Start(args));
-    ASSERT_EQ(rec.Wait(), 0) << rec.Output();
-    record_output = rec.Output();
-  }
-  Child sim;
-  std::string record_output;
-};
+using Survey = ChannelSurveyTest;
 
 // Three sweeps of a vertical scan: three dated files live, and the same three
 // files, byte for byte, re-made from the recording; then the column groups,
