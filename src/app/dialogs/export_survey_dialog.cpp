@@ -195,7 +195,6 @@ void GeoExportDialog::Finished(int status, const QString& message, const QString
     summary_->setObjectName("ExportSummary");
     summary_->setAttribute(Qt::WA_DeleteOnClose);
     if (!details.isEmpty()) summary_->setDetailedText(details);
-    connect(summary_, &QObject::destroyed, this, [this] { summary_ = nullptr; });
     summary_->open();
   }
   emit ExportFinished(status == 0, message);

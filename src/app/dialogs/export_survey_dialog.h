@@ -8,11 +8,13 @@
 // the window's settings file, as the window reads them.
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
+
 #include "dialogs/export_dialog_base.h"
 
 struct AppState;
 class QComboBox;
-class QMessageBox;
 
 class GeoExportDialog : public ExportDialogBase {
   Q_OBJECT
@@ -42,7 +44,7 @@ class GeoExportDialog : public ExportDialogBase {
   QLineEdit* crs_ = nullptr;
   QLineEdit* heading_ = nullptr;
   QLineEdit* offset_ = nullptr;
-  QMessageBox* summary_ = nullptr;
+  QPointer<QMessageBox> summary_;  // null once the box is closed (it deletes itself)
 };
 
 // Shows the window's one dialog of the kind, making it on first use; the
