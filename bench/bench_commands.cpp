@@ -37,6 +37,7 @@
 #include "link/reply_decoder.h"
 #include "scene.h"
 #include "sim_protocol.h"
+#include "simulated_pings.h"
 #include "sonar_head.h"
 
 namespace {
@@ -75,32 +76,11 @@ Cost Run(const std::vector<std::string>& argv, const std::string& out = "/dev/nu
   return c;
 }
 
-// One simulated ping with the settings of `s`; the reply, decoded into s.Ping.
-std::vector<uint8_t> SimulatedPing(AppState& s, q47vsim::SonarHead& head, const Clock& clock) {
-  BuildNormalCommand(s);
-  SetExpectedSonarReply(s);
-  const auto frame = CommandFrame(s);
-  q47vsim::Command cmd;
-  if (!q47vsim::ParseCommand(frame, cmd)) return {};
-  std::vector<uint8_t> reply = head.Handle(cmd).reply;
-  if (!reply.empty()) ProcessReplyBytes(s, reply, CurrentExpectation(s), clock);
-  return reply;
-}
-
 // The records of a few sweeps: the first one, then the others (all of one size, so
 // that the others can be repeated with their back links sound).
 std::vector<std::vector<uint8_t>> FastestSectorRecords(int pings) {
   auto s = std::make_unique<AppState>();
-  s->GridMode = 0;
-  s->Range = 6;  // 20 m
-  s->Speed = 4;  // Fastest
-  s->DataBits = 8;
-  s->Gain = 12;
-  s->SectorSectorSize = 180;
-  s->SectorSize = 180;
-  s->Train = 0;
-  s->Grid = 1;
-  s->RunMode = 0;
+  SetFastestSectorAt20m(*s);
   const auto scene = q47vsim::MakeScene("harbour");
   q47vsim::SonarHead head(0x10, *scene, 47);
   FakeClock clock;
@@ -111,15 +91,8 @@ std::vector<std::vector<uint8_t>> FastestSectorRecords(int pings) {
     clock.SetLocal(t);
     std::vector<uint8_t> reply = SimulatedPing(*s, head, clock);
     if (reply.empty()) continue;
-    RecordedPing rp;
-    rp.reply = reply;
-    rp.type_code = s->RecordTypeCode.load();
-    rp.time = t;
-    rp.step_direction = s->Ping.StepDirection != 0;
-    SonarRecordFields f = RecordFieldsFor(*s, rp, previous);
-    std::vector<uint8_t> rec(f.record_size);
-    if (!EncodeSonarRecord(f, reply, rec)) break;
-    previous = f.record_size;
+    std::vector<uint8_t> rec = PingRecord(*s, reply, t, previous);
+    if (rec.empty()) break;
     records.push_back(std::move(rec));
   }
   return records;

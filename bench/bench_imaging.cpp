@@ -35,6 +35,7 @@
 #include "scene.h"
 #include "app_state.h"
 #include "sim_protocol.h"
+#include "simulated_pings.h"
 #include "sonar_head.h"
 
 namespace {
@@ -62,20 +63,6 @@ void Configure(AppState& s, const Survey& v) {
   s.RunMode = 0;
 }
 
-// Asks the simulated head for one ping with the current settings; the reply is
-// decoded into s.Ping. Returns the reply bytes.
-std::vector<uint8_t> SimulatedPing(AppState& s, q47vsim::SonarHead& head, const Clock& clock) {
-  BuildNormalCommand(s);
-  SetExpectedSonarReply(s);
-  const auto frame = CommandFrame(s);
-  q47vsim::Command cmd;
-  if (!q47vsim::ParseCommand(frame, cmd)) return {};
-  std::vector<uint8_t> reply = head.Handle(cmd).reply;
-  if (reply.empty()) return reply;
-  ProcessReplyBytes(s, reply, CurrentExpectation(s), clock);
-  return reply;
-}
-
 bool WriteSample(const std::string& path, const Survey& v, int pings) {
   auto s = std::make_unique<AppState>();
   Configure(*s, v);
@@ -93,18 +80,10 @@ bool WriteSample(const std::string& path, const Survey& v, int pings) {
     clock.SetLocal(t);
     std::vector<uint8_t> reply = SimulatedPing(*s, head, clock);
     if (reply.empty()) continue;
-    RecordedPing rp;
-    rp.reply = reply;
-    rp.type_code = s->RecordTypeCode.load();
-    rp.time = t;
-    rp.step_direction = s->Ping.StepDirection != 0;
-    SonarRecordFields f = RecordFieldsFor(*s, rp, previous);
-    std::vector<uint8_t> rec(f.record_size);
-    if (!EncodeSonarRecord(f, reply, rec)) break;
+    const std::vector<uint8_t> rec = PingRecord(*s, reply, t, previous);
     std::string error;
-    if (!AppendRecord(fd, rec, length, error)) break;
-    length += f.record_size;
-    previous = f.record_size;
+    if (rec.empty() || !AppendRecord(fd, rec, length, error)) break;
+    length += static_cast<int64_t>(rec.size());
   }
   ::close(fd);
   return true;

@@ -41,6 +41,7 @@
 #include "scene.h"
 #include "sim_protocol.h"
 #include "simulator.h"
+#include "simulated_pings.h"
 #include "sonar_head.h"
 #include "webview/live_view_protocol.h"
 #include "webview/live_view_server.h"
@@ -205,15 +206,7 @@ BENCHMARK(BM_LiveViewPingRate)
 // each ping's changes encoded as the bounding box and as the change.
 void BM_PictureBytesPerPing(benchmark::State& st) {
   auto s = std::make_unique<AppState>();
-  s->GridMode = 0;
-  s->Range = 6;
-  s->Speed = 4;
-  s->DataBits = 8;
-  s->Gain = 12;
-  s->SectorSectorSize = 180;
-  s->SectorSize = 180;
-  s->Grid = 1;
-  s->RunMode = 0;
+  SetFastestSectorAt20m(*s);
   s->PixelZoom = 0;
   const auto scene = q47vsim::MakeScene("harbour");
   q47vsim::SonarHead head(0x10, *scene, 47);
