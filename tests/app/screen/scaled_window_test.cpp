@@ -19,6 +19,7 @@
 #include "bridge/screen_capture.h"
 #include "window/menu_bar.h"
 #include "x_display.h"
+#include "x_server_test.h"
 
 namespace {
 
@@ -53,16 +54,9 @@ std::vector<int> Sources(int device, double s, int size) {
   return out;
 }
 
-class ScaledScreenTest : public AppTest {
+class ScaledScreenTest : public XServerAppTest {
  protected:
-  virtual XDisplay& X() { return FullHdServer(); }
-  void SetUp() override {
-    ASSERT_TRUE(X().ok()) << X().why();
-    qputenv("DISPLAY", QByteArray::fromStdString(X().name()));
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    AppTest::SetUp();
-    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-  }
+  XDisplay& X() override { return FullHdServer(); }
 
   void OpenShown() {
     Open();

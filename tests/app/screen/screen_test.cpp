@@ -25,6 +25,7 @@
 #include "tool_windows/tool_windows.h"
 #include "window/entry_box.h"
 #include "x_display.h"
+#include "x_server_test.h"
 
 namespace {
 
@@ -45,16 +46,9 @@ XDisplay& SmallServer() {
   return server;
 }
 
-class ScreenTest : public AppTest {
+class ScreenTest : public XServerAppTest {
  protected:
-  virtual XDisplay& X() { return Server(); }
-  void SetUp() override {
-    ASSERT_TRUE(X().ok()) << X().why();
-    qputenv("DISPLAY", QByteArray::fromStdString(X().name()));
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    AppTest::SetUp();
-    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-  }
+  XDisplay& X() override { return Server(); }
   void TearDown() override {
     AppTest::TearDown();
     if (sim_.state() != QProcess::NotRunning) {
