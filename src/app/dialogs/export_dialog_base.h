@@ -56,7 +56,6 @@ class ExportDialogBase : public QDialog {
   void Run(std::function<void()> work);
   // From the worker: shows `percent` on the dialog's thread; false once cancelled.
   bool ReportProgress(int percent);
-  bool CancelRequested() const { return cancel_requested_.load(); }
   // On the dialog's thread when the worker is done: joins it, shows `message` and
   // sets the controls for the next export.
   void EndRun(bool ok, const QString& message);

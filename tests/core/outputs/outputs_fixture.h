@@ -15,6 +15,7 @@
 #include "display.h"
 #include "imaging/profile_points.h"
 #include "app_state.h"
+#include "test_text.h"
 
 struct RecordingDisplay : Display {
   std::vector<std::string> calls;
@@ -75,25 +76,3 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      out.push_back(text.substr(start));
-      break;
-    }
-    out.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return out;
-}
-
-inline std::vector<std::string> Columns(const std::string& line) {
-  std::vector<std::string> out;
-  std::stringstream ss(line);
-  std::string c;
-  while (std::getline(ss, c, '\t')) out.push_back(c);
-  return out;
-}

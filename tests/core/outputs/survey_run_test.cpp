@@ -79,7 +79,7 @@ TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndTheReturnSweepIsTheNext) {
   EXPECT_TRUE(XyzFiles().empty());
   Ping(735, 0);  // the head turned: the sweep is complete
   EXPECT_EQ(XyzFiles(), std::vector<std::string>{"14mar2024-0001.xyz"});
-  EXPECT_EQ(Lines(ReadFile("14mar2024-0001.xyz")).size(), 4u + 38u);
+  EXPECT_EQ(CrLfLines(ReadFile("14mar2024-0001.xyz")).size(), 4u + 38u);
   // Collection goes straight on: the return sweep is the next file.
   EXPECT_FALSE(state->AutoProfileWaitSweepStart);
   EXPECT_EQ(state->ProfilePoints.Count, 0);
@@ -89,7 +89,7 @@ TEST_F(Survey, SectorSweepEndsWhenTheHeadTurnsAndTheReturnSweepIsTheNext) {
   EXPECT_EQ(XyzFiles().size(), 1u);
   Ping(450, 1);
   EXPECT_EQ(XyzFiles().size(), 2u);
-  EXPECT_EQ(Lines(ReadFile("14mar2024-0002.xyz")).size(), 4u + 28u);
+  EXPECT_EQ(CrLfLines(ReadFile("14mar2024-0002.xyz")).size(), 4u + 28u);
 }
 
 // An auto-azimuth run keeps its file while the link stops and starts again (the
@@ -115,7 +115,7 @@ TEST_F(Survey, AutoAzimuthFileOutlivesALinkStopAndEndsWithTheRun) {
   state->AzimuthPosition = 700;
   Collect(7);
   AfterScanActions(*state, display, clock);
-  EXPECT_EQ(Lines(ReadFile("14mar2024-0001.xyz")).size(), 2u * 6u);  // both blocks written
+  EXPECT_EQ(CrLfLines(ReadFile("14mar2024-0001.xyz")).size(), 2u * 6u);  // both blocks written
   EXPECT_EQ(state->AutoAzimuthEnabled, 1);
 
   display.calls.clear();
@@ -324,7 +324,7 @@ TEST_F(Survey, AutoAzimuthRunWritesOneFileWithABlockPerAngle) {
   EXPECT_FALSE(state->AutoProfileScanActive);
   EXPECT_EQ(state->AutoAzimuthEnabled, 0);
   EXPECT_EQ(display.calls.back(), "scan complete");
-  const auto lines = Lines(ReadFile("14mar2024-0001.xyz"));
+  const auto lines = CrLfLines(ReadFile("14mar2024-0001.xyz"));
   ASSERT_EQ(lines.size(), 3u * 6u);
   for (int b = 0; b < 3; ++b) {
     EXPECT_EQ(lines[static_cast<std::size_t>(b * 6 + 5)], "") << b;
@@ -393,7 +393,7 @@ TEST_F(Survey, UsedUpNumberingReplacesTheLastNameOrStops) {
   }
   EXPECT_EQ(statuses(), 1);
   EXPECT_FALSE(std::filesystem::is_symlink("14mar2024-9999.xyz"));
-  EXPECT_EQ(Lines(ReadFile("14mar2024-9999.xyz")).size(), 4u + 3u);
+  EXPECT_EQ(CrLfLines(ReadFile("14mar2024-9999.xyz")).size(), 4u + 3u);
   EXPECT_EQ(ReadFile("target.txt"), "keep");
   EXPECT_EQ(state->XyzFilesWritten, 2);
 

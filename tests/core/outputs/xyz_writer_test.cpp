@@ -94,14 +94,14 @@ TEST(VerticalXyz, HeaderHoldsSevenCharactersOfEachNumber) {
   s.Elevation = -1.5f;
   s.XOffset = 3.25f;
   s.SoundVelocity = 1500.0f;
-  const auto lines = Lines(VerticalXyzText({}, s));
+  const auto lines = CrLfLines(VerticalXyzText({}, s));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "12345.6,M");
   EXPECT_EQ(lines[1], "-001.50");
   EXPECT_EQ(lines[2], "0003.25");
   EXPECT_EQ(lines[3], "1500.00");
   s.Units = 1;
-  const auto feet = Lines(VerticalXyzText({}, s));
+  const auto feet = CrLfLines(VerticalXyzText({}, s));
   EXPECT_EQ(feet[0], "12345.6,F");
   EXPECT_EQ(feet[3], "4921.26");  // 1500 m/s in ft/s
 }
@@ -110,18 +110,18 @@ TEST(VerticalXyz, NPointsGiveNMinusTwoLines) {
   const XyzSettings s = Plain();
   for (int n : {0, 1, 2, 3, 10, 1200}) {
     const auto pts = Sweep(n);
-    EXPECT_EQ(Lines(VerticalXyzText(pts, s)).size(), 4u + static_cast<std::size_t>(std::max(0, n - 2))) << n;
-    EXPECT_EQ(Lines(HorizontalXyzText(pts, s)).size(), static_cast<std::size_t>(std::max(0, n - 2))) << n;
+    EXPECT_EQ(CrLfLines(VerticalXyzText(pts, s)).size(), 4u + static_cast<std::size_t>(std::max(0, n - 2))) << n;
+    EXPECT_EQ(CrLfLines(HorizontalXyzText(pts, s)).size(), static_cast<std::size_t>(std::max(0, n - 2))) << n;
     // The azimuth block ends in one empty line.
     const std::string az = AzimuthXyzText(pts, s, 600);
-    EXPECT_EQ(Lines(az).size(), static_cast<std::size_t>(std::max(0, n - 2)) + 1) << n;
+    EXPECT_EQ(CrLfLines(az).size(), static_cast<std::size_t>(std::max(0, n - 2)) + 1) << n;
     EXPECT_EQ(az.substr(az.size() - 2), "\r\n");
   }
   // First and last points are left out: the second point's range comes first.
   XyzSettings r = s;
   r.RangeHorVer = 1;
   const auto pts = Sweep(5);
-  const auto lines = Lines(VerticalXyzText(pts, r));
+  const auto lines = CrLfLines(VerticalXyzText(pts, r));
   EXPECT_EQ(Columns(lines[4])[0], " 05.010");
   EXPECT_EQ(Columns(lines[6])[0], " 05.030");
 }
@@ -137,7 +137,7 @@ TEST(VerticalXyz, ColumnGroupsAndCoordinates) {
   pts[1].Pitch = 1.5f;
   pts[1].Roll = -2.0f;
   pts[1].Heading = 270.0f;
-  const auto lines = Lines(VerticalXyzText(pts, s));
+  const auto lines = CrLfLines(VerticalXyzText(pts, s));
   ASSERT_EQ(lines.size(), 5u);
   const auto c = Columns(lines[4]);
   ASSERT_EQ(c.size(), 14u);
@@ -157,19 +157,19 @@ TEST(VerticalXyz, ColumnGroupsAndCoordinates) {
   EXPECT_EQ(c[13], "-02.000");  // cos 90 is 0
   // Without a position fix the position group is left out of that line only.
   pts[1].Gps[0] = 0;
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4]).size(), 11u);
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4]).size(), 11u);
   // Attitude only with the orientation module enabled.
   s.OrientationModule = 0;
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4]).size(), 8u);
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4]).size(), 8u);
 }
 
 TEST(VerticalXyz, ZeroDownDecidesTheSignOfDepth) {
   XyzSettings s = Plain();
   s.Elevation = 5.0f;
   std::vector<ProfilePoint> pts(3, MakePoint(2.0f, 0.0f));
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4])[2], " 07.000");
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4])[2], " 07.000");
   s.ZeroDown = 0;
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4])[2], " 03.000");
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4])[2], " 03.000");
 }
 
 TEST(VerticalXyz, FeetAndSoundVelocityScaleTheRange) {
@@ -177,17 +177,17 @@ TEST(VerticalXyz, FeetAndSoundVelocityScaleTheRange) {
   s.RangeHorVer = 1;
   s.Units = 1;
   std::vector<ProfilePoint> pts(3, MakePoint(10.0f, 0.0f));
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4])[0], " 32.808");
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4])[0], " 32.808");
   s.Units = 0;
   s.SoundVelocity = 1470.0f;
-  EXPECT_EQ(Columns(Lines(VerticalXyzText(pts, s))[4])[0], " 09.800");
+  EXPECT_EQ(Columns(CrLfLines(VerticalXyzText(pts, s))[4])[0], " 09.800");
 }
 
 TEST(HorizontalXyz, BeamAlongTheRollAxisStaysFinite) {
   XyzSettings s = Plain();
   // d = 0: E = a sin d = 0, so u = 0 and becomes 0.001.
   std::vector<ProfilePoint> pts(3, MakePoint(4.0f, 0.0f));
-  const auto c = Columns(Lines(HorizontalXyzText(pts, s))[0]);
+  const auto c = Columns(CrLfLines(HorizontalXyzText(pts, s))[0]);
   ASSERT_EQ(c.size(), 3u);
   for (const auto& v : c) {
     EXPECT_EQ(v.find("nan"), std::string::npos) << v;
@@ -203,17 +203,17 @@ TEST(HorizontalXyz, PitchRollAndHeadingTurnThePoint) {
   s.Chainage = 2.0f;
   s.Elevation = 10.0f;
   std::vector<ProfilePoint> pts(3, MakePoint(3.0f, 90.0f));
-  auto c = Columns(Lines(HorizontalXyzText(pts, s))[0]);
+  auto c = Columns(CrLfLines(HorizontalXyzText(pts, s))[0]);
   EXPECT_EQ(c[0], " 004.000");
   EXPECT_EQ(c[1], " 002.000");
   EXPECT_EQ(c[2], " 010.000");
   pts[1].Heading = 90.0f;  // turned a quarter: X goes to -Y
-  c = Columns(Lines(HorizontalXyzText(pts, s))[0]);
+  c = Columns(CrLfLines(HorizontalXyzText(pts, s))[0]);
   EXPECT_EQ(c[0], " 001.000");
   EXPECT_EQ(c[1], "-001.000");
   pts[1].Heading = 0.0f;
   pts[1].Roll = 90.0f;  // q = -90: the beam turns down, w = E sin q
-  c = Columns(Lines(HorizontalXyzText(pts, s))[0]);
+  c = Columns(CrLfLines(HorizontalXyzText(pts, s))[0]);
   EXPECT_EQ(c[2], " 007.000");
 }
 
@@ -224,7 +224,7 @@ TEST(AzimuthXyz, ArmAzimuthAndColumns) {
   s.OrientationModule = 0;
   std::vector<ProfilePoint> pts(3, MakePoint(2.0f, 90.0f));
   // Drive at step 600: 0 degrees, the arm along Y.
-  auto c = Columns(Lines(AzimuthXyzText(pts, s, 600))[0]);
+  auto c = Columns(CrLfLines(AzimuthXyzText(pts, s, 600))[0]);
   ASSERT_EQ(c.size(), 6u);
   EXPECT_EQ(c[0], " 002.000");
   EXPECT_EQ(c[1], " 000.000");
@@ -233,12 +233,12 @@ TEST(AzimuthXyz, ArmAzimuthAndColumns) {
   EXPECT_EQ(c[4], " 000.085");  // the arm: cos 0 x 0.085
   EXPECT_EQ(std::fabs(std::stod(c[5])), 0.0);
   // Step 700 is shown as 30 degrees.
-  c = Columns(Lines(AzimuthXyzText(pts, s, 700))[0]);
+  c = Columns(CrLfLines(AzimuthXyzText(pts, s, 700))[0]);
   EXPECT_EQ(c[1], " 030.000");
   EXPECT_EQ(c[3], " 001.775");  // cos 30 x 2 + sin 30 x 0.085
   EXPECT_EQ(c[4], "-000.926");  // cos 30 x 0.085 - 2 x sin 30
   s.Units = 1;
-  c = Columns(Lines(AzimuthXyzText(pts, s, 600))[0]);
+  c = Columns(CrLfLines(AzimuthXyzText(pts, s, 600))[0]);
   EXPECT_EQ(c[4], " 000.279");  // 0.085 m in feet
 }
 
